@@ -1,0 +1,36 @@
+#include "Module1.h"
+
+#include "dialogs.h"
+#include "msgbox.h"
+#include "vb.h"
+
+namespace Module1 {
+
+std::unique_ptr<ado::Connection> Conn;
+QString Desain;
+
+QString databaseFile() { return vb::appPath(QStringLiteral("database/database.mdb")); }
+
+bool bukaKoneksi() {
+  try {
+    Conn = std::make_unique<ado::Connection>();
+    Conn->Provider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+    Conn->ConnectionString = QStringLiteral("Data Source=") + databaseFile();
+    Conn->setProperty(QStringLiteral("Jet OLEDB:Database Password"), QString::fromLatin1(kDatabasePassword));
+    Conn->Open();
+    return true;
+  } catch (...) {
+    Conn.reset();
+    ui::msgBox(QStringLiteral("Fatal Error, Silakan Hub. Admin"), ui::vbCritical, QStringLiteral("Error Load"));
+    app::end();
+    return false;
+  }
+}
+
+void tutupKoneksi() {
+  if (!Conn) return;
+  vb::resumeNext([] { Conn->Close(); });
+  Conn.reset();
+}
+
+}  // namespace Module1

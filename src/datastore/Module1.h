@@ -1,0 +1,24 @@
+#pragma once
+// The one shared database connection and the shared design side.
+#include <QString>
+#include <memory>
+
+#include "ado.h"
+
+namespace Module1 {
+
+// Open from the main window's load until the program ends; every window uses it.
+extern std::unique_ptr<ado::Connection> Conn;
+// "Front" or "Back": set by the card settings window before it opens the designer.
+extern QString Desain;
+
+// The database file under the program folder and its password.
+QString databaseFile();
+inline constexpr const char* kDatabasePassword = "718403";
+
+// Opens Conn. On any failure it tells the user and ends the program; returns false then.
+bool bukaKoneksi();
+// Closes and releases Conn (the main window's close path).
+void tutupKoneksi();
+
+}  // namespace Module1

@@ -1,0 +1,179 @@
+// The main window's buttons: photo of the selected member, entry window, deletes, and
+// the windows of the other tasks.
+#include "Frmbackup.h"
+#include "Frmcari.h"
+#include "Frmimport.h"
+#include "Frmtentang.h"
+#include "Frmrestore.h"
+#include "Form4.h"
+#include "Module1.h"
+#include "Module3.h"
+#include "frmAggota.h"
+#include "frmWebcame.h"
+#include "frmsetting.h"
+#include "msgbox.h"
+#include "photos.h"
+#include "vb.h"
+
+void Frmcari::connectCommands() {
+  connect(Command1, &QPushButton::clicked, this, &Frmcari::Command1_Click);
+  connect(cmdfoto, &QPushButton::clicked, this, &Frmcari::cmdfoto_Click);
+  connect(Command2, &QPushButton::clicked, this, &Frmcari::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &Frmcari::Command3_Click);
+  connect(Command4, &QPushButton::clicked, this, &Frmcari::Command4_Click);
+  connect(PushButton11, &QPushButton::clicked, this, &Frmcari::PushButton11_Click);
+  connect(Command5, &QPushButton::clicked, this, &Frmcari::Command5_Click);
+  connect(Command6, &QPushButton::clicked, this, &Frmcari::Command6_Click);
+  connect(Export, &QPushButton::clicked, this, &Frmcari::Export_Click);
+  connect(PushButton1, &QToolButton::clicked, this, &Frmcari::PushButton1_Click);
+  connect(PushButton5, &QToolButton::clicked, this, &Frmcari::PushButton5_Click);
+  connect(PushButton6, &QToolButton::clicked, this, &Frmcari::PushButton6_Click);
+  connect(PushButton7, &QToolButton::clicked, this, &Frmcari::PushButton7_Click);
+  connect(PushButton2, &QToolButton::clicked, this, &Frmcari::PushButton2_Click);
+  connect(PushButton3, &QToolButton::clicked, this, &Frmcari::PushButton3_Click);
+  connect(PushButton8, &QToolButton::clicked, this, &Frmcari::PushButton8_Click);
+  connect(PushButton4, &QToolButton::clicked, this, &Frmcari::PushButton4_Click);
+  connect(Lv1, &ui::ListView::columnClicked, this, &Frmcari::Lv1_ColumnClick);
+  Text1->installEventFilter(this);
+}
+
+void Frmcari::cmdfoto_Click() {
+  CommonDialog1.DialogTitle = QStringLiteral("Pilih File jpg");
+  CommonDialog1.Filter = QStringLiteral("jpeg file (*.jpg)|*.jpg");
+  CommonDialog1.InitDir = QString();
+  CommonDialog1.CancelError = true;
+  try {
+    CommonDialog1.ShowOpen();
+  } catch (const vb::VbError&) {
+    return;  // cancelled: the photo stays as it was
+  }
+  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image2, CommonDialog1.FileName); });
+}
+
+void Frmcari::Command2_Click() {
+  frmWebcame* cam = forms::get<frmWebcame>();
+  cam->setCaption(QStringLiteral("Cari"));
+  cam->show();
+}
+
+void Frmcari::Command3_Click() {
+  if (Text2->text().isEmpty()) {
+    ui::msgBox(QStringLiteral("silakan Pilih salah satu siswa"), ui::vbExclamation);
+    return;
+  }
+  try {
+    photobox::PhotoBoxGlobal::SavePictureFile(Image2->picture(), photos::memberPhotoFile(Text2->text()), 0);
+  } catch (const vb::VbError& e) {
+    ui::msgBox(QStringLiteral("Foto gagal disimpan: ") + e.description, ui::vbExclamation);
+    return;
+  }
+  ui::msgBox(QStringLiteral("Foto berhasil di simpan"), ui::vbInformation);
+}
+
+void Frmcari::Command4_Click() {
+  forms::get<frmAggota>()->Cmdcetak->setEnabled(false);
+  forms::get<frmAggota>()->show();
+  tampilData();
+}
+
+void Frmcari::PushButton6_Click() { forms::get<frmAggota>()->show(); }
+
+void Frmcari::PushButton11_Click() {
+  if (Lv1->count() == 0) {
+    ui::msgBox(QStringLiteral("Data masih kosong"), ui::vbExclamation);
+    return;
+  }
+  const int row = Lv1->currentIndex1();
+  if (row == 0) return;  // no current row: nothing to open
+  frmAggota* f = forms::get<frmAggota>();
+  QLineEdit* fields[] = {f->TextNis, f->TextNISN, f->TextNama, f->TextTTL, f->Textagama, f->Textkelamin,
+                         f->TextAlamat};
+  for (int s = 1; s <= 7; ++s) fields[s - 1]->setText(Lv1->subItem(row, s));
+  f->CmbKelas->setEditText(Lv1->subItem(row, 8));
+  f->Textid->setText(Lv1->subItem(row, 9));
+  const QString nis = Lv1->subItem(row, 1);
+  vb::resumeNext([f] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::blankPhotoFile()); });
+  vb::resumeNext([f, nis] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::memberPhotoFile(nis)); });
+  f->TextNis->setEnabled(false);
+  f->show();
+}
+
+void Frmcari::Command5_Click() {
+  if (Lv1->count() == 0) return;
+  const int current = Lv1->currentIndex1();
+  if (current == 0 || Lv1->itemText(current).isEmpty()) {
+    ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Hapus"));
+    return;
+  }
+  int j = Lv1->count();
+  int ticked = 0;
+  for (int i = 1; i <= j; ++i)
+    if (Lv1->checked(i)) ++ticked;
+  if (ticked == 0) {
+    ui::msgBox(QStringLiteral("Silakan pilih / ceklist data yang ingin dihapus"), ui::vbExclamation);
+    return;
+  }
+  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus ") + QString::number(ticked) + QStringLiteral("  data? "),
+                 ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
+    return;
+  int gagal = 0;
+  for (int n = Lv1->count(); n > 0; --n, --j) {
+    if (!Lv1->checked(j)) continue;
+    // The id is a number: anything else in the cell is refused rather than put in the statement.
+    bool isNumber = false;
+    const qlonglong id = Lv1->subItem(j, 9).toLongLong(&isNumber);
+    const bool ok = isNumber && vb::resumeNext([id] {
+                      Module1::Conn->Execute(QStringLiteral("DELETE * FROM tblanggota WHERE id =") +
+                                             QString::number(id));
+                    });
+    if (ok)
+      Lv1->removeItem(j);
+    else
+      ++gagal;  // the row stays listed and ticked: its member was not deleted
+  }
+  if (gagal > 0) {
+    ui::msgBox(QString::number(gagal) + QStringLiteral(" data gagal dihapus"), ui::vbCritical, QStringLiteral("Hapus"));
+    return;
+  }
+  ui::msgBox(QStringLiteral("Telah dihapus"), ui::vbInformation, QStringLiteral("Hapus"));
+}
+
+void Frmcari::PushButton8_Click() {
+  if (ui::msgBox(QStringLiteral("Yakin anda ingin menghapus semua Record ?"), ui::vbYesNo, QStringLiteral("hapus")) !=
+      ui::vbYes)
+    return;
+  try {
+    Module1::Conn->Execute(QStringLiteral("DELETE * FROM [TblAnggota]"));
+  } catch (const vb::VbError& e) {
+    // The photos belong to members that are still there: keep them.
+    ui::msgBox(QStringLiteral("Data gagal dihapus: ") + e.description, ui::vbCritical, QStringLiteral("Hapus"));
+    return;
+  }
+  Module3::HapusIsiFolder(vb::appPath(QStringLiteral("photos")));
+  ui::msgBox(QStringLiteral("Semua Record Telah berhasil dihapus"), ui::vbInformation, QStringLiteral("Hapus"));
+  tampilData();
+}
+
+void Frmcari::Command6_Click() { m_Cetak->popup(QCursor::pos()); }
+
+void Frmcari::PushButton1_Click() {
+  forms::showModal(forms::get<Frmimport>(), this);
+  tampilData();
+}
+
+void Frmcari::PushButton5_Click() { forms::showModal(forms::get<Form4>(), this); }
+
+void Frmcari::PushButton7_Click() { forms::showModal(forms::get<frmsetting>(), this); }
+
+void Frmcari::PushButton2_Click() { forms::showModal(forms::get<Frmbackup>(), this); }
+
+void Frmcari::PushButton3_Click() {
+  forms::showModal(forms::get<Frmrestore>(), this);
+  tampilData();
+}
+
+void Frmcari::PushButton4_Click() { forms::showModal(forms::get<Frmtentang>(), this); }
+
+void Frmcari::Export_Click() {
+  // Export to a workbook comes with the data exchange windows.
+}

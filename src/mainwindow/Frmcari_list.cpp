@@ -1,0 +1,133 @@
+// The member list: full fill, class filter, "Refresh", "Select All", row click, headers.
+#include "Frmcari.h"
+#include "Module1.h"
+#include "photos.h"
+#include "vb.h"
+
+namespace {
+const char* const kRowColumns[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "Barcode", "kelas", "ID"};
+}
+
+void Frmcari::tambahBaris(ado::Recordset& rs) {
+  // Positions of the nine columns, looked up once for the whole fill.
+  QList<QStringList> rows;
+  int next = Lv1->count() + 1;
+  while (!rs.EOF_()) {
+    QStringList row;
+    row.reserve(10);
+    row << QString::number(next++);
+    for (const char* c : kRowColumns) row << vb::text(rs.field(QString::fromLatin1(c)));
+    rows << row;
+    rs.MoveNext();
+  }
+  Lv1->setSorted(false);
+  Lv1->addRows(rows);
+}
+
+void Frmcari::tulisJumlah() { Label1->setText(vb::formatCount(Lv1->count())); }
+
+void Frmcari::tampilData() {
+  ado::Recordset rs;
+  const bool opened = vb::resumeNext([&] {
+    rs.Open(QStringLiteral("select * from tblanggota order by nama"), *Module1::Conn, ado::adOpenForwardOnly,
+            ado::adLockReadOnly);
+  });
+  Lv1->clearItems();
+  if (opened) vb::resumeNext([&] { tambahBaris(rs); });
+  vb::resumeNext([&] { rs.Close(); });
+  tulisJumlah();
+}
+
+void Frmcari::CmbKelas_Click() {
+  const QString kelas = CmbKelas->currentText();
+  QString sql = QStringLiteral("Select * From Tblanggota");
+  if (kelas == QLatin1String("Semua Kelas"))
+    sql += QStringLiteral(" order by nama ");
+  else
+    sql += QStringLiteral(" where kelas = '") + ado::q(kelas) + QStringLiteral("' order by nama");
+  ado::Recordset rs;
+  const bool opened = vb::resumeNext([&] { rs.Open(sql, *Module1::Conn); });
+  Lv1->clearItems();
+  // A query that cannot run ends like one that found nothing.
+  if (!opened || rs.EOF_())
+    bersih();
+  else
+    vb::resumeNext([&] { tambahBaris(rs); });
+  vb::resumeNext([&] { rs.Close(); });
+  tulisJumlah();
+}
+
+void Frmcari::cmdbersih_Click() {
+  Lv1->clearItems();
+  tampilData();
+  Text1->setText(QString());
+  tulisJumlah();
+}
+
+void Frmcari::Check1_Click() {
+  const bool on = Check1->checkState() == Qt::Checked;
+  for (int i = 1; i <= Lv1->count(); ++i) {
+    Lv1->setChecked(i, on);
+    Lv1->setSelected(i, on);
+  }
+}
+
+void Frmcari::bersih() {
+  Text2->setText(QString());
+  Image2->setPicture(photobox::Picture());
+  Image2->setSourceFile(QString());
+}
+
+void Frmcari::Lv1_Click() {
+  if (Lv1->count() == 0) return;
+  const int row = Lv1->currentIndex1();
+  if (row == 0) return;  // rows but none current: nothing to show
+  const QString nis = Lv1->subItem(row, 1);
+  Text2->setText(nis);
+  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image2, photos::blankPhotoFile()); });
+  vb::resumeNext([this, nis] { photobox::PhotoBoxGlobal::loadInto(*Image2, photos::memberPhotoFile(nis)); });
+}
+
+void Frmcari::Lv1_DblClick() {
+  vb::resumeNext([this] { PushButton11_Click(); });
+}
+
+void Frmcari::setHeader() {
+  // A missing row or a Null caption gives empty captions: the list still gets all ten
+  // columns, since printing and deleting read the last one.
+  ado::Recordset rs;
+  rs.CursorLocation = ado::adUseClient;
+  rs.Open(QStringLiteral("select * from tlabel where idlabel = '") + QStringLiteral("2") + QStringLiteral("'"),
+          *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
+  const bool hasRow = !rs.EOF_();
+  auto caption = [&](int i) -> QString {
+    if (!hasRow) return QString();
+    QString c;
+    vb::resumeNext([&] { c = vb::text(rs.field(QStringLiteral("label21(%1)").arg(i))); });
+    return c;
+  };
+  struct Col { int captionIndex; const char* fixed; int lv1; int lv2; };
+  static const Col cols[] = {{-1, "No", 400, 400},       {0, nullptr, 1250, 950},  {1, nullptr, 1850, 1450},
+                             {2, nullptr, 2500, 2500},   {3, nullptr, 1800, 1500}, {4, nullptr, 1800, 1500},
+                             {5, nullptr, 1800, 1500},   {-1, "Barcode", 1800, 1800}, {-1, "Kelas", 8500, 8500},
+                             {-1, "", 0, 0}};
+  for (ui::ListView* lv : {Lv1, Lv2}) {
+    lv->View = ui::lvwReport;
+    lv->FullRowSelect = true;
+    lv->MultiSelect = true;
+    lv->FlatScrollBar = true;
+    lv->GridLines = true;
+    lv->HotTracking = true;
+    lv->applyOptions();
+    for (const Col& c : cols) {
+      const QString text = c.fixed ? QString::fromLatin1(c.fixed) : caption(c.captionIndex);
+      lv->addColumn(text, lv == Lv1 ? c.lv1 : c.lv2);
+    }
+  }
+  if (hasRow) {
+    Label5->setText(caption(0));
+    Label2->setText(QStringLiteral(" Kata Kunci : ") + caption(0) + QStringLiteral(" atau ") + caption(2) +
+                    QStringLiteral(" atau ") + caption(3) + QStringLiteral(" atau ") + caption(4));
+  }
+  rs.Close();
+}

@@ -1,0 +1,667 @@
+#include "ado.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cctype>
+#include <cmath>
+#include <map>
+
+#include "jet.h"
+#include "vb.h"
+
+namespace ado {
+namespace {
+
+const QString kSource = QStringLiteral("Microsoft JET Database Engine");
+// The generic provider failure and the "command failed" error of the Jet provider.
+constexpr long kErrProvider = -2147467259;  // 0x80004005
+constexpr long kErrCommand = -2147217900;   // 0x80040E14
+constexpr long kErrRowMissing = -2147217864;  // 0x80040E38
+constexpr long kErrMultiStep = -2147217887;   // 0x80040E21
+constexpr long kErrNotFound = 3265;
+constexpr long kErrNoCurrent = 3021;
+constexpr long kErrNotUpdatable = 3251;
+constexpr long kErrClosed = 3704;
+constexpr long kErrIsOpen = 3705;
+constexpr long kErrNoConnection = 3709;
+
+[[noreturn]] void raise(long number, const QString& description) {
+  throw vb::VbError(number, kSource, description);
+}
+
+[[noreturn]] void raiseDb(sqlite3* db, int rc) {
+  const int ext = db ? sqlite3_extended_errcode(db) : rc;
+  const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+  // Every CHECK of the schema is a length limit of a text column.
+  if (ext == SQLITE_CONSTRAINT_CHECK)
+    raise(kErrProvider, QStringLiteral("The field is too small to accept the amount of data you attempted to "
+                                       "add. Try inserting or pasting less data."));
+  raise((rc & 0xff) == SQLITE_ERROR ? kErrCommand : kErrProvider, msg);
+}
+
+[[noreturn]] void raiseClosed() { raise(kErrClosed, QStringLiteral("Operation is not allowed when the object is closed.")); }
+
+struct Stmt {
+  sqlite3_stmt* s = nullptr;
+  Stmt() = default;
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  ~Stmt() { sqlite3_finalize(s); }
+};
+
+bool blankTail(const char* tail) {
+  for (; tail && *tail; ++tail)
+    if (*tail != ';' && !std::isspace(static_cast<unsigned char>(*tail))) return false;
+  return true;
+}
+
+// Prepares exactly one statement; anything after it is refused rather than ignored, so a
+// value that slipped past the quoting can never add a statement of its own.
+void prepareOne(sqlite3* db, const QString& sql, Stmt& st) {
+  const QByteArray utf8 = sql.toUtf8();
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()) + 1, &st.s, &tail);
+  if (rc != SQLITE_OK) raiseDb(db, rc);
+  if (!st.s) raise(kErrCommand, QStringLiteral("Invalid SQL statement."));
+  if (!blankTail(tail)) raise(kErrCommand, QStringLiteral("Characters found after end of SQL statement."));
+}
+
+void stepToEnd(sqlite3* db, Stmt& st) {
+  int rc;
+  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) raiseDb(db, rc);
+}
+
+QString cstrOfDouble(double d) {
+  if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return QString::number(static_cast<qlonglong>(d));
+  QString s = QString::number(d, 'g', 15);
+  s.replace(u'e', u'E');
+  return s;
+}
+
+// Cstr(value): the value as text, whole numbers without a decimal part.
+void cstrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      sqlite3_result_null(ctx);
+      return;
+    case SQLITE_INTEGER: {
+      const QByteArray t = QByteArray::number(static_cast<qlonglong>(sqlite3_value_int64(v)));
+      sqlite3_result_text(ctx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+      return;
+    }
+    case SQLITE_FLOAT: {
+      const QByteArray t = cstrOfDouble(sqlite3_value_double(v)).toUtf8();
+      sqlite3_result_text(ctx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+      return;
+    }
+    default: {
+      const unsigned char* t = sqlite3_value_text(v);
+      sqlite3_result_text(ctx, reinterpret_cast<const char*>(t), sqlite3_value_bytes(v), SQLITE_TRANSIENT);
+      return;
+    }
+  }
+}
+
+bool isYesNoType(const char* decl) {
+  if (!decl) return false;
+  const QByteArray d = QByteArray(decl).trimmed().toUpper();
+  return d == "YESNO" || d == "BOOLEAN" || d == "BIT";
+}
+
+QVariant readValue(sqlite3_stmt* st, int i, bool yesNo) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL:
+      return QVariant();
+    case SQLITE_INTEGER: {
+      const qlonglong n = sqlite3_column_int64(st, i);
+      return yesNo ? QVariant(n != 0) : QVariant(n);
+    }
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_column_double(st, i);
+      return yesNo ? QVariant(d != 0.0) : QVariant(d);
+    }
+    case SQLITE_BLOB: {
+      const void* p = sqlite3_column_blob(st, i);
+      return QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(st, i));
+    }
+    default: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      const QString s = QString::fromUtf8(p, sqlite3_column_bytes(st, i));
+      if (yesNo) {
+        if (s.compare(u"true", Qt::CaseInsensitive) == 0) return true;
+        if (s.compare(u"false", Qt::CaseInsensitive) == 0) return false;
+      }
+      return s;
+    }
+  }
+}
+
+// A Yes/No column takes what VB would coerce to a Boolean: numbers (non-zero is True)
+// and the words True and False.
+QVariant toYesNo(const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  if (v.typeId() == QMetaType::QString) {
+    const QString s = v.toString().trimmed();
+    if (s.compare(u"true", Qt::CaseInsensitive) == 0) return true;
+    if (s.compare(u"false", Qt::CaseInsensitive) == 0) return false;
+    bool ok = false;
+    const double d = s.toDouble(&ok);
+    return ok ? QVariant(d != 0.0) : v;
+  }
+  bool ok = false;
+  const double d = v.toDouble(&ok);
+  return ok ? QVariant(d != 0.0) : v;
+}
+
+void bindValue(sqlite3* db, sqlite3_stmt* st, int idx, const QVariant& value) {
+  int rc = SQLITE_OK;
+  if (value.isNull() || !value.isValid()) {
+    rc = sqlite3_bind_null(st, idx);
+  } else {
+    switch (value.typeId()) {
+      case QMetaType::Bool:
+        rc = sqlite3_bind_int(st, idx, value.toBool() ? 1 : 0);
+        break;
+      case QMetaType::Int:
+      case QMetaType::UInt:
+      case QMetaType::Long:
+      case QMetaType::LongLong:
+      case QMetaType::Short:
+      case QMetaType::UShort:
+      case QMetaType::Char:
+      case QMetaType::SChar:
+      case QMetaType::UChar:
+        rc = sqlite3_bind_int64(st, idx, value.toLongLong());
+        break;
+      case QMetaType::ULong:
+      case QMetaType::ULongLong:
+        rc = sqlite3_bind_int64(st, idx, static_cast<sqlite3_int64>(value.toULongLong()));
+        break;
+      case QMetaType::Double:
+      case QMetaType::Float:
+        rc = sqlite3_bind_double(st, idx, value.toDouble());
+        break;
+      case QMetaType::QByteArray: {
+        const QByteArray b = value.toByteArray();
+        rc = sqlite3_bind_blob(st, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        break;
+      }
+      default: {
+        const QByteArray t = value.toString().toUtf8();
+        rc = sqlite3_bind_text(st, idx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        break;
+      }
+    }
+  }
+  if (rc != SQLITE_OK) raiseDb(db, rc);
+}
+
+QString quoteName(const QString& name) {
+  QString n = name;
+  n.replace(u'"', QStringLiteral("\"\""));
+  return u'"' + n + u'"';
+}
+
+// The file named by "Data Source=" in an ADO connection string; "\" counts as "/".
+QString dataSourceOf(const QString& connectionString) {
+  static const QRegularExpression key(QStringLiteral("(?:^|;)\\s*Data Source\\s*="),
+                                      QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch m = key.match(connectionString);
+  if (!m.hasMatch()) return {};
+  QString rest = connectionString.mid(m.capturedEnd());
+  // The value ends where the next "Name=" pair starts.
+  static const QRegularExpression next(QStringLiteral(";\\s*[A-Za-z][A-Za-z0-9 :]*="));
+  const QRegularExpressionMatch n = next.match(rest);
+  if (n.hasMatch()) rest.truncate(n.capturedStart());
+  rest = rest.trimmed();
+  if (rest.endsWith(u';')) rest.chop(1);
+  if (rest.size() >= 2 && rest.startsWith(u'"') && rest.endsWith(u'"')) rest = rest.mid(1, rest.size() - 2);
+  rest.replace(u'\\', u'/');
+  return rest;
+}
+
+}  // namespace
+
+QString q(const QString& value) {
+  QString v = value;
+  v.replace(u'\'', QStringLiteral("''"));
+  return v;
+}
+
+// ---------------------------------------------------------------- Connection
+
+struct Connection::Impl {
+  sqlite3* db = nullptr;
+  QString path;
+  std::map<QString, QString> props;  // keys in lower case
+};
+
+Connection::Connection() : d(std::make_unique<Impl>()) {}
+
+Connection::~Connection() { Close(); }
+
+void Connection::setProperty(const QString& name, const QString& value) { d->props[name.toLower()] = value; }
+
+QString Connection::property(const QString& name) const {
+  const auto it = d->props.find(name.toLower());
+  return it == d->props.end() ? QString() : it->second;
+}
+
+void Connection::Open() {
+  if (d->db) raise(kErrIsOpen, QStringLiteral("Operation is not allowed when the object is open."));
+  const QString path = dataSourceOf(ConnectionString);
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || !info.isFile())
+    raise(kErrProvider, QStringLiteral("Could not find file '%1'.").arg(path));
+  // SQLite takes an empty file for an empty database; it holds none of ours.
+  if (info.size() == 0) raise(kErrProvider, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+
+  sqlite3* db = nullptr;
+  // Read-write without create: a missing file stays missing.
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  auto fail = [&](long number, const QString& description) {
+    sqlite3_close_v2(db);
+    raise(number, description);
+  };
+  if (rc != SQLITE_OK) fail(kErrProvider, QStringLiteral("Could not find file '%1'.").arg(path));
+  sqlite3_busy_timeout(db, 5000);
+
+  const QString password = property(QStringLiteral("Jet OLEDB:Database Password"));
+  if (!password.isEmpty()) {
+    const QByteArray pragma = (QStringLiteral("PRAGMA key = '") + q(password) + u'\'').toUtf8();
+    rc = sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) fail(kErrProvider, QStringLiteral("Not a valid password."));
+  }
+  // The key is only tried at the first read.
+  rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_NOTADB)
+    fail(kErrProvider, QStringLiteral("Not a valid password, or unrecognized database format '%1'.").arg(path));
+  if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
+
+  // Function names are matched regardless of case: this serves Cstr and CStr alike.
+  rc = sqlite3_create_function_v2(db, "Cstr", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cstrFunction,
+                                  nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
+
+  d->db = db;
+  d->path = path;
+}
+
+void Connection::Close() {
+  if (!d->db) return;
+  sqlite3_close_v2(d->db);
+  d->db = nullptr;
+  d->path.clear();
+}
+
+bool Connection::isOpen() const { return d->db != nullptr; }
+
+int Connection::Execute(const QString& sql) {
+  if (!d->db) raiseClosed();
+  Stmt st;
+  prepareOne(d->db, jetToSqlite(sql), st);
+  const int before = sqlite3_total_changes(d->db);
+  stepToEnd(d->db, st);
+  return sqlite3_total_changes(d->db) - before;
+}
+
+QString Connection::dataSource() const { return d->path; }
+
+sqlite3* Connection::handle() const { return d->db; }
+
+// ---------------------------------------------------------------- Recordset
+
+namespace {
+struct Column {
+  QString name;
+  bool yesNo = false;
+  QString origin;  // column of the base table; empty for a computed column
+};
+struct Row {
+  std::vector<QVariant> values;
+  sqlite3_int64 rowid = 0;
+  bool deleted = false;
+};
+}  // namespace
+
+struct Recordset::Impl {
+  bool open = false;
+  Connection* conn = nullptr;
+  std::vector<Column> cols;
+  std::vector<Row> rows;
+  size_t pos = 0;  // rows.size() is EOF
+
+  bool editable = false;
+  QString table;
+
+  // The edit in progress: a new row (AddNew) or changes to the current one.
+  bool pending = false;
+  bool pendingNew = false;
+  size_t posBeforeAdd = 0;
+  std::vector<bool> changed;
+  std::vector<QVariant> original;
+
+  void requireOpen() const {
+    if (!open) raiseClosed();
+  }
+  bool atEof() const { return pos >= rows.size(); }
+  void requireCurrent() const {
+    requireOpen();
+    if (atEof() || rows[pos].deleted)
+      raise(kErrNoCurrent, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                          "Requested operation requires a current record."));
+  }
+  void requireEditable() const {
+    requireOpen();
+    if (!editable)
+      raise(kErrNotUpdatable, QStringLiteral("Current Recordset does not support updating. This may be a "
+                                             "limitation of the provider, or of the selected locktype."));
+  }
+  sqlite3* db() const {
+    sqlite3* h = conn ? conn->handle() : nullptr;
+    if (!h)
+      raise(kErrNoConnection, QStringLiteral("The connection cannot be used to perform this operation. It is "
+                                             "either closed or invalid in this context."));
+    return h;
+  }
+  int find(const QString& name) const {
+    for (size_t i = 0; i < cols.size(); ++i)
+      if (cols[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    return -1;
+  }
+  void skipDeleted() {
+    while (pos < rows.size() && rows[pos].deleted) ++pos;
+  }
+  void cancelEdit() {
+    if (!pending) return;
+    if (pendingNew) {
+      rows.pop_back();
+      pos = posBeforeAdd;
+    } else if (pos < rows.size()) {
+      rows[pos].values = original;
+    }
+    pending = false;
+  }
+  // Reads the stored row back, so the recordset shows what the database holds.
+  void reread(Row& row) {
+    QStringList names;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < cols.size(); ++i)
+      if (!cols[i].origin.isEmpty()) {
+        names << quoteName(cols[i].origin);
+        at.push_back(i);
+      }
+    if (names.isEmpty()) return;
+    Stmt st;
+    prepareOne(db(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(u','), quoteName(table)), st);
+    sqlite3_bind_int64(st.s, 1, row.rowid);
+    const int rc = sqlite3_step(st.s);
+    if (rc == SQLITE_ROW) {
+      for (size_t k = 0; k < at.size(); ++k) row.values[at[k]] = readValue(st.s, static_cast<int>(k), cols[at[k]].yesNo);
+    } else if (rc != SQLITE_DONE) {
+      raiseDb(db(), rc);
+    }
+  }
+};
+
+Recordset::Recordset() : d(std::make_unique<Impl>()) {}
+
+Recordset::~Recordset() = default;
+
+void Recordset::Open(const QString& sql, Connection& conn, int cursorType, int lockType) {
+  if (d->open) raise(kErrIsOpen, QStringLiteral("Operation is not allowed when the object is open."));
+  if (cursorType != adOpenUnspecified) CursorType = cursorType;
+  if (lockType != adLockUnspecified) LockType = lockType;
+  d->conn = &conn;
+  sqlite3* db = d->db();
+  const QString text = jetToSqlite(sql);
+
+  Stmt st;
+  prepareOne(db, text, st);
+  if (sqlite3_column_count(st.s) == 0) {
+    // A statement without rows (a make-table query, say) runs and leaves the recordset closed.
+    stepToEnd(db, st);
+    return;
+  }
+
+  bool editable = false;
+  QString table;
+  if (LockType == adLockOptimistic || LockType == adLockPessimistic) {
+    const QString withRowid = selectWithRowid(text);
+    Stmt er;
+    if (!withRowid.isEmpty() &&
+        sqlite3_prepare_v2(db, withRowid.toUtf8().constData(), -1, &er.s, nullptr) == SQLITE_OK && er.s) {
+      // Every column taken from a table must come from the same one.
+      bool one = true;
+      for (int i = 0; i + 1 < sqlite3_column_count(er.s); ++i) {
+        const char* t = sqlite3_column_table_name(er.s, i);
+        if (!t) continue;
+        const QString name = QString::fromUtf8(t);
+        if (table.isEmpty()) table = name;
+        else if (table.compare(name, Qt::CaseInsensitive) != 0) one = false;
+      }
+      if (one && !table.isEmpty()) {
+        std::swap(st.s, er.s);
+        editable = true;
+      }
+    }
+  }
+
+  std::vector<Column> cols;
+  // An editable recordset carries the row id as a last, hidden column.
+  const int n = sqlite3_column_count(st.s) - (editable ? 1 : 0);
+  for (int i = 0; i < n; ++i) {
+    Column c;
+    c.name = QString::fromUtf8(sqlite3_column_name(st.s, i));
+    c.yesNo = isYesNoType(sqlite3_column_decltype(st.s, i));
+    if (editable && sqlite3_column_table_name(st.s, i))
+      c.origin = QString::fromUtf8(sqlite3_column_origin_name(st.s, i));
+    cols.push_back(c);
+  }
+  std::vector<Row> rows;
+  int rc;
+  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+    Row r;
+    if (editable) r.rowid = sqlite3_column_int64(st.s, n);
+    r.values.reserve(cols.size());
+    for (int i = 0; i < n; ++i) r.values.push_back(readValue(st.s, i, cols[static_cast<size_t>(i)].yesNo));
+    rows.push_back(std::move(r));
+  }
+  if (rc != SQLITE_DONE) raiseDb(db, rc);
+
+  d->cols = std::move(cols);
+  d->rows = std::move(rows);
+  d->pos = 0;
+  d->editable = editable;
+  d->table = table;
+  d->pending = false;
+  d->open = true;
+}
+
+void Recordset::Close() {
+  // An edit never stored is dropped, as closing the window drops it.
+  d->open = false;
+  d->pending = false;
+  d->cols.clear();
+  d->rows.clear();
+  d->pos = 0;
+  d->editable = false;
+  d->table.clear();
+}
+
+bool Recordset::isOpen() const { return d->open; }
+
+bool Recordset::EOF_() const {
+  d->requireOpen();
+  return d->atEof();
+}
+
+bool Recordset::BOF() const {
+  d->requireOpen();
+  for (const Row& r : d->rows)
+    if (!r.deleted) return false;
+  return true;
+}
+
+void Recordset::MoveNext() {
+  d->requireOpen();
+  if (d->atEof()) d->requireCurrent();
+  if (d->pending) Update();
+  ++d->pos;
+  d->skipDeleted();
+}
+
+void Recordset::MoveFirst() {
+  d->requireOpen();
+  if (d->pending) Update();
+  d->pos = 0;
+  d->skipDeleted();
+}
+
+long Recordset::RecordCount() const {
+  d->requireOpen();
+  long n = 0;
+  for (const Row& r : d->rows)
+    if (!r.deleted) ++n;
+  return n;
+}
+
+int Recordset::fieldCount() const { return d->open ? static_cast<int>(d->cols.size()) : 0; }
+
+QString Recordset::fieldName(int pos) const {
+  d->requireOpen();
+  if (pos < 0 || pos >= static_cast<int>(d->cols.size()))
+    raise(kErrNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                       "name or ordinal."));
+  return d->cols[static_cast<size_t>(pos)].name;
+}
+
+QVariant Recordset::field(const QString& name) const {
+  d->requireOpen();
+  const int i = d->find(name);
+  if (i < 0)
+    raise(kErrNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                       "name or ordinal."));
+  return field(i);
+}
+
+QVariant Recordset::field(int pos) const {
+  d->requireOpen();
+  if (pos < 0 || pos >= static_cast<int>(d->cols.size()))
+    raise(kErrNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                       "name or ordinal."));
+  d->requireCurrent();
+  return d->rows[d->pos].values[static_cast<size_t>(pos)];
+}
+
+void Recordset::AddNew() {
+  d->requireEditable();
+  if (d->pending) Update();
+  d->posBeforeAdd = d->pos;
+  Row r;
+  r.values.resize(d->cols.size());
+  d->rows.push_back(std::move(r));
+  d->pos = d->rows.size() - 1;
+  d->pending = true;
+  d->pendingNew = true;
+  d->changed.assign(d->cols.size(), false);
+  d->original.clear();
+}
+
+void Recordset::setField(const QString& name, const QVariant& value) {
+  d->requireOpen();
+  const int i = d->find(name);
+  if (i < 0)
+    raise(kErrNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                       "name or ordinal."));
+  d->requireEditable();
+  d->requireCurrent();
+  const Column& c = d->cols[static_cast<size_t>(i)];
+  if (c.origin.isEmpty())
+    raise(kErrMultiStep, QStringLiteral("Multiple-step operation generated errors. Check each status value."));
+  if (!d->pending) {
+    d->pending = true;
+    d->pendingNew = false;
+    d->changed.assign(d->cols.size(), false);
+    d->original = d->rows[d->pos].values;
+  }
+  d->changed[static_cast<size_t>(i)] = true;
+  d->rows[d->pos].values[static_cast<size_t>(i)] = c.yesNo ? toYesNo(value) : value;
+}
+
+void Recordset::Update() {
+  d->requireOpen();
+  if (!d->pending) return;
+  sqlite3* db = d->db();
+  Row& row = d->rows[d->pos];
+  QStringList names;
+  std::vector<QVariant> values;
+  for (size_t i = 0; i < d->cols.size(); ++i)
+    if (d->changed[i]) {
+      names << quoteName(d->cols[i].origin);
+      values.push_back(row.values[i]);
+    }
+  try {
+    Stmt st;
+    if (d->pendingNew) {
+      QString sql;
+      if (names.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteName(d->table));
+      } else {
+        QStringList marks;
+        for (qsizetype k = 0; k < names.size(); ++k) marks << QStringLiteral("?");
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoteName(d->table), names.join(u','), marks.join(u','));
+      }
+      prepareOne(db, sql, st);
+    } else {
+      if (names.isEmpty()) {
+        d->pending = false;
+        return;
+      }
+      QStringList sets;
+      for (const QString& n : names) sets << n + QStringLiteral(" = ?");
+      prepareOne(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoteName(d->table), sets.join(u',')),
+                 st);
+      bindValue(db, st.s, static_cast<int>(values.size()) + 1, QVariant::fromValue<qlonglong>(row.rowid));
+    }
+    for (size_t k = 0; k < values.size(); ++k) bindValue(db, st.s, static_cast<int>(k) + 1, values[k]);
+    stepToEnd(db, st);
+    if (d->pendingNew) {
+      row.rowid = sqlite3_last_insert_rowid(db);
+    } else if (sqlite3_changes(db) == 0) {
+      raise(kErrRowMissing,
+            QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    }
+  } catch (...) {
+    // The database refused the row: nothing was stored, and the recordset says so.
+    d->cancelEdit();
+    throw;
+  }
+  d->pending = false;
+  d->reread(row);
+}
+
+void Recordset::Delete() {
+  d->requireEditable();
+  d->requireCurrent();
+  if (d->pending && d->pendingNew) {
+    d->cancelEdit();
+    return;
+  }
+  d->cancelEdit();
+  sqlite3* db = d->db();
+  Stmt st;
+  prepareOne(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteName(d->table)), st);
+  sqlite3_bind_int64(st.s, 1, d->rows[d->pos].rowid);
+  stepToEnd(db, st);
+  d->rows[d->pos].deleted = true;
+}
+
+}  // namespace ado

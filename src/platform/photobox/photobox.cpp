@@ -1,0 +1,110 @@
+#include "photobox.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+
+#include "vb.h"
+
+namespace photobox {
+
+namespace {
+
+// Pictures are untrusted files: refuse absurd sizes before decoding.
+constexpr int kMaxSide = 20000;
+constexpr qint64 kMaxPixels = 100LL * 1000 * 1000;
+constexpr int kAllocationLimitMb = 512;
+
+const QString kSource = QStringLiteral("PhotoBox");
+
+[[noreturn]] void fail(long number, const char* text) { throw vb::VbError(number, kSource, QString::fromLatin1(text)); }
+
+bool hasTransparency(const QImage& img) {
+  if (!img.hasAlphaChannel()) return false;
+  const QImage argb = img.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    for (int x = 0; x < argb.width(); ++x)
+      if (qAlpha(line[x]) != 255) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PhotoBox::PhotoBox(QWidget* parent) : QWidget(parent) {}
+
+void PhotoBox::setPicture(const Picture& p) {
+  pic_ = p;
+  update();
+}
+
+void PhotoBox::paintEvent(QPaintEvent*) {
+  if (pic_.isEmpty()) return;
+  QPainter painter(this);
+  const QImage& img = pic_.image();
+  if (!Stretch) {
+    painter.drawImage(QPoint(0, 0), img);
+    return;
+  }
+  // Fit inside the control, proportions kept, centred.
+  QSize target = img.size().scaled(size(), Qt::KeepAspectRatio);
+  if (target.isEmpty()) return;
+  const QRect r(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2), target);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(r, img);
+}
+
+void PhotoBox::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton) emit clicked();
+  QWidget::mousePressEvent(e);
+}
+
+namespace PhotoBoxGlobal {
+
+Picture LoadPictureFile(const QString& fileName, int, int) {
+  const QFileInfo info(fileName);
+  if (fileName.isEmpty() || !info.exists() || !info.isFile()) fail(vb::kErrFileNotFound, "File not found");
+  QImageReader reader(fileName);
+  // The content decides: a bitmap saved under a .jpg name still loads.
+  reader.setDecideFormatFromContent(true);
+  reader.setAllocationLimit(kAllocationLimitMb);
+  const QSize size = reader.size();
+  if (size.isValid() &&
+      (size.width() > kMaxSide || size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels))
+    fail(vb::kErrInvalidPicture, "Invalid picture");
+  QImage img = reader.read();
+  if (img.isNull()) fail(vb::kErrInvalidPicture, "Invalid picture");
+  return Picture(std::move(img));
+}
+
+void loadInto(PhotoBox& box, const QString& fileName) {
+  Picture p = LoadPictureFile(fileName);
+  box.setPicture(p);
+  box.setSourceFile(fileName);
+}
+
+void SavePictureFile(const Picture& pic, const QString& fileName, int) {
+  if (pic.isEmpty()) fail(380, "Invalid property value");
+  // Opaque pictures go out as JPEG; one with transparent parts (a logo) as PNG so its
+  // transparency survives. The loader reads either by content, whatever the name.
+  const bool png = hasTransparency(pic.image());
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) fail(75, "Path/File access error");
+  QImageWriter writer(&file, png ? QByteArrayLiteral("png") : QByteArrayLiteral("jpeg"));
+  if (!png) writer.setQuality(90);
+  const QImage out = png ? pic.image() : pic.image().convertToFormat(QImage::Format_RGB32);
+  if (!writer.write(out)) {
+    file.cancelWriting();
+    fail(75, "Path/File access error");
+  }
+  // The temporary file replaces the old one only now; any failure leaves the old file.
+  if (!file.commit()) fail(75, "Path/File access error");
+}
+
+}  // namespace PhotoBoxGlobal
+
+}  // namespace photobox
