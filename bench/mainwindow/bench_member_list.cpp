@@ -70,6 +70,81 @@ void BM_classFilter(benchmark::State& state) {
 }
 BENCHMARK(BM_classFilter)->Unit(benchmark::kMillisecond);
 
+// One keystroke of the as-you-type search: the typed text changes, the list refills.
+void BM_searchKeystroke(benchmark::State& state) {
+  Frmcari* w = mainWindow();
+  const QStringList typed = {"S", "Si", "Sis", "Sisw", "Siswa", "Siswa ", "Siswa 1", "Siswa 12", "Siswa 1"};
+  int k = 0;
+  for (auto _ : state) {
+    w->Text1->setText(typed[k++ % typed.size()]);
+    benchmark::DoNotOptimize(w->Lv1->count());
+  }
+  state.counters["rows"] = w->Lv1->count();
+  w->Text1->setText(QString());
+}
+BENCHMARK(BM_searchKeystroke)->Unit(benchmark::kMillisecond);
+
+// The heaviest keystroke: a first letter that every member's name holds.
+void BM_searchKeystrokeAllMatch(benchmark::State& state) {
+  Frmcari* w = mainWindow();
+  int k = 0;
+  for (auto _ : state) {
+    w->Text1->setText(k++ % 2 ? QStringLiteral("a") : QStringLiteral("A"));
+    benchmark::DoNotOptimize(w->Lv1->count());
+  }
+  state.counters["rows"] = w->Lv1->count();
+  w->Text1->setText(QString());
+}
+BENCHMARK(BM_searchKeystrokeAllMatch)->Unit(benchmark::kMillisecond);
+
+// A header click on 10,000 rows: sorts by the names, up then down.
+void BM_columnSort(benchmark::State& state) {
+  Frmcari* w = mainWindow();
+  w->tampilData();
+  for (auto _ : state) {
+    w->Lv1_ColumnClick(4);
+    benchmark::DoNotOptimize(w->Lv1->itemText(1));
+  }
+  state.counters["rows"] = w->Lv1->count();
+}
+BENCHMARK(BM_columnSort)->Unit(benchmark::kMillisecond);
+
+// Parts of the heaviest keystroke, to see where its time goes.
+void BM_partQueryOnly(benchmark::State& state) {
+  mainWindow();
+  for (auto _ : state) {
+    ado::Recordset rs;
+    rs.Open("Select * From Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
+            "'%a%' or  agama like '%a%' order by nis",
+            *Module1::Conn);
+    benchmark::DoNotOptimize(rs.RecordCount());
+  }
+}
+BENCHMARK(BM_partQueryOnly)->Unit(benchmark::kMillisecond);
+
+void BM_partSqliteOnly(benchmark::State& state) {
+  mainWindow();
+  for (auto _ : state) {
+    ado::Recordset rs;
+    rs.Open("Select count(*), max(nis || nisn || nama || ttl || agama || kelamin || barcode || kelas) From (select * from Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
+            "'%a%' or  agama like '%a%' order by nis)",
+            *Module1::Conn);
+    benchmark::DoNotOptimize(rs.RecordCount());
+  }
+}
+BENCHMARK(BM_partSqliteOnly)->Unit(benchmark::kMillisecond);
+
+void BM_partClearList(benchmark::State& state) {
+  Frmcari* w = mainWindow();
+  for (auto _ : state) {
+    state.PauseTiming();
+    w->tampilData();
+    state.ResumeTiming();
+    w->Lv1->clearItems();
+  }
+}
+BENCHMARK(BM_partClearList)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -4,19 +4,32 @@
 #include "photos.h"
 #include "vb.h"
 
+#include <iterator>
+
 namespace {
 const char* const kRowColumns[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "Barcode", "kelas", "ID"};
 }
 
 void Frmcari::tambahBaris(ado::Recordset& rs) {
   // Positions of the nine columns, looked up once for the whole fill.
+  int pos[std::size(kRowColumns)];
+  for (size_t c = 0; c < std::size(kRowColumns); ++c) {
+    pos[c] = -1;
+    for (int f = 0; f < rs.fieldCount(); ++f)
+      if (rs.fieldName(f).compare(QLatin1String(kRowColumns[c]), Qt::CaseInsensitive) == 0) {
+        pos[c] = f;
+        break;
+      }
+    if (pos[c] < 0) rs.field(QString::fromLatin1(kRowColumns[c]));  // raises the unknown-field error
+  }
   QList<QStringList> rows;
+  rows.reserve(rs.RecordCount());
   int next = Lv1->count() + 1;
   while (!rs.EOF_()) {
     QStringList row;
     row.reserve(10);
     row << QString::number(next++);
-    for (const char* c : kRowColumns) row << vb::text(rs.field(QString::fromLatin1(c)));
+    for (int p : pos) row << vb::text(rs.fieldRef(p));
     rows << row;
     rs.MoveNext();
   }

@@ -451,6 +451,58 @@ TEST_F(AdoTest, EditsReachOnlyTheirOwnRow) {
   EXPECT_EQ(errorOf([&] { rs.AddNew(); }), 3251);
 }
 
+TEST_F(AdoTest, RowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows) {
+  openConn();
+  for (const char* nis : {"1", "2", "3"}) addMember(QString::fromLatin1(nis), QStringLiteral("N") + nis, QStringLiteral("X"));
+  ado::Recordset rs;
+  rs.Open(QStringLiteral("select * from tblanggota order by nis"), conn, ado::adOpenDynamic, ado::adLockOptimistic);
+  const int nama = 3;
+  ASSERT_EQ(rs.fieldName(nama), QStringLiteral("nama"));
+  auto names = [&] {
+    QStringList out;
+    for (rs.MoveFirst(); !rs.EOF_(); rs.MoveNext()) out << rs.fieldRef(nama).toString();
+    return out;
+  };
+
+  // A change to the middle row lands in that row only, in the recordset and the file.
+  rs.MoveNext();
+  rs.setField(QStringLiteral("nama"), QStringLiteral("Dua"));
+  rs.Update();
+  EXPECT_EQ(names(), QStringList({"N1", "Dua", "N3"}));
+  EXPECT_EQ(count(QStringLiteral("select * from tblanggota where nama = 'Dua' and nis = '2'")), 1);
+
+  // The deleted row is skipped and no longer counted.
+  rs.MoveFirst();
+  rs.MoveNext();
+  rs.Delete();
+  EXPECT_EQ(errorOf([&] { rs.fieldRef(nama); }), 3021);
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(names(), QStringList({"N1", "N3"}));
+
+  // A new row the database refuses goes away again; the cursor returns to where it was.
+  rs.MoveFirst();
+  rs.AddNew();
+  rs.setField(QStringLiteral("nama"), QString(256, u'x'));
+  EXPECT_NE(errorOf([&] { rs.Update(); }), 0);
+  EXPECT_EQ(rs.field(nama).toString(), QStringLiteral("N1"));
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(names(), QStringList({"N1", "N3"}));
+
+  // A new row that is stored joins the others with its AutoNumber.
+  rs.AddNew();
+  rs.setField(QStringLiteral("nama"), QStringLiteral("Empat"));
+  rs.Update();
+  EXPECT_GT(rs.field(QStringLiteral("id")).toLongLong(), 3);
+  EXPECT_EQ(names(), QStringList({"N1", "N3", "Empat"}));
+  EXPECT_EQ(errorOf([&] { rs.fieldRef(9); }), 3265);
+
+  for (rs.MoveFirst(); !rs.EOF_(); rs.MoveFirst()) rs.Delete();
+  EXPECT_TRUE(rs.BOF());
+  EXPECT_EQ(rs.RecordCount(), 0);
+  rs.Close();
+  EXPECT_EQ(count(QStringLiteral("select * from tblanggota")), 0);
+}
+
 TEST_F(AdoTest, DesignerRowsKeepNumbersAndFlags) {
   openConn();
   ado::Recordset rs;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -323,8 +324,8 @@ struct Column {
   bool yesNo = false;
   QString origin;  // column of the base table; empty for a computed column
 };
-struct Row {
-  std::vector<QVariant> values;
+// What an editable recordset keeps beside each row's values.
+struct RowMeta {
   sqlite3_int64 rowid = 0;
   bool deleted = false;
 };
@@ -334,8 +335,16 @@ struct Recordset::Impl {
   bool open = false;
   Connection* conn = nullptr;
   std::vector<Column> cols;
-  std::vector<Row> rows;
-  size_t pos = 0;  // rows.size() is EOF
+  // Every value of every row in one block, row after row (cols.size() values each): a
+  // fill of thousands of rows costs one growing allocation instead of one per row, and a
+  // QList grows by moving its QVariants as plain memory.
+  QList<QVariant> cells;
+  size_t rowCount = 0;
+  // One entry per row for an editable recordset; empty for a read-only one, whose rows
+  // carry no row id and are never deleted.
+  std::vector<RowMeta> meta;
+  size_t deletedCount = 0;
+  size_t pos = 0;  // rowCount is EOF
 
   bool editable = false;
   QString table;
@@ -350,10 +359,13 @@ struct Recordset::Impl {
   void requireOpen() const {
     if (!open) raiseClosed();
   }
-  bool atEof() const { return pos >= rows.size(); }
+  bool atEof() const { return pos >= rowCount; }
+  bool deleted(size_t row) const { return row < meta.size() && meta[row].deleted; }
+  QVariant* rowValues(size_t row) { return cells.data() + row * cols.size(); }
+  const QVariant* rowValues(size_t row) const { return cells.constData() + row * cols.size(); }
   void requireCurrent() const {
     requireOpen();
-    if (atEof() || rows[pos].deleted)
+    if (atEof() || deleted(pos))
       raise(kErrNoCurrent, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
                                           "Requested operation requires a current record."));
   }
@@ -376,20 +388,22 @@ struct Recordset::Impl {
     return -1;
   }
   void skipDeleted() {
-    while (pos < rows.size() && rows[pos].deleted) ++pos;
+    while (pos < rowCount && deleted(pos)) ++pos;
   }
   void cancelEdit() {
     if (!pending) return;
     if (pendingNew) {
-      rows.pop_back();
+      cells.resize(cells.size() - static_cast<qsizetype>(cols.size()));
+      meta.pop_back();
+      --rowCount;
       pos = posBeforeAdd;
-    } else if (pos < rows.size()) {
-      rows[pos].values = original;
+    } else if (pos < rowCount) {
+      std::copy(original.begin(), original.end(), rowValues(pos));
     }
     pending = false;
   }
   // Reads the stored row back, so the recordset shows what the database holds.
-  void reread(Row& row) {
+  void reread(size_t row) {
     QStringList names;
     std::vector<size_t> at;
     for (size_t i = 0; i < cols.size(); ++i)
@@ -400,10 +414,11 @@ struct Recordset::Impl {
     if (names.isEmpty()) return;
     Stmt st;
     prepareOne(db(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(u','), quoteName(table)), st);
-    sqlite3_bind_int64(st.s, 1, row.rowid);
+    sqlite3_bind_int64(st.s, 1, meta[row].rowid);
     const int rc = sqlite3_step(st.s);
     if (rc == SQLITE_ROW) {
-      for (size_t k = 0; k < at.size(); ++k) row.values[at[k]] = readValue(st.s, static_cast<int>(k), cols[at[k]].yesNo);
+      QVariant* values = rowValues(row);
+      for (size_t k = 0; k < at.size(); ++k) values[at[k]] = readValue(st.s, static_cast<int>(k), cols[at[k]].yesNo);
     } else if (rc != SQLITE_DONE) {
       raiseDb(db(), rc);
     }
@@ -464,19 +479,22 @@ void Recordset::Open(const QString& sql, Connection& conn, int cursorType, int l
       c.origin = QString::fromUtf8(sqlite3_column_origin_name(st.s, i));
     cols.push_back(c);
   }
-  std::vector<Row> rows;
+  QList<QVariant> cells;
+  std::vector<RowMeta> meta;
+  size_t rowCount = 0;
   int rc;
   while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
-    Row r;
-    if (editable) r.rowid = sqlite3_column_int64(st.s, n);
-    r.values.reserve(cols.size());
-    for (int i = 0; i < n; ++i) r.values.push_back(readValue(st.s, i, cols[static_cast<size_t>(i)].yesNo));
-    rows.push_back(std::move(r));
+    if (editable) meta.push_back(RowMeta{sqlite3_column_int64(st.s, n), false});
+    for (int i = 0; i < n; ++i) cells.emplace_back(readValue(st.s, i, cols[static_cast<size_t>(i)].yesNo));
+    ++rowCount;
   }
   if (rc != SQLITE_DONE) raiseDb(db, rc);
 
   d->cols = std::move(cols);
-  d->rows = std::move(rows);
+  d->cells = std::move(cells);
+  d->meta = std::move(meta);
+  d->rowCount = rowCount;
+  d->deletedCount = 0;
   d->pos = 0;
   d->editable = editable;
   d->table = table;
@@ -489,7 +507,10 @@ void Recordset::Close() {
   d->open = false;
   d->pending = false;
   d->cols.clear();
-  d->rows.clear();
+  d->cells.clear();
+  d->meta.clear();
+  d->rowCount = 0;
+  d->deletedCount = 0;
   d->pos = 0;
   d->editable = false;
   d->table.clear();
@@ -504,9 +525,7 @@ bool Recordset::EOF_() const {
 
 bool Recordset::BOF() const {
   d->requireOpen();
-  for (const Row& r : d->rows)
-    if (!r.deleted) return false;
-  return true;
+  return d->rowCount == d->deletedCount;
 }
 
 void Recordset::MoveNext() {
@@ -526,10 +545,7 @@ void Recordset::MoveFirst() {
 
 long Recordset::RecordCount() const {
   d->requireOpen();
-  long n = 0;
-  for (const Row& r : d->rows)
-    if (!r.deleted) ++n;
-  return n;
+  return static_cast<long>(d->rowCount - d->deletedCount);
 }
 
 int Recordset::fieldCount() const { return d->open ? static_cast<int>(d->cols.size()) : 0; }
@@ -551,23 +567,25 @@ QVariant Recordset::field(const QString& name) const {
   return field(i);
 }
 
-QVariant Recordset::field(int pos) const {
-  d->requireOpen();
-  if (pos < 0 || pos >= static_cast<int>(d->cols.size()))
+QVariant Recordset::field(int pos) const { return fieldRef(pos); }
+
+const QVariant& Recordset::fieldRef(int pos) const {
+  const Impl& r = *d;
+  r.requireOpen();
+  if (pos < 0 || pos >= static_cast<int>(r.cols.size()))
     raise(kErrNotFound, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
                                        "name or ordinal."));
-  d->requireCurrent();
-  return d->rows[d->pos].values[static_cast<size_t>(pos)];
+  r.requireCurrent();
+  return r.rowValues(r.pos)[pos];
 }
 
 void Recordset::AddNew() {
   d->requireEditable();
   if (d->pending) Update();
   d->posBeforeAdd = d->pos;
-  Row r;
-  r.values.resize(d->cols.size());
-  d->rows.push_back(std::move(r));
-  d->pos = d->rows.size() - 1;
+  d->cells.resize(d->cells.size() + static_cast<qsizetype>(d->cols.size()));
+  d->meta.push_back(RowMeta{});
+  d->pos = d->rowCount++;
   d->pending = true;
   d->pendingNew = true;
   d->changed.assign(d->cols.size(), false);
@@ -589,23 +607,24 @@ void Recordset::setField(const QString& name, const QVariant& value) {
     d->pending = true;
     d->pendingNew = false;
     d->changed.assign(d->cols.size(), false);
-    d->original = d->rows[d->pos].values;
+    const QVariant* values = d->rowValues(d->pos);
+    d->original.assign(values, values + d->cols.size());
   }
   d->changed[static_cast<size_t>(i)] = true;
-  d->rows[d->pos].values[static_cast<size_t>(i)] = c.yesNo ? toYesNo(value) : value;
+  d->rowValues(d->pos)[i] = c.yesNo ? toYesNo(value) : value;
 }
 
 void Recordset::Update() {
   d->requireOpen();
   if (!d->pending) return;
   sqlite3* db = d->db();
-  Row& row = d->rows[d->pos];
+  const size_t row = d->pos;
   QStringList names;
   std::vector<QVariant> values;
   for (size_t i = 0; i < d->cols.size(); ++i)
     if (d->changed[i]) {
       names << quoteName(d->cols[i].origin);
-      values.push_back(row.values[i]);
+      values.push_back(d->rowValues(row)[i]);
     }
   try {
     Stmt st;
@@ -629,12 +648,12 @@ void Recordset::Update() {
       for (const QString& n : names) sets << n + QStringLiteral(" = ?");
       prepareOne(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoteName(d->table), sets.join(u',')),
                  st);
-      bindValue(db, st.s, static_cast<int>(values.size()) + 1, QVariant::fromValue<qlonglong>(row.rowid));
+      bindValue(db, st.s, static_cast<int>(values.size()) + 1, QVariant::fromValue<qlonglong>(d->meta[row].rowid));
     }
     for (size_t k = 0; k < values.size(); ++k) bindValue(db, st.s, static_cast<int>(k) + 1, values[k]);
     stepToEnd(db, st);
     if (d->pendingNew) {
-      row.rowid = sqlite3_last_insert_rowid(db);
+      d->meta[row].rowid = sqlite3_last_insert_rowid(db);
     } else if (sqlite3_changes(db) == 0) {
       raise(kErrRowMissing,
             QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
@@ -659,9 +678,10 @@ void Recordset::Delete() {
   sqlite3* db = d->db();
   Stmt st;
   prepareOne(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteName(d->table)), st);
-  sqlite3_bind_int64(st.s, 1, d->rows[d->pos].rowid);
+  sqlite3_bind_int64(st.s, 1, d->meta[d->pos].rowid);
   stepToEnd(db, st);
-  d->rows[d->pos].deleted = true;
+  d->meta[d->pos].deleted = true;
+  ++d->deletedCount;
 }
 
 }  // namespace ado

@@ -80,6 +80,9 @@ class Recordset {
   QVariant field(const QString& name) const;
   QVariant field(int pos) const;
   QVariant operator()(const QString& name) const { return field(name); }
+  // The current row's value at `pos` without a copy; valid until the recordset moves,
+  // changes or closes. Throws as field(pos) does.
+  const QVariant& fieldRef(int pos) const;
 
   // Editable recordsets: AddNew starts a new row; setField changes the current (or new)
   // row; Update stores it, after which the row holds the values the database gave it
