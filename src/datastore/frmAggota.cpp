@@ -8,17 +8,12 @@
 #include "frmWebcame.h"
 #include "frmkelas.h"
 #include "msgbox.h"
+#include "named.h"
 #include "photos.h"
 #include "twips.h"
 #include "vb.h"
 
-namespace {
-template <class W>
-W* named(W* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
-}  // namespace
+using ui::named;
 
 frmAggota::frmAggota() {
   setObjectName(QStringLiteral("frmAggota"));
@@ -96,14 +91,7 @@ frmAggota::frmAggota() {
     x += 1780;
   }
 
-  m_Cetak = named(new QMenu(QStringLiteral("Cetak"), this), "m_Cetak");
-  m_ukuranA4 = m_Cetak->addAction(QStringLiteral("Ukuran A4"));
-  m_ukuranA4->setObjectName(QStringLiteral("m_ukuranA4"));
-  m_ukuranIDCard = named(m_Cetak->addMenu(QStringLiteral("Ukuran ID Card")), "m_ukuranIDCard");
-  m_Front = m_ukuranIDCard->addAction(QStringLiteral("Desain Depan"));
-  m_Front->setObjectName(QStringLiteral("m_Front"));
-  m_back = m_ukuranIDCard->addAction(QStringLiteral("Desain Belakang"));
-  m_back->setObjectName(QStringLiteral("m_back"));
+  std::tie(m_Cetak, m_ukuranA4, m_ukuranIDCard, m_Front, m_back) = cetakKartu::buatMenu(this);
 
   TextNis->installEventFilter(this);
   connect(Cmdtambah, &QPushButton::clicked, this, &frmAggota::Cmdtambah_Click);
@@ -114,6 +102,9 @@ frmAggota::frmAggota() {
   connect(cmdfoto, &QPushButton::clicked, this, &frmAggota::cmdfoto_Click);
   connect(Command1, &QPushButton::clicked, this, &frmAggota::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &frmAggota::Command2_Click);
+  connect(m_ukuranA4, &QAction::triggered, this, &frmAggota::m_ukuranA4_Click);
+  connect(m_Front, &QAction::triggered, this, &frmAggota::m_Front_Click);
+  connect(m_back, &QAction::triggered, this, &frmAggota::m_back_Click);
 }
 
 bool frmAggota::eventFilter(QObject* o, QEvent* e) {

@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "cardreport.h"
+#include "cetakKartu.h"
 #include "dialogs.h"
 #include "forms.h"
 #include "photobox.h"
@@ -44,6 +46,7 @@ class frmAggota : public forms::Form {
   QPushButton* Command1;  // Webcame
   QPushButton* Command2;  // class master
   ui::CommonDialog CommonDialog1;
+  report::CardReportX CardReport;
   QMenu* m_Cetak;
   QAction* m_ukuranA4;
   QMenu* m_ukuranIDCard;
@@ -63,6 +66,9 @@ class frmAggota : public forms::Form {
   void cmdfoto_Click();
   void Command1_Click();
   void Command2_Click();
+  void m_ukuranA4_Click();
+  void m_Front_Click();
+  void m_back_Click();
 
   // Key of the member being changed: the leading digits of Textid, 0 for a new member.
   long long kunci() const;
@@ -71,6 +77,7 @@ class frmAggota : public forms::Form {
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
+  void cetak(cetakKartu::Menu menu);
   QList<QWidget*> chain_;  // the Enter-key order of the fields
   QGroupBox* frameDetail_;
   QGroupBox* frameProses_;

@@ -10,6 +10,7 @@
 #include "Frmtentang.h"
 #include "Module1.h"
 #include "msgbox.h"
+#include "named.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -28,11 +29,7 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& captio
   return b;
 }
 
-template <class W>
-W* named(W* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
+using ui::named;
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& iconName = {}) {
   auto* b = named(new QPushButton(caption, parent), name);
@@ -149,14 +146,7 @@ void Frmcari::buildLayout() {
   }
   Frame2->raise();
 
-  m_Cetak = named(new QMenu(QStringLiteral("Cetak"), this), "m_Cetak");
-  m_ukuranA4 = m_Cetak->addAction(QStringLiteral("Ukuran A4"));
-  m_ukuranA4->setObjectName(QStringLiteral("m_ukuranA4"));
-  m_ukuranIDCard = named(m_Cetak->addMenu(QStringLiteral("Ukuran ID Card")), "m_ukuranIDCard");
-  m_Front = m_ukuranIDCard->addAction(QStringLiteral("Desain Depan"));
-  m_Front->setObjectName(QStringLiteral("m_Front"));
-  m_back = m_ukuranIDCard->addAction(QStringLiteral("Desain Belakang"));
-  m_back->setObjectName(QStringLiteral("m_back"));
+  std::tie(m_Cetak, m_ukuranA4, m_ukuranIDCard, m_Front, m_back) = cetakKartu::buatMenu(this);
 
   connect(Cmdtutup, &QPushButton::clicked, this, &Frmcari::Cmdtutup_Click);
   connect(CmbKelas, qOverload<int>(&QComboBox::activated), this, [this](int) { CmbKelas_Click(); });

@@ -13,6 +13,8 @@
 #include <QToolButton>
 
 #include "ado.h"
+#include "cardreport.h"
+#include "cetakKartu.h"
 #include "dialogs.h"
 #include "forms.h"
 #include "listview.h"
@@ -70,6 +72,7 @@ class Frmcari : public forms::Form {
 
   QStatusBar* StatusBar2;
   ui::CommonDialog CommonDialog1;
+  report::CardReportX CardReport;
 
   QMenu* m_Cetak;
   QAction* m_ukuranA4;
@@ -121,6 +124,11 @@ class Frmcari : public forms::Form {
   void PushButton4_Click();
   void Export_Click();
 
+  // --- card printing of the ticked members
+  void m_ukuranA4_Click();
+  void m_Front_Click();
+  void m_back_Click();
+
   // Writes the list's row count into Label1.
   void tulisJumlah();
 
@@ -132,6 +140,7 @@ class Frmcari : public forms::Form {
   void buildLayout();
   void buildStatusBar();
   void connectCommands();
+  void cetak(cetakKartu::Menu menu);
   // Refills the list from a search statement; returns false when nothing was found.
   bool isiPencarian(const QString& sql);
   // Adds one list row per record of `rs`, numbered after the rows already there.

@@ -34,6 +34,9 @@ void Frmcari::connectCommands() {
   connect(PushButton8, &QToolButton::clicked, this, &Frmcari::PushButton8_Click);
   connect(PushButton4, &QToolButton::clicked, this, &Frmcari::PushButton4_Click);
   connect(Lv1, &ui::ListView::columnClicked, this, &Frmcari::Lv1_ColumnClick);
+  connect(m_ukuranA4, &QAction::triggered, this, &Frmcari::m_ukuranA4_Click);
+  connect(m_Front, &QAction::triggered, this, &Frmcari::m_Front_Click);
+  connect(m_back, &QAction::triggered, this, &Frmcari::m_back_Click);
   Text1->installEventFilter(this);
 }
 

@@ -27,6 +27,12 @@ class ProgramFolder {
       QFile::setPermissions(path("database/database.mdb"), QFile::ReadOwner | QFile::WriteOwner);
     }
     QFile::copy(QStringLiteral(LENTAVO_ASSETS "/images/temp.jpg"), path("images/temp.jpg"));
+    // The card templates and card faces, as the install lays them out.
+    const QDir templates(QStringLiteral(LENTAVO_ASSETS "/temp"));
+    for (const QString& f : templates.entryList({QStringLiteral("*.rep")}, QDir::Files))
+      QFile::copy(templates.filePath(f), path("temp/" + f));
+    for (const char* face : {"depan2.jpg", "back2.jpg"})
+      QFile::copy(QStringLiteral(LENTAVO_ASSETS "/images/") + QLatin1String(face), path(QStringLiteral("images/") + QLatin1String(face)));
     vb::setProgramFolder(dir_.path());
   }
   QString root() const { return dir_.path(); }

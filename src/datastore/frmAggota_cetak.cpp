@@ -1,0 +1,28 @@
+// Card printing of the member on screen.
+#include "Module1.h"
+#include "cetakKartu.h"
+#include "frmAggota.h"
+#include "msgbox.h"
+#include "vb.h"
+
+void frmAggota::cetak(cetakKartu::Menu menu) {
+  try {
+    const QString jenis = menu == cetakKartu::Menu::Back ? QString() : cetakKartu::jenisBarcode();
+    const QString sql = QStringLiteral("select Cstr(id) as idsiswa,* from tblanggota where nis = '") +
+                        ado::q(TextNis->text().trimmed()) + QStringLiteral("'");
+    ado::Recordset rs;
+    rs.Open(sql, *Module1::Conn);
+    if (!rs.EOF_()) {
+      if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code")) cetakKartu::buatQr(rs);
+      cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"),
+                           sql);
+    }
+    rs.Close();
+  } catch (const vb::VbError& e) {
+    ui::msgBox(e.description, ui::vbOKOnly);
+  }
+}
+
+void frmAggota::m_ukuranA4_Click() { cetak(cetakKartu::Menu::A4); }
+void frmAggota::m_Front_Click() { cetak(cetakKartu::Menu::Front); }
+void frmAggota::m_back_Click() { cetak(cetakKartu::Menu::Back); }

@@ -1,0 +1,93 @@
+#include "cetakKartu.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "Module1.h"
+#include "qrcode.h"
+#include "vb.h"
+
+namespace cetakKartu {
+
+std::tuple<QMenu*, QAction*, QMenu*, QAction*, QAction*> buatMenu(QWidget* owner) {
+  auto* menu = new QMenu(QStringLiteral("Cetak"), owner);
+  menu->setObjectName(QStringLiteral("m_Cetak"));
+  QAction* a4 = menu->addAction(QStringLiteral("Ukuran A4"));
+  a4->setObjectName(QStringLiteral("m_ukuranA4"));
+  QMenu* idCard = menu->addMenu(QStringLiteral("Ukuran ID Card"));
+  idCard->setObjectName(QStringLiteral("m_ukuranIDCard"));
+  QAction* front = idCard->addAction(QStringLiteral("Desain Depan"));
+  front->setObjectName(QStringLiteral("m_Front"));
+  QAction* back = idCard->addAction(QStringLiteral("Desain Belakang"));
+  back->setObjectName(QStringLiteral("m_back"));
+  return {menu, a4, idCard, front, back};
+}
+
+QString jenisBarcode() {
+  ado::Recordset rs;
+  rs.Open(QStringLiteral("select barcode from tblsetting"), *Module1::Conn);
+  QString jenis;
+  if (!rs.EOF_()) {
+    const QVariant v = rs.field(QStringLiteral("Barcode"));
+    jenis = v.isNull() ? QStringLiteral("Code 128") : v.toString();
+  }
+  rs.Close();
+  return jenis;
+}
+
+QString template_(Menu menu, const QString& jenis) {
+  const bool code128 = jenis == QLatin1String("Code 128");
+  switch (menu) {
+    case Menu::A4:
+      return vb::appPath(code128 ? QStringLiteral("temp/01.rep") : QStringLiteral("temp/02.rep"));
+    case Menu::Front:
+      return vb::appPath(code128 ? QStringLiteral("temp/03.rep") : QStringLiteral("temp/04.rep"));
+    case Menu::Back:
+      break;
+  }
+  return vb::appPath(QStringLiteral("temp/05.rep"));
+}
+
+void buatQr(const ado::Recordset& rs) {
+  QVariant id = rs.field(QStringLiteral("ID"));
+  if (id.isNull()) id = rs.field(QStringLiteral("idsiswa"));  // a member deleted since it was ticked
+  if (id.isNull()) return;
+  bool isNumber = false;
+  const qlonglong n = id.toLongLong(&isNumber);
+  if (!isNumber) return;
+  const QString folder = vb::appPath(QStringLiteral("barcode"));
+  const QString file = folder + QLatin1Char('/') + QString::number(n) + QStringLiteral(".jpg");
+  const QVariant v = rs.field(QStringLiteral("Barcode"));
+  const QString text = v.isNull() ? QStringLiteral("0") : v.toString();
+  if (text == QLatin1String("0") || text.isEmpty()) {
+    QFile::remove(file);
+    return;
+  }
+  if (!QDir().mkpath(folder))
+    throw vb::VbError(76, QStringLiteral("Cetak"), QStringLiteral("Path not found: ") + folder);
+  barcode::saveQrJpeg(text, file);
+}
+
+QString connectionString() {
+  const ado::Connection& c = *Module1::Conn;
+  QString path = c.dataSource();
+  path.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QStringLiteral("Provider=") + c.Provider + QStringLiteral(";Data Source=\"") + path +
+         QStringLiteral("\";Jet OLEDB:Database Password=") +
+         c.property(QStringLiteral("Jet OLEDB:Database Password"));
+}
+
+void jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql) {
+  report.ReportFile = templateFile;
+  report.Preview = true;
+  report.Title = title;
+  report.SetConnection(QStringLiteral("gg"), connectionString());
+  report.Connect(QStringLiteral("gg"));
+  report.SetDatasetSQL(QStringLiteral("datasiswa"), sql);
+  report.OpenDataset(QStringLiteral("datasiswa"));
+  report.Modal = true;
+  report.ZoomToFit(true);
+  report.Run();
+}
+
+}  // namespace cetakKartu

@@ -1,0 +1,31 @@
+#pragma once
+// What the print commands of the main window and the entry window share: the barcode
+// type, the template of each menu item, the QR images and the ten report steps.
+#include <QAction>
+#include <QMenu>
+#include <QString>
+#include <tuple>
+
+#include "ado.h"
+#include "cardreport.h"
+
+namespace cetakKartu {
+
+enum class Menu { A4, Front, Back };
+
+// The print menu "Cetak" of a window: m_Cetak, m_ukuranA4, m_ukuranIDCard, m_Front, m_back.
+std::tuple<QMenu*, QAction*, QMenu*, QAction*, QAction*> buatMenu(QWidget* owner);
+
+// "select barcode from tblsetting", first row; Null counts as "Code 128", no row as "".
+QString jenisBarcode();
+// Template file under the program folder for a menu item and barcode type.
+QString template_(Menu menu, const QString& jenis);
+// Writes the QR image of one dataset row when its barcode has a value; otherwise removes
+// an image an earlier print left for that member, so no card carries an old code.
+void buatQr(const ado::Recordset& rs);
+// Runs the report steps on `report`.
+void jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql);
+// The connection string as the open connection reports it, password included.
+QString connectionString();
+
+}  // namespace cetakKartu
