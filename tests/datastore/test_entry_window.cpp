@@ -276,6 +276,20 @@ TEST_F(EntryWindow, DeleteAsksByNumberAndKeepsThePhotoFile) {
   EXPECT_TRUE(f->TextNis->text().isEmpty());
 }
 
+TEST_F(EntryWindow, FailedDeleteIsReportedAndKeepsTheMemberOnScreen) {
+  pf.addMember("9", "Ani");
+  pf.db().Execute("create trigger keep before delete on tblanggota begin select raise(abort, 'locked'); end");
+  open();
+  f->TextNis->setText("9");
+  f->TextNama->setText("Ani");
+  dialogs.expectMsgBox(ui::vbYes);
+  f->CMDHapus_Click();
+  EXPECT_NE(dialogs.lastMsgBox().prompt, "Telah dihapus");
+  EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Data gagal dihapus"));
+  EXPECT_EQ(members(), 1);
+  EXPECT_EQ(f->TextNama->text(), "Ani");
+}
+
 TEST_F(EntryWindow, WebcamHandOverGoesToTheEntryWindowForInput) {
   open();
   f->Command1_Click();

@@ -176,6 +176,15 @@ TEST_F(Commands, UbahFillsTheEntryWindowFromTheCurrentRow) {
   EXPECT_EQ(f->Image1->picture().width(), 21);
 }
 
+TEST_F(Commands, UbahWithoutACurrentRowChangesNothing) {
+  pf.addMember("1", "Ani");
+  start();
+  w->Lv1->setCurrentIndex1(0);
+  w->PushButton11_Click();
+  EXPECT_FALSE(forms::isLoaded<frmAggota>());
+  EXPECT_TRUE(dialogs.msgBoxes().empty());
+}
+
 TEST_F(Commands, TambahDataOpensTheEntryWindowWithoutPrintAndRefills) {
   pf.addMember("1", "Ani");
   start();

@@ -41,6 +41,7 @@ void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, b
   setUp(*printer, *renderer, title);
   auto* dlg = new QPrintPreviewDialog(printer.get(), QApplication::activeWindow());
   dlg->setWindowTitle(title);
+  dlg->resize(1000, 760);  // room for a whole card, or most of an A4 sheet
   // The slot keeps the printer and the cards alive as long as the window.
   QObject::connect(dlg, &QPrintPreviewDialog::paintRequested, dlg,
                    [printer, renderer](QPrinter* target) { paintOn(*target, *renderer); });

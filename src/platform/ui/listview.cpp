@@ -2,7 +2,9 @@
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "listview_model.h"
 #include "twips.h"
@@ -68,7 +70,7 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), model_(std::make_unique
   // A width the user drags is the column's width from then on.
   connect(header(), &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
     if (settingWidth_ || logical < 0 || logical >= model_->columnCount()) return;
-    model_->setColumnWidthTwips(logical, static_cast<int>(twips::fromPx(newSize)));
+    model_->setColumnWidthTwips(logical, static_cast<int>(twips::fromPx(std::max(0, newSize - checkBoxPx(logical)))));
   });
   applyOptions();
 }
@@ -90,9 +92,18 @@ int ListView::col0(int index) const {
   return index - 1;
 }
 
+// The check box sits in the first column beside its text; the column is widened by the
+// box so the text keeps the width the column was given.
+int ListView::checkBoxPx(int col) const {
+  if (col != 0 || !Checkboxes) return 0;
+  return style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) +
+         2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2;
+}
+
 void ListView::applyWidth(int col) {
   settingWidth_ = true;
-  header()->resizeSection(col, twips::toPx(model_->columns()[static_cast<size_t>(col)].widthTwips));
+  const int tw = model_->columns()[static_cast<size_t>(col)].widthTwips;
+  header()->resizeSection(col, twips::toPx(tw) + (tw > 0 ? checkBoxPx(col) : 0));
   settingWidth_ = false;
 }
 
@@ -107,6 +118,7 @@ void ListView::addColumn(const QString& text, int widthTwips, int index) {
   model_->insertColumnAt(pos, ListViewModel::Column{text, widthTwips == -1 ? kDefaultColumnTwips : widthTwips, {}, {}});
   settingWidth_ = false;
   applyWidth(pos);
+  if (pos == 0 && n > 0) applyWidth(1);  // the old first column gives up the check box's room
 }
 
 void ListView::clearColumns() { model_->clearColumns(); }

@@ -83,6 +83,7 @@ class ListView : public QTreeView {
   void itemCheck(int index);     // ItemCheck, 1-based
 
  private:
+  int checkBoxPx(int col) const;
   int row0(int index) const;  // 1-based item index -> model row; throws when out of range
   int col0(int index) const;  // 1-based column index -> model column; throws when out of range
   void applyWidth(int col);
