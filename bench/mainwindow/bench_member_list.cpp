@@ -114,9 +114,10 @@ void BM_partQueryOnly(benchmark::State& state) {
   mainWindow();
   for (auto _ : state) {
     ado::Recordset rs;
-    rs.Open("Select * From Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
-            "'%a%' or  agama like '%a%' order by nis",
-            *Module1::Conn);
+    rs.Open(
+        "Select * From Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
+        "'%a%' or  agama like '%a%' order by nis",
+        *Module1::Conn);
     benchmark::DoNotOptimize(rs.RecordCount());
   }
 }
@@ -126,9 +127,11 @@ void BM_partSqliteOnly(benchmark::State& state) {
   mainWindow();
   for (auto _ : state) {
     ado::Recordset rs;
-    rs.Open("Select count(*), max(nis || nisn || nama || ttl || agama || kelamin || barcode || kelas) From (select * from Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
-            "'%a%' or  agama like '%a%' order by nis)",
-            *Module1::Conn);
+    rs.Open(
+        "Select count(*), max(nis || nisn || nama || ttl || agama || kelamin || barcode || kelas) From (select * from "
+        "Tblanggota where nis like '%a%' or  nisn like '%a%' or  nama  like '%a%' or  ttl like "
+        "'%a%' or  agama like '%a%' order by nis)",
+        *Module1::Conn);
     benchmark::DoNotOptimize(rs.RecordCount());
   }
 }

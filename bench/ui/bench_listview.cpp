@@ -12,10 +12,16 @@ QList<QStringList> makeRows(int n) {
   QList<QStringList> rows;
   rows.reserve(n);
   for (int i = 0; i < n; ++i) {
-    rows << QStringList{QString::number(i + 1), QStringLiteral("NIS%1").arg(i), QStringLiteral("00%1").arg(i * 7),
-                        QStringLiteral("Nama Siswa %1").arg(i % 997), QStringLiteral("Kota, 01-01-2010"),
-                        QStringLiteral("Islam"), QStringLiteral("L"), QStringLiteral("BC%1").arg(i),
-                        QStringLiteral("Kelas %1").arg(i % 12), QString::number(i + 100)};
+    rows << QStringList{QString::number(i + 1),
+                        QStringLiteral("NIS%1").arg(i),
+                        QStringLiteral("00%1").arg(i * 7),
+                        QStringLiteral("Nama Siswa %1").arg(i % 997),
+                        QStringLiteral("Kota, 01-01-2010"),
+                        QStringLiteral("Islam"),
+                        QStringLiteral("L"),
+                        QStringLiteral("BC%1").arg(i),
+                        QStringLiteral("Kelas %1").arg(i % 12),
+                        QString::number(i + 100)};
   }
   return rows;
 }

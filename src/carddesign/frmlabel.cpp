@@ -13,13 +13,7 @@ void frmlabel::gantiformat() {
   Frmcari* main = forms::get<Frmcari>();
   ui::ListView* lv = main->Lv1;
   lv->clearColumns();
-  lv->View = ui::lvwReport;
-  lv->FullRowSelect = true;
-  lv->MultiSelect = true;
-  lv->FlatScrollBar = true;
-  lv->GridLines = true;
-  lv->HotTracking = true;
-  lv->applyOptions();
+  lv->setReportStyle();
   const int widths[] = {950, 1450, 2500, 1500, 1500, 1500};
   lv->addColumn(QStringLiteral("No"), 400);
   for (int i = 0; i < 6; ++i) lv->addColumn(caption(i), widths[i]);

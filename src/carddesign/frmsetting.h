@@ -4,5 +4,7 @@
 class frmsetting : public ui::PlainWindow<frmsetting> {
   Q_OBJECT
  public:
-  frmsetting() : ui::PlainWindow<frmsetting>("frmsetting", QStringLiteral("Setting Kartu"), QStringLiteral("Pengaturan kartu")) {}
+  frmsetting()
+      : ui::PlainWindow<frmsetting>("frmsetting", QStringLiteral("Setting Kartu"), QStringLiteral("Pengaturan kartu")) {
+  }
 };

@@ -27,6 +27,13 @@ bool bukaKoneksi() {
   }
 }
 
+void isiDaftar(QComboBox* box, const QString& sql, const QString& field) {
+  ado::Recordset rs;
+  rs.Open(sql, *Conn);
+  for (; !rs.EOF_(); rs.MoveNext()) box->addItem(vb::text(rs.field(field)));
+  rs.Close();
+}
+
 void tutupKoneksi() {
   if (!Conn) return;
   vb::resumeNext([] { Conn->Close(); });

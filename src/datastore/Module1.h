@@ -1,5 +1,6 @@
 #pragma once
 // The one shared database connection and the shared design side.
+#include <QComboBox>
 #include <QString>
 #include <memory>
 
@@ -18,6 +19,9 @@ inline constexpr const char* kDatabasePassword = "718403";
 
 // Opens Conn. On any failure it tells the user and ends the program; returns false then.
 bool bukaKoneksi();
+// Adds the column `field` of every row of `sql` to `box`, in query order.
+void isiDaftar(QComboBox* box, const QString& sql, const QString& field);
+
 // Closes and releases Conn (the main window's close path).
 void tutupKoneksi();
 

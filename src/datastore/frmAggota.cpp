@@ -34,7 +34,13 @@ frmAggota::frmAggota() {
   Textid = named(new QLineEdit(QStringLiteral("0"), frameDetail_), "Textid");
   Textid->setVisible(false);
 
-  struct Field { QLabel** label; const char* labelName; const char* caption; QLineEdit** edit; const char* name; };
+  struct Field {
+    QLabel** label;
+    const char* labelName;
+    const char* caption;
+    QLineEdit** edit;
+    const char* name;
+  };
   const Field fields[] = {
       {&Label3, "Label3", "N I S", &TextNis, "TextNis"},
       {&Label4, "Label4", "NISN", &TextNISN, "TextNISN"},
@@ -80,9 +86,15 @@ frmAggota::frmAggota() {
 
   frameProses_ = new QGroupBox(QStringLiteral("Proses"), this);
   twips::setGeometry(frameProses_, 240, 5640, 9120, 1200);
-  struct Btn { QPushButton** slot; const char* name; const char* caption; };
-  const Btn buttons[] = {{&Cmdtambah, "Cmdtambah", "Tambah"}, {&cmdSimpan, "cmdSimpan", "Simpan"},
-                         {&CMDHapus, "CMDHapus", "Hapus"},    {&Cmdcetak, "Cmdcetak", "Cetak"},
+  struct Btn {
+    QPushButton** slot;
+    const char* name;
+    const char* caption;
+  };
+  const Btn buttons[] = {{&Cmdtambah, "Cmdtambah", "Tambah"},
+                         {&cmdSimpan, "cmdSimpan", "Simpan"},
+                         {&CMDHapus, "CMDHapus", "Hapus"},
+                         {&Cmdcetak, "Cmdcetak", "Cetak"},
                          {&Cmdtutup, "Cmdtutup", "Tutup"}};
   long long x = 180;
   for (const Btn& b : buttons) {
@@ -163,13 +175,8 @@ void frmAggota::isiKelas() {
     const QString typed = CmbKelas->currentText();
     QSignalBlocker block(CmbKelas);
     CmbKelas->clear();
-    ado::Recordset rs;
-    rs.Open(QStringLiteral("Select Distinct kelas From t_kelas order By 1"), *Module1::Conn);
-    while (!rs.EOF_()) {
-      CmbKelas->addItem(vb::text(rs.field(QStringLiteral("kelas"))));
-      rs.MoveNext();
-    }
-    rs.Close();
+    Module1::isiDaftar(CmbKelas, QStringLiteral("Select Distinct kelas From t_kelas order By 1"),
+                       QStringLiteral("kelas"));
     CmbKelas->setEditText(typed);
   });
 }

@@ -14,8 +14,7 @@ void frmAggota::cetak(cetakKartu::Menu menu) {
     rs.Open(sql, *Module1::Conn);
     if (!rs.EOF_()) {
       if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code")) cetakKartu::buatQr(rs);
-      cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"),
-                           sql);
+      cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"), sql);
     }
     rs.Close();
   } catch (const vb::VbError& e) {

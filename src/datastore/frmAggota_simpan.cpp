@@ -23,8 +23,7 @@ void frmAggota::cmdSimpan_Click() {
             *Module1::Conn);
     if (rs.EOF_()) {
       ado::Recordset cek;
-      cek.Open(QStringLiteral("select * from tblanggota where nis = '") + ado::q(TextNis->text()) +
-                   QStringLiteral("'"),
+      cek.Open(QStringLiteral("select * from tblanggota where nis = '") + ado::q(TextNis->text()) + QStringLiteral("'"),
                *Module1::Conn);
       const bool taken = !cek.EOF_();
       cek.Close();
@@ -68,8 +67,8 @@ void frmAggota::CMDHapus_Click() {
     ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Korvanta"));
     return;
   }
-  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus ") + Label3->text() + QLatin1Char(' ') +
-                     TextNis->text() + QStringLiteral(" ?"),
+  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus ") + Label3->text() + QLatin1Char(' ') + TextNis->text() +
+                     QStringLiteral(" ?"),
                  ui::vbYesNo, QStringLiteral("Korvanta")) != ui::vbYes)
     return;
   try {

@@ -131,7 +131,8 @@ void frmkelas::CMDHapus_Click() {
     ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Hapus"));
     return;
   }
-  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus?"), ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
+  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus?"), ui::vbYesNo, QStringLiteral("Konfirmasi")) !=
+      ui::vbYes)
     return;
   const bool deleted = vb::resumeNext([this] {
     Module1::Conn->Execute(QStringLiteral("DELETE * FROM [t_kelas] WHERE [kelas]='") + ado::q(Text1->text()) +

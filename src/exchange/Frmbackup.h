@@ -4,5 +4,6 @@
 class Frmbackup : public ui::PlainWindow<Frmbackup> {
   Q_OBJECT
  public:
-  Frmbackup() : ui::PlainWindow<Frmbackup>("Frmbackup", QStringLiteral("Backup"), QStringLiteral("Backup database dan foto")) {}
+  Frmbackup()
+      : ui::PlainWindow<Frmbackup>("Frmbackup", QStringLiteral("Backup"), QStringLiteral("Backup database dan foto")) {}
 };

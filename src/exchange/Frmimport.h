@@ -4,5 +4,7 @@
 class Frmimport : public ui::PlainWindow<Frmimport> {
   Q_OBJECT
  public:
-  Frmimport() : ui::PlainWindow<Frmimport>("Frmimport", QStringLiteral("Import Excel"), QStringLiteral("Import data siswa dari Excel")) {}
+  Frmimport()
+      : ui::PlainWindow<Frmimport>("Frmimport", QStringLiteral("Import Excel"),
+                                   QStringLiteral("Import data siswa dari Excel")) {}
 };

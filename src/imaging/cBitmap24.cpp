@@ -103,7 +103,8 @@ void cBitmap24::LoadPictureBlt(gdi::Handle lhDC, std::int32_t lSrcLeft, std::int
 }
 
 void cBitmap24::PaintPicture(gdi::Handle lhDC, std::int32_t lDestLeft, std::int32_t lDestTop, std::int32_t lDestWidth,
-                             std::int32_t lDestHeight, std::int32_t lSrcLeft, std::int32_t lSrcTop, std::uint32_t eRop) {
+                             std::int32_t lDestHeight, std::int32_t lSrcLeft, std::int32_t lSrcTop,
+                             std::uint32_t eRop) {
   if (lDestWidth < 0) lDestWidth = width_;
   if (lDestHeight < 0) lDestHeight = height_;
   gdi::bitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, hDC_, lSrcLeft, lSrcTop, eRop);
@@ -119,7 +120,8 @@ bool cBitmap24::CopyToClipboard(bool bAsDIB) {
   }
   bool result = false;
   if (bAsDIB) {
-    ui::msgBox(QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"), ui::vbOKOnly);
+    ui::msgBox(QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"),
+               ui::vbOKOnly);
   } else if (const gdi::Handle bmp = gdi::createCompatibleBitmap(screen, width_, height_)) {
     const gdi::Handle old = gdi::selectObject(dc, bmp);
     PaintPicture(dc, 0, 0, -1, -1, 0, 0, gdi::SRCCOPY);

@@ -33,8 +33,7 @@ class cBitmap24 {
   // Copies from lhDC at (lSrcLeft, lSrcTop) into the bitmap at (0, 0); a negative width or
   // height stands for the bitmap's own. Clipped to both sides.
   void LoadPictureBlt(gdi::Handle lhDC, std::int32_t lSrcLeft = 0, std::int32_t lSrcTop = 0,
-                      std::int32_t lSrcWidth = -1, std::int32_t lSrcHeight = -1,
-                      std::uint32_t eRop = gdi::SRCCOPY);
+                      std::int32_t lSrcWidth = -1, std::int32_t lSrcHeight = -1, std::uint32_t eRop = gdi::SRCCOPY);
   // Copies the bitmap out to lhDC; negative sizes likewise stand for the bitmap's own.
   void PaintPicture(gdi::Handle lhDC, std::int32_t lDestLeft = 0, std::int32_t lDestTop = 0,
                     std::int32_t lDestWidth = -1, std::int32_t lDestHeight = -1, std::int32_t lSrcLeft = 0,

@@ -43,7 +43,7 @@ void onMessage(j_common_ptr) {}
 
 struct Encoded {
   bool initFailed = false;
-  int status = 0;  // 0 or the encoder's message code
+  int status = 0;                 // 0 or the encoder's message code
   unsigned char* data = nullptr;  // malloc'ed by the encoder; the caller frees it
   unsigned long size = 0;
 };

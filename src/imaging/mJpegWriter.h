@@ -11,10 +11,10 @@ namespace mJpegWriter {
 
 // Codes after "Failed to save to JPG " that come from this module rather than the encoder
 // (whose own error codes are positive).
-constexpr int kNoBitmap = -1;        // the bitmap holds no pixels
-constexpr int kCannotCreate = -2;    // the temporary file can't be made (missing folder, no rights)
-constexpr int kCannotWrite = -3;     // writing or closing it failed (disk full)
-constexpr int kCannotReplace = -4;   // it could not be renamed over the target
+constexpr int kNoBitmap = -1;       // the bitmap holds no pixels
+constexpr int kCannotCreate = -2;   // the temporary file can't be made (missing folder, no rights)
+constexpr int kCannotWrite = -3;    // writing or closing it failed (disk full)
+constexpr int kCannotReplace = -4;  // it could not be renamed over the target
 
 // True when the file was written; every failure throws vb::VbError: 26001 for the encoder
 // and the file writing, 75 "Path/File access error" for a target whose owner may not write

@@ -57,16 +57,17 @@ void Frmcari::buildLayout() {
   Image1->setScaledContents(true);
   twips::setGeometry(Image1, 0, 0, 16500, 1215);
 
-  struct Tool { QToolButton** slot; const char* name; const char* caption; const char* icon; };
+  struct Tool {
+    QToolButton** slot;
+    const char* name;
+    const char* caption;
+    const char* icon;
+  };
   const Tool tools[] = {
-      {&PushButton1, "PushButton1", "Import Excel", "excel"},
-      {&PushButton5, "PushButton5", "Import Foto", "photos"},
-      {&PushButton6, "PushButton6", "Input data", "input"},
-      {&PushButton7, "PushButton7", "Set kartu", "card"},
-      {&PushButton2, "PushButton2", "Backup", "backup"},
-      {&PushButton3, "PushButton3", "Restore", "restore"},
-      {&PushButton8, "PushButton8", "Hapus Semua", "deleteall"},
-      {&PushButton4, "PushButton4", "About", "about"},
+      {&PushButton1, "PushButton1", "Import Excel", "excel"},    {&PushButton5, "PushButton5", "Import Foto", "photos"},
+      {&PushButton6, "PushButton6", "Input data", "input"},      {&PushButton7, "PushButton7", "Set kartu", "card"},
+      {&PushButton2, "PushButton2", "Backup", "backup"},         {&PushButton3, "PushButton3", "Restore", "restore"},
+      {&PushButton8, "PushButton8", "Hapus Semua", "deleteall"}, {&PushButton4, "PushButton4", "About", "about"},
   };
   long long x = 0;
   for (const Tool& t : tools) {
@@ -132,11 +133,16 @@ void Frmcari::buildLayout() {
 
   Frame2 = named(new QGroupBox(QStringLiteral("Proses"), this), "Frame2");
   twips::setGeometry(Frame2, 0, 9000, 16500, 855);
-  struct Cmd { QPushButton** slot; const char* name; const char* caption; const char* icon; };
+  struct Cmd {
+    QPushButton** slot;
+    const char* name;
+    const char* caption;
+    const char* icon;
+  };
   const Cmd cmds[] = {
-      {&Command4, "Command4", "Tambah data", "add"},   {&PushButton11, "PushButton11", "Ubah", "edit"},
-      {&Command5, "Command5", "Hapus", "delete"},      {&Command6, "Command6", "Cetak Kartu", "print"},
-      {&Export, "Export", "Export", "excel"},          {&Cmdtutup, "Cmdtutup", "Tutup", "close"},
+      {&Command4, "Command4", "Tambah data", "add"}, {&PushButton11, "PushButton11", "Ubah", "edit"},
+      {&Command5, "Command5", "Hapus", "delete"},    {&Command6, "Command6", "Cetak Kartu", "print"},
+      {&Export, "Export", "Export", "excel"},        {&Cmdtutup, "Cmdtutup", "Tutup", "close"},
   };
   x = 120;
   for (const Cmd& c : cmds) {
@@ -207,13 +213,8 @@ void Frmcari::Form_Load() {
     QSignalBlocker block(CmbKelas);
     CmbKelas->clear();
     CmbKelas->addItem(QStringLiteral("Semua Kelas"));
-    ado::Recordset rs;
-    rs.Open(QStringLiteral("Select Distinct KELAS From t_KELAS order By 1"), *Module1::Conn);
-    while (!rs.EOF_()) {
-      CmbKelas->addItem(vb::text(rs.field(QStringLiteral("kelas"))));
-      rs.MoveNext();
-    }
-    rs.Close();
+    Module1::isiDaftar(CmbKelas, QStringLiteral("Select Distinct KELAS From t_KELAS order By 1"),
+                       QStringLiteral("kelas"));
   });
   vb::resumeNext([this] {
     {
@@ -243,7 +244,9 @@ void Frmcari::Form_Resize() {
   vb::resumeNext([&] { twips::setLeft(Label4, twips::left(Frame3)); });
   vb::resumeNext([&] { twips::setWidth(Image1, SW); });
   vb::resumeNext([&] { twips::setWidth(Lv1, twips::width(GroupBox1) - twips::width(Frame3) - 300); });
-  vb::resumeNext([&] { twips::setHeight(Lv1, SH - (twips::height(Frame1) + twips::height(Frame2) + twips::height(Image1) + 700)); });
+  vb::resumeNext([&] {
+    twips::setHeight(Lv1, SH - (twips::height(Frame1) + twips::height(Frame2) + twips::height(Image1) + 700));
+  });
   vb::resumeNext([&] { twips::setTop(Frame2, twips::top(Lv1) + twips::height(Lv1) + 2000); });
   vb::resumeNext([&] { twips::setWidth(Frame2, SW); });
 }
@@ -258,4 +261,3 @@ bool Frmcari::Form_QueryUnload() {
 }
 
 void Frmcari::Cmdtutup_Click() { close(); }
-

@@ -41,11 +41,11 @@ class Frmcari : public forms::Form {
   QGroupBox* Frame1;
   QComboBox* CmbKelas;
   QLineEdit* Text1;
-  QPushButton* Command1;  // Cari
-  QPushButton* cmdbersih; // Refresh
-  QLabel* Label2;         // search hint
-  QLabel* Label4;         // "Total Record"
-  QLabel* Label1;         // row count
+  QPushButton* Command1;   // Cari
+  QPushButton* cmdbersih;  // Refresh
+  QLabel* Label2;          // search hint
+  QLabel* Label4;          // "Total Record"
+  QLabel* Label1;          // row count
 
   // --- list and photo panel
   QFrame* GroupBox1;

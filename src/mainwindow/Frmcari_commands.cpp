@@ -89,8 +89,7 @@ void Frmcari::PushButton11_Click() {
   const int row = Lv1->currentIndex1();
   if (row == 0) return;  // no current row: nothing to open
   frmAggota* f = forms::get<frmAggota>();
-  QLineEdit* fields[] = {f->TextNis, f->TextNISN, f->TextNama, f->TextTTL, f->Textagama, f->Textkelamin,
-                         f->TextAlamat};
+  QLineEdit* fields[] = {f->TextNis, f->TextNISN, f->TextNama, f->TextTTL, f->Textagama, f->Textkelamin, f->TextAlamat};
   for (int s = 1; s <= 7; ++s) fields[s - 1]->setText(Lv1->subItem(row, s));
   f->CmbKelas->setEditText(Lv1->subItem(row, 8));
   f->Textid->setText(Lv1->subItem(row, 9));
@@ -125,10 +124,10 @@ void Frmcari::Command5_Click() {
     // The id is a number: anything else in the cell is refused rather than put in the statement.
     bool isNumber = false;
     const qlonglong id = Lv1->subItem(j, 9).toLongLong(&isNumber);
-    const bool ok = isNumber && vb::resumeNext([id] {
-                      Module1::Conn->Execute(QStringLiteral("DELETE * FROM tblanggota WHERE id =") +
-                                             QString::number(id));
-                    });
+    const bool ok =
+        isNumber && vb::resumeNext([id] {
+          Module1::Conn->Execute(QStringLiteral("DELETE * FROM tblanggota WHERE id =") + QString::number(id));
+        });
     if (ok)
       Lv1->removeItem(j);
     else

@@ -119,19 +119,19 @@ void Frmcari::setHeader() {
     vb::resumeNext([&] { c = vb::text(rs.field(QStringLiteral("label21(%1)").arg(i))); });
     return c;
   };
-  struct Col { int captionIndex; const char* fixed; int lv1; int lv2; };
-  static const Col cols[] = {{-1, "No", 400, 400},       {0, nullptr, 1250, 950},  {1, nullptr, 1850, 1450},
-                             {2, nullptr, 2500, 2500},   {3, nullptr, 1800, 1500}, {4, nullptr, 1800, 1500},
-                             {5, nullptr, 1800, 1500},   {-1, "Barcode", 1800, 1800}, {-1, "Kelas", 8500, 8500},
-                             {-1, "", 0, 0}};
+  struct Col {
+    int captionIndex;
+    const char* fixed;
+    int lv1;
+    int lv2;
+  };
+  static const Col cols[] = {{-1, "No", 400, 400},      {0, nullptr, 1250, 950},
+                             {1, nullptr, 1850, 1450},  {2, nullptr, 2500, 2500},
+                             {3, nullptr, 1800, 1500},  {4, nullptr, 1800, 1500},
+                             {5, nullptr, 1800, 1500},  {-1, "Barcode", 1800, 1800},
+                             {-1, "Kelas", 8500, 8500}, {-1, "", 0, 0}};
   for (ui::ListView* lv : {Lv1, Lv2}) {
-    lv->View = ui::lvwReport;
-    lv->FullRowSelect = true;
-    lv->MultiSelect = true;
-    lv->FlatScrollBar = true;
-    lv->GridLines = true;
-    lv->HotTracking = true;
-    lv->applyOptions();
+    lv->setReportStyle();
     for (const Col& c : cols) {
       const QString text = c.fixed ? QString::fromLatin1(c.fixed) : caption(c.captionIndex);
       lv->addColumn(text, lv == Lv1 ? c.lv1 : c.lv2);

@@ -37,8 +37,8 @@ Frmtentang::Frmtentang() {
   title.setBold(true);
   Label2[2]->setFont(title);
   Label2[4] = label(Frame1, QStringLiteral("Label2_4"), QString(), 2100, 620, 4700, 300);
-  Label2[5] = label(Frame1, QStringLiteral("Label2_5"), QStringLiteral("Hak cipta \u00a9 Korvanta. Seluruh hak dilindungi."),
-                    2100, 920, 4700, 300);
+  Label2[5] = label(Frame1, QStringLiteral("Label2_5"),
+                    QStringLiteral("Hak cipta \u00a9 Korvanta. Seluruh hak dilindungi."), 2100, 920, 4700, 300);
   Label2[0] = label(Frame1, QStringLiteral("Label2_0"), QStringLiteral("Sales dan Pembelian Aplikasi :"), 2100, 1380,
                     4700, 300);
   Label2[0]->setFont(QFont(QStringLiteral("Arial"), 9));

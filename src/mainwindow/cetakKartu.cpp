@@ -73,8 +73,7 @@ QString connectionString() {
   QString path = c.dataSource();
   path.replace(QLatin1Char('"'), QStringLiteral("\"\""));
   return QStringLiteral("Provider=") + c.Provider + QStringLiteral(";Data Source=\"") + path +
-         QStringLiteral("\";Jet OLEDB:Database Password=") +
-         c.property(QStringLiteral("Jet OLEDB:Database Password"));
+         QStringLiteral("\";Jet OLEDB:Database Password=") + c.property(QStringLiteral("Jet OLEDB:Database Password"));
 }
 
 void jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql) {

@@ -12,9 +12,7 @@
 namespace sORTED {
 namespace {
 
-QString cell(const ui::ListView& lv, int row, int key) {
-  return key == 0 ? lv.itemText(row) : lv.subItem(row, key);
-}
+QString cell(const ui::ListView& lv, int row, int key) { return key == 0 ? lv.itemText(row) : lv.subItem(row, key); }
 
 // The key a typed column sorts on; the cell texts themselves are never rewritten.
 struct TypedKey {
@@ -36,9 +34,9 @@ TypedKey parseDate(const QString& s) {
   const QString t = s.trimmed();
   QLocale loc;
   const QList<QString> formats = {loc.dateFormat(QLocale::ShortFormat), loc.dateTimeFormat(QLocale::ShortFormat),
-                                  QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-MM-dd HH:mm:ss"),
-                                  QStringLiteral("MM/dd/yyyy"), QStringLiteral("dd/MM/yyyy"),
-                                  QStringLiteral("d/M/yyyy"), QStringLiteral("dd-MM-yyyy")};
+                                  QStringLiteral("yyyy-MM-dd"),         QStringLiteral("yyyy-MM-dd HH:mm:ss"),
+                                  QStringLiteral("MM/dd/yyyy"),         QStringLiteral("dd/MM/yyyy"),
+                                  QStringLiteral("d/M/yyyy"),           QStringLiteral("dd-MM-yyyy")};
   for (const QString& f : formats) {
     QDateTime dt = QDateTime::fromString(t, f);
     if (!dt.isValid()) {
@@ -55,8 +53,7 @@ void sortTyped(ui::ListView& lv, int key, int order, int colType) {
   std::vector<TypedKey> keys(n);
   for (int i = 0; i < n; ++i) {
     keys[i] = colType == kNumber ? parseNumber(cell(lv, i + 1, key)) : parseDate(cell(lv, i + 1, key));
-    if (!keys[i].valid)
-      throw vb::VbError(13, QStringLiteral("sORTED"), QStringLiteral("Type mismatch"));
+    if (!keys[i].valid) throw vb::VbError(13, QStringLiteral("sORTED"), QStringLiteral("Type mismatch"));
   }
   std::vector<int> idx(n);
   std::iota(idx.begin(), idx.end(), 0);
@@ -65,7 +62,11 @@ void sortTyped(ui::ListView& lv, int key, int order, int colType) {
   });
 
   // Rebuild the rows in the new order; ticks and selection travel with their rows.
-  struct Row { QStringList values; bool checked; bool selected; };
+  struct Row {
+    QStringList values;
+    bool checked;
+    bool selected;
+  };
   std::vector<Row> rows(n);
   const int columns = std::max(lv.columnCount(), 1);
   for (int i = 0; i < n; ++i) {
@@ -110,9 +111,9 @@ bool SortListView(ui::ListView& lv, int colIndex, int order, int colType) {
         return true;
     }
   } catch (const vb::VbError& e) {
-    ui::msgBox(QStringLiteral("ERROR IN SORT ROUTINE:\r\n") + QString::number(e.number) + QLatin1Char('\t') +
-                   e.description,
-               ui::vbOKOnly);
+    ui::msgBox(
+        QStringLiteral("ERROR IN SORT ROUTINE:\r\n") + QString::number(e.number) + QLatin1Char('\t') + e.description,
+        ui::vbOKOnly);
     return false;
   }
 }

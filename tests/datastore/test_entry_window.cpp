@@ -72,8 +72,8 @@ TEST_F(EntryWindow, HiddenLoadKeepsDesignCaptionsUntilActivated) {
   f = forms::get<frmAggota>();  // touched, not shown
   EXPECT_FALSE(f->isVisible());
   EXPECT_EQ(f->Label3->text(), "N I S");
-  const QStringList design{f->Label3->text(), f->Label4->text(), f->Label5->text(), f->Label6->text(),
-                           f->Label7->text(), f->Label12->text()};
+  const QStringList design{f->Label3->text(), f->Label4->text(), f->Label5->text(),
+                           f->Label6->text(), f->Label7->text(), f->Label12->text()};
   EXPECT_EQ(design, QStringList({"N I S", "NISN", "Nama", "Tempat, Tgl. Lahir", "Jenis Kelamin", "Agama"}));
   EXPECT_EQ(f->Textid->text(), "0");
   EXPECT_EQ(f->Image1->sourceFile(), pf.path("images/temp.jpg"));
@@ -95,8 +95,8 @@ TEST_F(EntryWindow, EnterMovesAlongTheFieldsAndNisIsTypedInCapitals) {
   f->TextNis->setFocus();
   QTest::keyClicks(f->TextNis, "ab/12c");
   EXPECT_EQ(f->TextNis->text(), "AB/12C");
-  QWidget* const chain[] = {f->TextNis, f->TextNISN, f->TextNama, f->TextTTL, f->Textagama,
-                            f->Textkelamin, f->TextAlamat, f->CmbKelas};
+  QWidget* const chain[] = {f->TextNis,   f->TextNISN,    f->TextNama,   f->TextTTL,
+                            f->Textagama, f->Textkelamin, f->TextAlamat, f->CmbKelas};
   for (int i = 0; i + 1 < 8; ++i) {
     chain[i]->setFocus();
     QTest::keyClick(chain[i], Qt::Key_Return);
@@ -151,8 +151,9 @@ TEST_F(EntryWindow, PhotoSizeLimitIsExactlyAtTheBoundary) {
 }
 
 TEST_F(EntryWindow, RequiredFieldMessagesUseTheCaptionsWithTheirSpacing) {
-  pf.db().Execute("update tlabel set [Label21(0)] = 'NIS', [Label21(1)] = 'NISN', [Label21(2)] = 'Nama' "
-                  "where idlabel = '2'");
+  pf.db().Execute(
+      "update tlabel set [Label21(0)] = 'NIS', [Label21(1)] = 'NISN', [Label21(2)] = 'Nama' "
+      "where idlabel = '2'");
   open();
   fill("", "1", "Ani");
   f->cmdSimpan_Click();
@@ -221,8 +222,8 @@ TEST_F(EntryWindow, ChangeKeepsTheIdAndRewritesAllColumnsWithTheChosenPhoto) {
   pf.writePhoto("pilih.jpg", Qt::red, QSize(60, 80));
   photobox::PhotoBoxGlobal::loadInto(*f->Image1, pf.path("pilih.jpg"));
   f->cmdSimpan_Click();
-  EXPECT_EQ(memberRow("7"), QVariantList({id.toLongLong(), "7", "77", "Ganti", "Bandung, 2 Mei 2010", "Islam", "P",
-                                          "BC-7", "XI-2"}));
+  EXPECT_EQ(memberRow("7"),
+            QVariantList({id.toLongLong(), "7", "77", "Ganti", "Bandung, 2 Mei 2010", "Islam", "P", "BC-7", "XI-2"}));
   EXPECT_EQ(photobox::PhotoBoxGlobal::LoadPictureFile(pf.path("photos/7.jpg")).width(), 60);
 
   // "Tambah" after a change starts a new member and leaves the changed one alone.

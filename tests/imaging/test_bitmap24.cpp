@@ -132,7 +132,7 @@ TEST(Bitmap24, LoadPictureBltClipsAndKeepsBottomRowFirst) {
   EXPECT_EQ(at(b, 0, 1, 2), 3);  // top-left took source (3, 4)
   EXPECT_EQ(at(b, 1, 1, 2), 4);
   EXPECT_EQ(at(b, 1, 1, 1), 4);
-  EXPECT_EQ(at(b, 2, 1, 0), 0);  // beyond the source's right edge
+  EXPECT_EQ(at(b, 2, 1, 0), 0);                              // beyond the source's right edge
   for (int x = 0; x < 3; ++x) EXPECT_EQ(at(b, x, 0, 0), 0);  // below its bottom edge
   // Into an empty object nothing happens.
   cBitmap24 empty;
@@ -285,7 +285,8 @@ TEST(Bitmap24, CopyToClipboardAsDibIsRefusedWithAMessage) {
   ASSERT_TRUE(b.Create(2, 2));
   EXPECT_FALSE(b.CopyToClipboard(true));
   ASSERT_EQ(dialogs.prompts.size(), 1);
-  EXPECT_EQ(dialogs.prompts[0], QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"));
+  EXPECT_EQ(dialogs.prompts[0],
+            QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"));
   EXPECT_EQ(dialogs.flags[0], ui::vbOKOnly);
   EXPECT_EQ(dialogs.titles[0], vb::appTitle());
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("keep"));

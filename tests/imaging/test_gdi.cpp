@@ -33,7 +33,7 @@ TEST(GdiDib, RefusesEmptyAndOversizedBitmaps) {
 
 TEST(GdiDib, PositiveHeightKeepsTheBottomRowFirst) {
   auto up = gdi::Dib::create(2, 3, 24);
-  up->setPixel(0, 0, qRgb(10, 20, 30));  // top image row
+  up->setPixel(0, 0, qRgb(10, 20, 30));             // top image row
   EXPECT_EQ(up->bits()[2 * up->stride() + 0], 30);  // blue first, in the last memory row
   EXPECT_EQ(up->bits()[2 * up->stride() + 2], 10);
   auto down = gdi::Dib::create(2, -3, 24);
@@ -71,7 +71,7 @@ TEST(GdiDc, SelectKeepsOneOwnerAndDeleteWaits) {
     ASSERT_NE(a.old, 0);
     const gdi::Handle other = gdi::createCompatibleDC(0);
     EXPECT_EQ(gdi::selectObject(other, a.bitmap), 0);  // already in a
-    EXPECT_FALSE(gdi::deleteObject(a.bitmap));          // still selected
+    EXPECT_FALSE(gdi::deleteObject(a.bitmap));         // still selected
     EXPECT_EQ(gdi::currentBitmap(a.dc), a.bitmap);
     EXPECT_TRUE(gdi::deleteDC(other));
     EXPECT_FALSE(gdi::deleteDC(other));

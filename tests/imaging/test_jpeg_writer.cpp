@@ -48,7 +48,8 @@ Decoded decode(const QString& path) {
     return Decoded{};
   }
   jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+               static_cast<unsigned long>(data.size()));
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
@@ -102,7 +103,9 @@ class JpegWriter : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir.isValid()); }
   QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-  QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+  QStringList entries() const {
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
   // A smooth picture: red across, green down, blue fixed.
   static void gradient(cBitmap24& b) {
     for (int y = 0; y < b.Height(); ++y)
@@ -118,9 +121,12 @@ TEST_F(JpegWriter, DecodesBackTheRightWayUpInTheRightColours) {
   ASSERT_TRUE(b.Create(64, 48));
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) {
-      if (y < 24) setPixel(b, x, y, 255, 0, 0);       // top half red
-      else if (x < 32) setPixel(b, x, y, 0, 255, 0);  // bottom left green
-      else setPixel(b, x, y, 0, 0, 255);              // bottom right blue
+      if (y < 24)
+        setPixel(b, x, y, 255, 0, 0);  // top half red
+      else if (x < 32)
+        setPixel(b, x, y, 0, 255, 0);  // bottom left green
+      else
+        setPixel(b, x, y, 0, 0, 255);  // bottom right blue
     }
   ASSERT_TRUE(mJpegWriter::SaveJPG(b, path("a.jpg"), 90));
   const Decoded d = decode(path("a.jpg"));

@@ -216,8 +216,12 @@ TEST_F(Commands, TaskWindowsOpenModallyAndOnlyImportAndRestoreRefill) {
     EXPECT_EQ(owner, w);
     pf.addMember(QString::number(100 + w->Lv1->count()), "Zaki");  // a change the window made
   });
-  struct Case { QToolButton* button; const char* cls; bool refills; };
-  const Case cases[] = {{w->PushButton1, "Frmimport", true},  {w->PushButton5, "Form4", false},
+  struct Case {
+    QToolButton* button;
+    const char* cls;
+    bool refills;
+  };
+  const Case cases[] = {{w->PushButton1, "Frmimport", true},   {w->PushButton5, "Form4", false},
                         {w->PushButton7, "frmsetting", false}, {w->PushButton2, "Frmbackup", false},
                         {w->PushButton3, "Frmrestore", true},  {w->PushButton4, "Frmtentang", false}};
   for (const Case& c : cases) {

@@ -61,9 +61,13 @@ TEST_F(Printing, TemplateFollowsTheMenuAndTheBarcodeType) {
   pf.addMember("1", "Ani", "X-1", "111");
   start();
   tick({"1"});
-  struct Case { QString jenis; const char* a4; const char* front; };
-  const Case cases[] = {{QString(), "01", "03"},          {"Code 128", "01", "03"},     {"QR Code", "02", "04"},
-                        {"qr code", "02", "04"},          {"Code 128 ", "02", "04"},    {"Kartu", "02", "04"}};
+  struct Case {
+    QString jenis;
+    const char* a4;
+    const char* front;
+  };
+  const Case cases[] = {{QString(), "01", "03"}, {"Code 128", "01", "03"},  {"QR Code", "02", "04"},
+                        {"qr code", "02", "04"}, {"Code 128 ", "02", "04"}, {"Kartu", "02", "04"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.jenis.toStdString());
     setJenis(c.jenis);
@@ -138,7 +142,8 @@ TEST_F(Printing, QrImagesOnlyForMembersWithACodeAndOldOnesRemoved) {
   pf.addMember("3", "Citra", "X-1");  // Null
   pf.addMember("4", "Dewi", "X-1", "");
   start();
-  for (const char* n : {"2", "3", "4"}) pf.writePhoto("barcode/" + id(n) + ".jpg", Qt::black);  // left by earlier prints
+  for (const char* n : {"2", "3", "4"})
+    pf.writePhoto("barcode/" + id(n) + ".jpg", Qt::black);  // left by earlier prints
   tick({"1", "2", "3", "4"});
   w->m_ukuranA4_Click();
   EXPECT_TRUE(QFile::exists(pf.path("barcode/" + id("1") + ".jpg")));

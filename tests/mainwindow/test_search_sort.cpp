@@ -139,8 +139,7 @@ TEST_F(Sort, HeaderClicksCycleUpAndDownWithIconsAndTicksStayWithTheirRows) {
   w->Lv1_ColumnClick(2);
   EXPECT_TRUE(w->Lv1->columnIconKey(1).isEmpty());
   EXPECT_EQ(w->Lv1->columnIconKey(2), "down");
-  for (int i = 1; i <= w->Lv1->count(); ++i)
-    EXPECT_EQ(w->Lv1->checked(i), w->Lv1->subItem(i, 1) == "2") << i;
+  for (int i = 1; i <= w->Lv1->count(); ++i) EXPECT_EQ(w->Lv1->checked(i), w->Lv1->subItem(i, 1) == "2") << i;
 
   w->tampilData();  // a refill lists in query order again
   EXPECT_EQ(column(w->Lv1, 3).first(), "Siswa b");

@@ -18,11 +18,15 @@ namespace {
 class Startup : public MainWindowTest {};
 
 TEST_F(Startup, OpeningFailsWithTheFatalMessageAndEndsWithoutCreatingAFile) {
-  struct Case { const char* what; std::function<void(ProgramFolder&)> arrange; };
+  struct Case {
+    const char* what;
+    std::function<void(ProgramFolder&)> arrange;
+  };
   const Case cases[] = {
       {"missing file", [](ProgramFolder& p) { QFile::remove(p.path("database/database.mdb")); }},
       {"missing folder", [](ProgramFolder& p) { QDir(p.path("database")).removeRecursively(); }},
-      {"not a database", [](ProgramFolder& p) {
+      {"not a database",
+       [](ProgramFolder& p) {
          QFile f(p.path("database/database.mdb"));
          ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
          f.write(QByteArray(4096, 'x'));
@@ -128,9 +132,10 @@ TEST(CountFormat, GroupsThousandsByTheLocale) {
 }
 
 TEST_F(Startup, HeadersFollowTheStoredCaptions) {
-  pf.db().Execute("update tlabel set [Label21(0)] = 'N I S', [Label21(1)] = 'NISN', [Label21(2)] = 'Nama', "
-                  "[Label21(3)] = 'Tempat, Tgl. Lahir', [Label21(4)] = 'Agama', [Label21(5)] = 'Jenis Kelamin' "
-                  "where idlabel = '2'");
+  pf.db().Execute(
+      "update tlabel set [Label21(0)] = 'N I S', [Label21(1)] = 'NISN', [Label21(2)] = 'Nama', "
+      "[Label21(3)] = 'Tempat, Tgl. Lahir', [Label21(4)] = 'Agama', [Label21(5)] = 'Jenis Kelamin' "
+      "where idlabel = '2'");
   start();
   QStringList headers;
   for (int i = 1; i <= w->Lv1->columnCount(); ++i) headers << w->Lv1->columnText(i);

@@ -200,8 +200,9 @@ TEST_F(AdoTest, ColumnsStandWhereTheReadersByPositionExpectThem) {
 
 TEST_F(AdoTest, YesNoColumnsReadBackAsBooleans) {
   openConn();
-  conn.Execute(QStringLiteral("update tlabel set [check21(0)] = 1, [check21(1)] = 0, [check21(2)] = -1 "
-                              "where idlabel = '2'"));
+  conn.Execute(
+      QStringLiteral("update tlabel set [check21(0)] = 1, [check21(1)] = 0, [check21(2)] = -1 "
+                     "where idlabel = '2'"));
   ado::Recordset rs;
   rs.Open(QStringLiteral("Select * From Tlabel where idlabel= '2'"), conn);
   EXPECT_EQ(rs.field(QStringLiteral("check21(0)")), QVariant(true));
@@ -224,7 +225,8 @@ TEST_F(AdoTest, YesNoColumnsReadBackAsBooleans) {
 
 TEST_F(AdoTest, DeleteStarFromAndBracketedNames) {
   openConn();
-  for (const char* k : {"x", "X-2", "y"}) conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
+  for (const char* k : {"x", "X-2", "y"})
+    conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
   EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM [t_kelas] WHERE [kelas]='x'")), 1);
   EXPECT_EQ(count(QStringLiteral("select * from t_kelas")), 2);
 
@@ -241,7 +243,8 @@ TEST_F(AdoTest, NamesAndTextComparisonsIgnoreCase) {
     EXPECT_EQ(count(QStringLiteral("Select * From %1 where kelas = 'abc'").arg(t)), 1) << t;
   EXPECT_EQ(count(QStringLiteral("Select * From Tblanggota where nis like '%a%'")), 1);
 
-  for (const char* k : {"XI", "X", "x", "XII"}) conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
+  for (const char* k : {"XI", "X", "x", "XII"})
+    conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
   ado::Recordset rs;
   rs.Open(QStringLiteral("Select Distinct KELAS From t_KELAS order By 1"), conn);
   QStringList got;
@@ -288,13 +291,14 @@ TEST_F(AdoTest, QuotesInValuesNeverChangeAStatement) {
   openConn();
   addMember(QStringLiteral("1"), QStringLiteral("Keep me"), QStringLiteral("X"));
   const QString evil = QStringLiteral("x' OR '1'='1");
-  EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM tblanggota WHERE nis='") + ado::q(evil) + QStringLiteral("'")), 0);
+  EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM tblanggota WHERE nis='") + ado::q(evil) + QStringLiteral("'")),
+            0);
   EXPECT_EQ(count(QStringLiteral("select * from tblanggota")), 1);
 
   // Texts that look like the dialect stay exactly as written.
-  const QStringList values = {QStringLiteral("O'Brien"), QStringLiteral("DELETE * FROM x"), QStringLiteral("[a]"),
-                              QStringLiteral("select a into b from c"), QStringLiteral("\"q\"; drop"),
-                              QStringLiteral("Zoë Ñúñez 日本")};
+  const QStringList values = {QStringLiteral("O'Brien"),     QStringLiteral("DELETE * FROM x"),
+                              QStringLiteral("[a]"),         QStringLiteral("select a into b from c"),
+                              QStringLiteral("\"q\"; drop"), QStringLiteral("Zoë Ñúñez 日本")};
   for (const QString& v : values)
     conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('") + ado::q(v) + QStringLiteral("')"));
   for (const QString& v : values) {
@@ -326,12 +330,14 @@ TEST_F(AdoTest, SelectIntoMakesATableAndLeavesTheRecordsetClosed) {
   addMember(QStringLiteral("1"), QStringLiteral("Dewi"), QStringLiteral("X"));
   addMember(QStringLiteral("2"), QStringLiteral("Eko"), QStringLiteral("X"));
   ado::Recordset rs;
-  rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn, ado::adOpenDynamic, ado::adLockOptimistic);
+  rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn, ado::adOpenDynamic,
+          ado::adLockOptimistic);
   EXPECT_FALSE(rs.isOpen());
   EXPECT_EQ(errorOf([&] { rs.EOF_(); }), 3704);
   EXPECT_EQ(count(QStringLiteral("select * from temp")), 2);
   // The make-table query again: its target exists, the provider's command error.
-  EXPECT_EQ(errorOf([&] { rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn); }), -2147217900);
+  EXPECT_EQ(errorOf([&] { rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn); }),
+            -2147217900);
 }
 
 // ------------------------------------------------------------------ reading a recordset
@@ -417,7 +423,8 @@ TEST_F(AdoTest, RefusedUpdateThrowsAndStoresNothing) {
   EXPECT_NE(errorOf([&] { rs.Update(); }), 0);
   EXPECT_EQ(rs.field(QStringLiteral("nama")).toString(), QString(255, u'm'));
   rs.Close();
-  EXPECT_EQ(count(QStringLiteral("select * from tblanggota where nama = '") + QString(255, u'm') + QStringLiteral("'")), 1);
+  EXPECT_EQ(count(QStringLiteral("select * from tblanggota where nama = '") + QString(255, u'm') + QStringLiteral("'")),
+            1);
 }
 
 TEST_F(AdoTest, EditsReachOnlyTheirOwnRow) {
@@ -453,7 +460,8 @@ TEST_F(AdoTest, EditsReachOnlyTheirOwnRow) {
 
 TEST_F(AdoTest, RowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows) {
   openConn();
-  for (const char* nis : {"1", "2", "3"}) addMember(QString::fromLatin1(nis), QStringLiteral("N") + nis, QStringLiteral("X"));
+  for (const char* nis : {"1", "2", "3"})
+    addMember(QString::fromLatin1(nis), QStringLiteral("N") + nis, QStringLiteral("X"));
   ado::Recordset rs;
   rs.Open(QStringLiteral("select * from tblanggota order by nis"), conn, ado::adOpenDynamic, ado::adLockOptimistic);
   const int nama = 3;

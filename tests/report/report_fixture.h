@@ -25,9 +25,7 @@ inline const QString kMainQuery = QStringLiteral(
 class ScopedRunHook {
  public:
   ScopedRunHook() : previous_(report::runHook()) {
-    report::setRunHook([this](const report::Job& j) {
-      jobs.push_back(j);
-    });
+    report::setRunHook([this](const report::Job& j) { jobs.push_back(j); });
   }
   ~ScopedRunHook() { report::setRunHook(previous_); }
   std::vector<report::Job> jobs;
@@ -64,7 +62,8 @@ inline ToolResult runTool(const QString& program, const QStringList& args) {
 inline std::vector<QSizeF> pdfPageSizes(const QString& pdf) {
   const ToolResult info = runTool(QStringLiteral("pdfinfo"), {pdf});
   EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
-  const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(info.out));
+  const QRegularExpressionMatch pages =
+      QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(info.out));
   const int n = pages.hasMatch() ? pages.captured(1).toInt() : 0;
   std::vector<QSizeF> out;
   if (n == 0) return out;
@@ -88,10 +87,10 @@ inline std::vector<QSizeF> pdfPageSizes(const QString& pdf) {
 // One page of a PDF as a picture at 300 dpi.
 inline QImage rasterise(const QString& pdf, int page) {
   const QString base = pdf + QStringLiteral("-p%1").arg(page);
-  const ToolResult r = runTool(QStringLiteral("pdftoppm"),
-                               {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"), QStringLiteral("-f"),
-                                QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                QStringLiteral("-singlefile"), pdf, base});
+  const ToolResult r =
+      runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
+                                           QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                           QString::number(page), QStringLiteral("-singlefile"), pdf, base});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   return QImage(base + QStringLiteral(".png"));
 }

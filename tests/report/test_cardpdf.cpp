@@ -49,8 +49,9 @@ TEST_F(CardPdfTest, CardTemplatesGiveOneCardAPageAtCardSizeAndA4SheetsHoldTenCar
 
 TEST_F(CardPdfTest, TheCardShowsTheTickedCaptionsWithTheirValuesAndTheCardTexts) {
   pf.addMember(QStringLiteral("77"), QStringLiteral("Rina Marlina"), QStringLiteral("XI IPS 2"));
-  pf.db().Execute(QStringLiteral("update tlabel set \"Label21(2)\" = 'Nama Lengkap', \"check21(1)\" = 0, "
-                                 "\"check21(4)\" = NULL where idlabel = '2'"));
+  pf.db().Execute(
+      QStringLiteral("update tlabel set \"Label21(2)\" = 'Nama Lengkap', \"check21(1)\" = 0, "
+                     "\"check21(4)\" = NULL where idlabel = '2'"));
   auto text = [&](const QString& file) {
     const ToolResult r = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
     return QString::fromUtf8(r.out).simplified();
@@ -90,7 +91,8 @@ TEST_F(CardPdfTest, PrintedQrCodesReadBackAsTheMembersBarcodes) {
   for (const char* nis : {"A1", "B2"}) {
     ado::Recordset rs;
     rs.Open(QStringLiteral("select id, barcode from tblanggota where nis = '%1'").arg(QLatin1String(nis)), pf.db());
-    barcode::saveQrJpeg(rs.field(1).toString(), pf.path(QStringLiteral("barcode/%1.jpg").arg(rs.field(0).toLongLong())));
+    barcode::saveQrJpeg(rs.field(1).toString(),
+                        pf.path(QStringLiteral("barcode/%1.jpg").arg(rs.field(0).toLongLong())));
   }
   // Card fronts: each card carries its own member's code.
   const QString cards = printAll(QStringLiteral("04.rep"));
@@ -105,10 +107,11 @@ TEST_F(CardPdfTest, PrintedQrCodesReadBackAsTheMembersBarcodes) {
 
 TEST_F(CardPdfTest, MissingPicturesLeaveAWhiteCardTheBlankPhotoOrAnEmptyFrame) {
   pf.addMember(QStringLiteral("P/1"), QStringLiteral("Ada Foto"));
-  pf.addMember(QStringLiteral("P/2"), QStringLiteral("Tanpa Foto Muhammad Rizky Pratama Wijaya Kusuma Atmaja"), QStringLiteral("XII IPA 1"));
+  pf.addMember(QStringLiteral("P/2"), QStringLiteral("Tanpa Foto Muhammad Rizky Pratama Wijaya Kusuma Atmaja"),
+               QStringLiteral("XII IPA 1"));
   pf.writePhoto(QStringLiteral("photos/P-1.jpg"), QColor(220, 20, 20), QSize(300, 400));  // "/" becomes "-"
   const QPointF photoCentre(3.5 + 9.0, 18.6 + 12.0);  // the photo box of the front templates
-  const QPointF faceStripe(40.0, 53.6);                // the card face's bottom stripe
+  const QPointF faceStripe(40.0, 53.6);               // the card face's bottom stripe
   const QImage blank(pf.path(QStringLiteral("images/temp.jpg")));
   const QColor blankCentre = blank.pixelColor(blank.width() / 2, blank.height() / 2);
 
@@ -150,7 +153,8 @@ TEST_F(CardPdfTest, ARowOfADeletedMemberPrintsAnEmptyCardWithoutAnyCode) {
   pf.addMember(QStringLiteral("K1"), QStringLiteral("Kartika"), QString(), QStringLiteral("K1-CODE"));
   // 424242 was ticked, then deleted; an old QR picture of that id is still there.
   barcode::saveQrJpeg(QStringLiteral("STALE"), pf.path(QStringLiteral("barcode/424242.jpg")));
-  barcode::saveQrJpeg(QStringLiteral("K1-CODE"), pf.path(QStringLiteral("barcode/%1.jpg").arg(idOf(QStringLiteral("K1")))));
+  barcode::saveQrJpeg(QStringLiteral("K1-CODE"),
+                      pf.path(QStringLiteral("barcode/%1.jpg").arg(idOf(QStringLiteral("K1")))));
   for (const char* t : {"03.rep", "04.rep"}) {
     SCOPED_TRACE(t);
     pf.db().Execute(QStringLiteral("delete * from tbltemp"));
@@ -187,8 +191,9 @@ TEST_F(CardPdfTest, APdfIsReplacedOnlyWhenItIsComplete) {
 
   report::renderToPdf(job, target);
   expectPages(target, 1, QSizeF(85.60, 53.98));
-  EXPECT_EQ(QDir(pf.root()).entryList({QStringLiteral("out.pdf*"), QStringLiteral(".out.pdf*")}, QDir::Files | QDir::Hidden),
-            QStringList{QStringLiteral("out.pdf")});
+  EXPECT_EQ(
+      QDir(pf.root()).entryList({QStringLiteral("out.pdf*"), QStringLiteral(".out.pdf*")}, QDir::Files | QDir::Hidden),
+      QStringList{QStringLiteral("out.pdf")});
 }
 
 }  // namespace

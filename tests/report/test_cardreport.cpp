@@ -86,8 +86,8 @@ TEST_F(CardReportTest, TheEntryWindowQueryGivesTheOneMemberAndATemplatePathWithB
 
 TEST_F(CardReportTest, ConnectionStringsAreReadWhateverTheOrderCaseAndQuoting) {
   using report::parseConnectionString;
-  const auto a = parseConnectionString(
-      QStringLiteral(" jet oledb:DATABASE password = 'it''s' ; DATA  SOURCE=\"C:\\a;b=c\\db.mdb\";Provider=Microsoft.Jet.OLEDB.4.0;"));
+  const auto a = parseConnectionString(QStringLiteral(
+      " jet oledb:DATABASE password = 'it''s' ; DATA  SOURCE=\"C:\\a;b=c\\db.mdb\";Provider=Microsoft.Jet.OLEDB.4.0;"));
   EXPECT_EQ(a.value(QStringLiteral("data source")), QStringLiteral("C:\\a;b=c\\db.mdb"));
   EXPECT_EQ(a.value(QStringLiteral("jet oledb:database password")), QStringLiteral("it's"));
   EXPECT_EQ(a.value(QStringLiteral("provider")), QStringLiteral("Microsoft.Jet.OLEDB.4.0"));

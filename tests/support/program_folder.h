@@ -32,7 +32,8 @@ class ProgramFolder {
     for (const QString& f : templates.entryList({QStringLiteral("*.rep")}, QDir::Files))
       QFile::copy(templates.filePath(f), path("temp/" + f));
     for (const char* face : {"depan2.jpg", "back2.jpg"})
-      QFile::copy(QStringLiteral(LENTAVO_ASSETS "/images/") + QLatin1String(face), path(QStringLiteral("images/") + QLatin1String(face)));
+      QFile::copy(QStringLiteral(LENTAVO_ASSETS "/images/") + QLatin1String(face),
+                  path(QStringLiteral("images/") + QLatin1String(face)));
     vb::setProgramFolder(dir_.path());
   }
   QString root() const { return dir_.path(); }
@@ -50,11 +51,12 @@ class ProgramFolder {
   }
   void addMember(const QString& nis, const QString& nama, const QString& kelas = QString(),
                  const QString& barcode = QString(), const QString& nisn = QString()) {
-    db().Execute(QStringLiteral("insert into tblanggota (nis, nisn, nama, ttl, agama, kelamin, barcode, kelas) "
-                                "values ('%1', '%2', '%3', 'Bandung, 1 Mei 2010', 'Islam', 'L', %4, '%5')")
-                     .arg(ado::q(nis), ado::q(nisn.isEmpty() ? QStringLiteral("00") + nis : nisn), ado::q(nama),
-                          barcode.isNull() ? QStringLiteral("NULL") : QLatin1Char('\'') + ado::q(barcode) + QLatin1Char('\''),
-                          ado::q(kelas)));
+    db().Execute(
+        QStringLiteral("insert into tblanggota (nis, nisn, nama, ttl, agama, kelamin, barcode, kelas) "
+                       "values ('%1', '%2', '%3', 'Bandung, 1 Mei 2010', 'Islam', 'L', %4, '%5')")
+            .arg(ado::q(nis), ado::q(nisn.isEmpty() ? QStringLiteral("00") + nis : nisn), ado::q(nama),
+                 barcode.isNull() ? QStringLiteral("NULL") : QLatin1Char('\'') + ado::q(barcode) + QLatin1Char('\''),
+                 ado::q(kelas)));
   }
   void addKelas(const QString& kelas) {
     db().Execute(QStringLiteral("insert into t_kelas (kelas) values ('%1')").arg(ado::q(kelas)));

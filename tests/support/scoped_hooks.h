@@ -37,7 +37,7 @@ class ScopedModalHook {
     QPointer<QWidget> owner;
     std::type_index type;  // the window's class
     QString className;     // its Qt class name, e.g. "Frmtentang"
-    QString title;      // the window's caption when it was shown
+    QString title;         // the window's caption when it was shown
   };
 
   explicit ScopedModalHook(Driver driver = {});

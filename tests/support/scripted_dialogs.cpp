@@ -20,8 +20,8 @@ ScriptedDialogs::ScriptedDialogs() : previous_(ui::setDialogHost(this)) {}
 ScriptedDialogs::~ScriptedDialogs() {
   ui::setDialogHost(previous_);
   if (!requireAllAnswersUsed) return;
-  const size_t left = msgAnswers_.size() + inputs_.size() + files_.size() + fonts_.size() + colors_.size() +
-                      folders_.size();
+  const size_t left =
+      msgAnswers_.size() + inputs_.size() + files_.size() + fonts_.size() + colors_.size() + folders_.size();
   if (left) ADD_FAILURE() << left << " queued dialog answer(s) were never asked for";
 }
 

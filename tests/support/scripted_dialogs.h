@@ -21,14 +21,14 @@ class ScriptedDialogs : public ui::DialogHost {
 
   struct Call {
     Kind kind = Kind::MsgBox;
-    QString prompt;         // msgBox/inputBox prompt; folder title; opened document path
-    int flags = 0;          // msgBox buttons | icon
-    QString title;          // msgBox/inputBox title
-    QString defaultText;    // inputBox default
-    ui::FileRequest file;   // file dialogs
-    QFont font;             // font dialog: initial font
-    QColor color;           // font/colour dialog: initial colour
-    int answer = 0;         // msgBox result given
+    QString prompt;        // msgBox/inputBox prompt; folder title; opened document path
+    int flags = 0;         // msgBox buttons | icon
+    QString title;         // msgBox/inputBox title
+    QString defaultText;   // inputBox default
+    ui::FileRequest file;  // file dialogs
+    QFont font;            // font dialog: initial font
+    QColor color;          // font/colour dialog: initial colour
+    int answer = 0;        // msgBox result given
   };
 
   ScriptedDialogs();

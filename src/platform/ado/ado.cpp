@@ -18,8 +18,8 @@ namespace {
 
 const QString kSource = QStringLiteral("Microsoft JET Database Engine");
 // The generic provider failure and the "command failed" error of the Jet provider.
-constexpr long kErrProvider = -2147467259;  // 0x80004005
-constexpr long kErrCommand = -2147217900;   // 0x80040E14
+constexpr long kErrProvider = -2147467259;    // 0x80004005
+constexpr long kErrCommand = -2147217900;     // 0x80040E14
 constexpr long kErrRowMissing = -2147217864;  // 0x80040E38
 constexpr long kErrMultiStep = -2147217887;   // 0x80040E21
 constexpr long kErrNotFound = 3265;
@@ -29,9 +29,7 @@ constexpr long kErrClosed = 3704;
 constexpr long kErrIsOpen = 3705;
 constexpr long kErrNoConnection = 3709;
 
-[[noreturn]] void raise(long number, const QString& description) {
-  throw vb::VbError(number, kSource, description);
-}
+[[noreturn]] void raise(long number, const QString& description) { throw vb::VbError(number, kSource, description); }
 
 [[noreturn]] void raiseDb(sqlite3* db, int rc) {
   const int ext = db ? sqlite3_extended_errcode(db) : rc;
@@ -43,7 +41,9 @@ constexpr long kErrNoConnection = 3709;
   raise((rc & 0xff) == SQLITE_ERROR ? kErrCommand : kErrProvider, msg);
 }
 
-[[noreturn]] void raiseClosed() { raise(kErrClosed, QStringLiteral("Operation is not allowed when the object is closed.")); }
+[[noreturn]] void raiseClosed() {
+  raise(kErrClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+}
 
 struct Stmt {
   sqlite3_stmt* s = nullptr;
@@ -286,8 +286,8 @@ void Connection::Open() {
   if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
 
   // Function names are matched regardless of case: this serves Cstr and CStr alike.
-  rc = sqlite3_create_function_v2(db, "Cstr", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cstrFunction,
-                                  nullptr, nullptr, nullptr);
+  rc = sqlite3_create_function_v2(db, "Cstr", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cstrFunction, nullptr,
+                                  nullptr, nullptr);
   if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
 
   d->db = db;
@@ -458,8 +458,10 @@ void Recordset::Open(const QString& sql, Connection& conn, int cursorType, int l
         const char* t = sqlite3_column_table_name(er.s, i);
         if (!t) continue;
         const QString name = QString::fromUtf8(t);
-        if (table.isEmpty()) table = name;
-        else if (table.compare(name, Qt::CaseInsensitive) != 0) one = false;
+        if (table.isEmpty())
+          table = name;
+        else if (table.compare(name, Qt::CaseInsensitive) != 0)
+          one = false;
       }
       if (one && !table.isEmpty()) {
         std::swap(st.s, er.s);
@@ -646,8 +648,7 @@ void Recordset::Update() {
       }
       QStringList sets;
       for (const QString& n : names) sets << n + QStringLiteral(" = ?");
-      prepareOne(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoteName(d->table), sets.join(u',')),
-                 st);
+      prepareOne(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoteName(d->table), sets.join(u',')), st);
       bindValue(db, st.s, static_cast<int>(values.size()) + 1, QVariant::fromValue<qlonglong>(d->meta[row].rowid));
     }
     for (size_t k = 0; k < values.size(); ++k) bindValue(db, st.s, static_cast<int>(k) + 1, values[k]);
@@ -656,7 +657,8 @@ void Recordset::Update() {
       d->meta[row].rowid = sqlite3_last_insert_rowid(db);
     } else if (sqlite3_changes(db) == 0) {
       raise(kErrRowMissing,
-            QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+            QStringLiteral(
+                "Row cannot be located for updating. Some values may have been changed since it was last read."));
     }
   } catch (...) {
     // The database refused the row: nothing was stored, and the recordset says so.

@@ -13,7 +13,13 @@ namespace ado {
 
 // Cursor and lock constants as the windows set them.
 enum CursorLocation { adUseServer = 2, adUseClient = 3 };
-enum CursorType { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+enum CursorType {
+  adOpenUnspecified = -1,
+  adOpenForwardOnly = 0,
+  adOpenKeyset = 1,
+  adOpenDynamic = 2,
+  adOpenStatic = 3
+};
 enum LockType { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
 
 // Doubles every single quote so a text value stays one value between quotes.
@@ -61,8 +67,7 @@ class Recordset {
 
   // Runs the statement and holds every row. A single-table select opened with an
   // optimistic lock can then be changed with AddNew/Update/Delete.
-  void Open(const QString& sql, Connection& conn, int cursorType = adOpenUnspecified,
-            int lockType = adLockUnspecified);
+  void Open(const QString& sql, Connection& conn, int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
   void Close();
   bool isOpen() const;
 

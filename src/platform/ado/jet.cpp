@@ -108,8 +108,7 @@ QString jetToSqlite(const QString& sql) {
     }
 
   std::vector<size_t> sig = significant(toks);
-  if (sig.size() >= 3 && isWord(toks[sig[0]], "DELETE") && toks[sig[1]].text == u"*" &&
-      isWord(toks[sig[2]], "FROM")) {
+  if (sig.size() >= 3 && isWord(toks[sig[0]], "DELETE") && toks[sig[1]].text == u"*" && isWord(toks[sig[2]], "FROM")) {
     eraseWithSpace(toks, sig[1]);
     return join(toks);
   }
@@ -119,8 +118,10 @@ QString jetToSqlite(const QString& sql) {
     int depth = 0;
     for (size_t k = 1; k < sig.size(); ++k) {
       const Token& t = toks[sig[k]];
-      if (t.text == u"(") ++depth;
-      else if (t.text == u")") --depth;
+      if (t.text == u"(")
+        ++depth;
+      else if (t.text == u")")
+        --depth;
       if (depth != 0) continue;
       if (isWord(t, "FROM")) break;
       if (isWord(t, "INTO") && k + 1 < sig.size() && isName(toks[sig[k + 1]])) {
@@ -144,8 +145,10 @@ QString selectWithRowid(const QString& sql) {
   int depth = 0;
   for (size_t k = 1; k < sig.size(); ++k) {
     const Token& t = toks[sig[k]];
-    if (t.text == u"(") ++depth;
-    else if (t.text == u")") --depth;
+    if (t.text == u"(")
+      ++depth;
+    else if (t.text == u")")
+      --depth;
     if (depth != 0) continue;
     if (!from && isWord(t, "FROM")) from = sig[k];
     for (const char* w : {"GROUP", "HAVING", "UNION", "EXCEPT", "INTERSECT", "DISTINCT"})

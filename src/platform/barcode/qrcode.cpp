@@ -81,7 +81,8 @@ void saveQrJpeg(const QString& text, const QString& file) {
   writer.setQuality(90);
   if (!writer.write(img)) {
     out.cancelWriting();
-    fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), writer.errorString()));
+    fail(QStringLiteral("Cannot write the QR picture '%1': %2")
+             .arg(QDir::toNativeSeparators(file), writer.errorString()));
   }
   if (!out.commit())
     fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), out.errorString()));

@@ -6,4 +6,4 @@ namespace barcode {
 // Writes a QR code of `text` (UTF-8) as a JPEG file, replacing it atomically.
 // Throws vb::VbError on failure.
 void saveQrJpeg(const QString& text, const QString& file);
-}
+}  // namespace barcode

@@ -42,7 +42,12 @@ void copyBlock(Dib& d, int x, int y, const Dib& s, int sx, int sy, int w, int h)
     for (int r = 0; r < h; ++r) {
       std::uint8_t* o = d.scanLine(y + r) + 4 * x;
       const std::uint8_t* i = s.scanLine(sy + r) + 3 * sx;
-      for (int c = 0; c < w; ++c, o += 4, i += 3) { o[0] = i[0]; o[1] = i[1]; o[2] = i[2]; o[3] = 0; }
+      for (int c = 0; c < w; ++c, o += 4, i += 3) {
+        o[0] = i[0];
+        o[1] = i[1];
+        o[2] = i[2];
+        o[3] = 0;
+      }
     }
     return;
   }
@@ -50,7 +55,11 @@ void copyBlock(Dib& d, int x, int y, const Dib& s, int sx, int sy, int w, int h)
     for (int r = 0; r < h; ++r) {
       std::uint8_t* o = d.scanLine(y + r) + 3 * x;
       const std::uint8_t* i = s.scanLine(sy + r) + 4 * sx;
-      for (int c = 0; c < w; ++c, o += 3, i += 4) { o[0] = i[0]; o[1] = i[1]; o[2] = i[2]; }
+      for (int c = 0; c < w; ++c, o += 3, i += 4) {
+        o[0] = i[0];
+        o[1] = i[1];
+        o[2] = i[2];
+      }
     }
     return;
   }
@@ -135,9 +144,13 @@ bool bitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, 
   // Clip in 64 bits: the rectangle has to lie inside the source and inside the destination.
   std::int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy;
   const std::int64_t dx0 = std::max<std::int64_t>({0, -X, -SX});
-  X += dx0; SX += dx0; W -= dx0;
+  X += dx0;
+  SX += dx0;
+  W -= dx0;
   const std::int64_t dy0 = std::max<std::int64_t>({0, -Y, -SY});
-  Y += dy0; SY += dy0; H -= dy0;
+  Y += dy0;
+  SY += dy0;
+  H -= dy0;
   W = std::min<std::int64_t>({W, d->width() - X, s->width() - SX});
   H = std::min<std::int64_t>({H, d->absHeight() - Y, s->absHeight() - SY});
   if (W <= 0 || H <= 0) return true;
@@ -147,8 +160,7 @@ bool bitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, 
   return true;
 }
 
-bool stretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw, int sh,
-                std::uint32_t rop) {
+bool stretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw, int sh, std::uint32_t rop) {
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return false;
   if (w == sw && h == sh) return bitBlt(dst, x, y, w, h, src, sx, sy, rop);
   auto d = surfaceOf(dst);
@@ -159,7 +171,8 @@ bool stretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int 
   const QRgb keep = (d->bitCount() == 32 && s->bitCount() != 32) ? 0x00FFFFFFu : 0xFFFFFFFFu;
   // Each destination pixel takes the source pixel under its centre; pixels whose source
   // lies outside the source bitmap are left alone.
-  const std::int64_t r0 = std::max<std::int64_t>(0, y), r1 = std::min<std::int64_t>(d->absHeight(), std::int64_t(y) + h);
+  const std::int64_t r0 = std::max<std::int64_t>(0, y),
+                     r1 = std::min<std::int64_t>(d->absHeight(), std::int64_t(y) + h);
   const std::int64_t c0 = std::max<std::int64_t>(0, x), c1 = std::min<std::int64_t>(d->width(), std::int64_t(x) + w);
   for (std::int64_t r = r0; r < r1; ++r) {
     const std::int64_t srow = sy + ((2 * (r - y) + 1) * sh) / (2 * std::int64_t(h));

@@ -38,8 +38,7 @@ std::shared_ptr<Dib> surfaceOf(Handle dc);
 // Only SRCCOPY; false for unknown contexts, contexts without pixels or another operation.
 bool bitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, std::uint32_t rop);
 // The same with scaling (nearest pixel); sizes must be positive.
-bool stretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw, int sh,
-                std::uint32_t rop);
+bool stretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw, int sh, std::uint32_t rop);
 // Fills a rectangle, clipped to the surface.
 bool fillRect(Handle dc, const QRect& r, QRgb colour);
 

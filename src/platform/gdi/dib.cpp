@@ -12,12 +12,17 @@ std::uint8_t expand5(unsigned v) { return std::uint8_t((v << 3) | (v >> 2)); }
 
 QImage::Format imageFormat(int bpp) {
   switch (bpp) {
-    case 1: return QImage::Format_Mono;
+    case 1:
+      return QImage::Format_Mono;
     case 4:
-    case 8: return QImage::Format_Indexed8;
-    case 16: return QImage::Format_RGB555;
-    case 24: return QImage::Format_BGR888;
-    default: return QImage::Format_ARGB32;
+    case 8:
+      return QImage::Format_Indexed8;
+    case 16:
+      return QImage::Format_RGB555;
+    case 24:
+      return QImage::Format_BGR888;
+    default:
+      return QImage::Format_ARGB32;
   }
 }
 }  // namespace
@@ -56,15 +61,20 @@ std::shared_ptr<Dib> Dib::create(int width, int height, int bitCount, std::vecto
 QRgb Dib::pixel(int x, int y) const {
   const std::uint8_t* row = scanLine(y);
   switch (bitCount_) {
-    case 1: return palette_[(row[x >> 3] >> (7 - (x & 7))) & 1];
-    case 4: return palette_[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
-    case 8: return palette_[row[x]];
+    case 1:
+      return palette_[(row[x >> 3] >> (7 - (x & 7))) & 1];
+    case 4:
+      return palette_[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
+    case 8:
+      return palette_[row[x]];
     case 16: {
       unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
       return qRgb(expand5((v >> 10) & 31), expand5((v >> 5) & 31), expand5(v & 31));
     }
-    case 24: return qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    default: return qRgba(row[4 * x + 2], row[4 * x + 1], row[4 * x], row[4 * x + 3]);
+    case 24:
+      return qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    default:
+      return qRgba(row[4 * x + 2], row[4 * x + 1], row[4 * x], row[4 * x + 3]);
   }
 }
 
@@ -88,7 +98,10 @@ void Dib::setPixel(int x, int y, QRgb c) {
   switch (bitCount_) {
     case 1: {
       const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
-      if (nearestIndex(c)) row[x >> 3] |= mask; else row[x >> 3] &= std::uint8_t(~mask);
+      if (nearestIndex(c))
+        row[x >> 3] |= mask;
+      else
+        row[x >> 3] &= std::uint8_t(~mask);
       break;
     }
     case 4: {
@@ -97,7 +110,9 @@ void Dib::setPixel(int x, int y, QRgb c) {
       b = (x & 1) ? std::uint8_t((b & 0xF0) | i) : std::uint8_t((b & 0x0F) | (i << 4));
       break;
     }
-    case 8: row[x] = std::uint8_t(nearestIndex(c)); break;
+    case 8:
+      row[x] = std::uint8_t(nearestIndex(c));
+      break;
     case 16: {
       unsigned v = (unsigned(qRed(c) >> 3) << 10) | (unsigned(qGreen(c) >> 3) << 5) | unsigned(qBlue(c) >> 3);
       row[2 * x] = std::uint8_t(v);
@@ -141,9 +156,8 @@ bool Dib::fromImage(const QImage& src) {
   if (src.width() != width_ || src.height() != h) return false;
   const QImage::Format fmt = imageFormat(bitCount_);
   const QList<QRgb> table(palette_.begin(), palette_.end());
-  QImage img = (bitCount_ <= 8)
-                   ? src.convertToFormat(fmt, table, Qt::ThresholdDither | Qt::AvoidDither)
-                   : src.convertToFormat(fmt);
+  QImage img = (bitCount_ <= 8) ? src.convertToFormat(fmt, table, Qt::ThresholdDither | Qt::AvoidDither)
+                                : src.convertToFormat(fmt);
   if (img.isNull()) return false;
   if (bitCount_ == 4) {
     for (int y = 0; y < h; ++y) {

@@ -23,8 +23,8 @@ class Dib : public Object {
   // keeps its sign. For 1, 4 and 8 bits a missing palette becomes a gray ramp; a shorter
   // one is padded with black. `section` tells a DIB section (pixels reachable by the
   // program) from a device-dependent bitmap.
-  static std::shared_ptr<Dib> create(int width, int height, int bitCount,
-                                     std::vector<QRgb> palette = {}, bool section = true);
+  static std::shared_ptr<Dib> create(int width, int height, int bitCount, std::vector<QRgb> palette = {},
+                                     bool section = true);
 
   // Bytes in one row: (width * bitCount + 31) / 32 * 4, or -1 when out of range.
   static std::int64_t strideFor(std::int64_t width, int bitCount);

@@ -70,8 +70,7 @@ QString getPrivateProfileString(const QString& section, const QString& key, cons
   return result;
 }
 
-bool writePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& file) {
+bool writePrivateProfileString(const QString& section, const QString& key, const QString& value, const QString& file) {
   QStringList lines;
   readLines(file, lines);  // a missing file starts empty
 

@@ -13,7 +13,6 @@ QString getPrivateProfileString(const QString& section, const QString& key, cons
 // Writes `value` under section/key, creating the file and section as needed. A null
 // `value` removes the key (as a null pointer does); an empty one keeps it, empty.
 // Returns false when the file cannot be written. The file is replaced atomically.
-bool writePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& file);
+bool writePrivateProfileString(const QString& section, const QString& key, const QString& value, const QString& file);
 
 }  // namespace profile

@@ -72,8 +72,7 @@ QImage loadPicture(const QString& file, QSize maxPx, bool keepAspect) {
     return {};
   QSize target = size;
   if (size.width() > maxPx.width() || size.height() > maxPx.height())
-    target = keepAspect ? size.scaled(maxPx, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
-                        : size.boundedTo(maxPx);
+    target = keepAspect ? size.scaled(maxPx, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)) : size.boundedTo(maxPx);
   if (target != size) reader.setScaledSize(target);
   QImage img = reader.read();
   if (img.isNull()) return {};
@@ -120,7 +119,8 @@ struct CardRenderer::Scale {
   QPointF px(QPointF mm) const { return QPointF(mm.x() * kx, mm.y() * ky); }
 };
 
-CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl) : job_(std::move(job)), tpl_(std::move(tpl)) {
+CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
+    : job_(std::move(job)), tpl_(std::move(tpl)) {
   for (int i = 0; i < job_.fieldNames.size(); ++i) {
     const QString key = job_.fieldNames.at(i).toLower();
     if (!fieldIndex_.contains(key)) fieldIndex_.insert(key, i);
@@ -135,9 +135,10 @@ int CardRenderer::pageCount() const {
 }
 
 QPageLayout CardRenderer::pageLayout() const {
-  const QPageSize size = tpl_->page == CardTemplate::Page::A4
-                             ? QPageSize(QPageSize::A4)
-                             : QPageSize(tpl_->card, QPageSize::Millimeter, QStringLiteral("CR80"), QPageSize::ExactMatch);
+  const QPageSize size =
+      tpl_->page == CardTemplate::Page::A4
+          ? QPageSize(QPageSize::A4)
+          : QPageSize(tpl_->card, QPageSize::Millimeter, QStringLiteral("CR80"), QPageSize::ExactMatch);
   return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 

@@ -60,7 +60,8 @@ void CardReportX::Connect(const QString& name) {
   if (name.compare(t.connection, Qt::CaseInsensitive) != 0)
     fail(QStringLiteral("The report template '%1' has no connection named \"%2\" (its connection is \"%3\").")
              .arg(QDir::toNativeSeparators(t.file), name, t.connection));
-  if (job_.connectionString.isEmpty()) fail(QStringLiteral("The connection \"%1\" has no connection string.").arg(name));
+  if (job_.connectionString.isEmpty())
+    fail(QStringLiteral("The connection \"%1\" has no connection string.").arg(name));
   const QMap<QString, QString> pairs = parseConnectionString(job_.connectionString);
   const QString file = pairs.value(QStringLiteral("data source"));
   if (file.isEmpty()) fail(QStringLiteral("The connection string of \"%1\" names no data source.").arg(name));

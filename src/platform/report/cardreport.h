@@ -28,8 +28,8 @@ struct Job {
   bool preview = false;
   bool modal = false;
   bool zoomToFit = false;
-  QStringList fieldNames;              // of the dataset, in query order
-  std::vector<QVariantList> rows;      // the dataset's rows, in query order
+  QStringList fieldNames;          // of the dataset, in query order
+  std::vector<QVariantList> rows;  // the dataset's rows, in query order
   // Read on the same connection when the dataset opens: the field captions and show
   // flags (the tlabel row '2') and the card texts (the tblsetting row '2'). Keys are the
   // column names in lower case; a missing row leaves its map empty.

@@ -30,10 +30,10 @@ class Reader {
   }
 
   [[noreturn]] void bad(const QString& where, const QString& what) const {
-    throw vb::VbError(kErrTemplate, kSource,
-                      QStringLiteral("The report template '%1' is not valid: %2%3")
-                          .arg(QDir::toNativeSeparators(file_), where.isEmpty() ? QString() : where + QStringLiteral(": "),
-                               what));
+    throw vb::VbError(
+        kErrTemplate, kSource,
+        QStringLiteral("The report template '%1' is not valid: %2%3")
+            .arg(QDir::toNativeSeparators(file_), where.isEmpty() ? QString() : where + QStringLiteral(": "), what));
   }
 
   double number(const QJsonObject& o, const QString& key, const QString& where, double lo, double hi,
@@ -74,7 +74,8 @@ class Reader {
   std::vector<double> numbers(const QJsonObject& o, const QString& key, const QString& where, int n, double lo,
                               double hi) const {
     const QJsonValue v = o.value(key);
-    if (!v.isArray() || v.toArray().size() != n) bad(where + u'.' + key, QStringLiteral("%1 numbers are required").arg(n));
+    if (!v.isArray() || v.toArray().size() != n)
+      bad(where + u'.' + key, QStringLiteral("%1 numbers are required").arg(n));
     std::vector<double> out;
     for (const QJsonValue& e : v.toArray()) {
       const double d = e.toDouble(std::nan(""));
@@ -87,7 +88,8 @@ class Reader {
   QColor color(const QJsonObject& o, const QString& where) const {
     const QString s = text(o, QStringLiteral("color"), where, false, QStringLiteral("#000000"));
     const QColor c = QColor::fromString(s);
-    if (!c.isValid() || !s.startsWith(u'#')) bad(where + QStringLiteral(".color"), QStringLiteral("a colour \"#rrggbb\" is required"));
+    if (!c.isValid() || !s.startsWith(u'#'))
+      bad(where + QStringLiteral(".color"), QStringLiteral("a colour \"#rrggbb\" is required"));
     return c;
   }
   FontStyle font(const QJsonObject& o, const QString& where) const {
@@ -125,9 +127,12 @@ class Reader {
       e.box = box(o, where, card);
     } else if (type == QLatin1String("barcode")) {
       const QString kind = text(o, QStringLiteral("kind"), where, true);
-      if (kind == QLatin1String("code128")) e.kind = Element::Kind::Code128;
-      else if (kind == QLatin1String("qrimage")) e.kind = Element::Kind::QrImage;
-      else bad(where + QStringLiteral(".kind"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
+      if (kind == QLatin1String("code128"))
+        e.kind = Element::Kind::Code128;
+      else if (kind == QLatin1String("qrimage"))
+        e.kind = Element::Kind::QrImage;
+      else
+        bad(where + QStringLiteral(".kind"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
       e.box = box(o, where, card);
     } else if (type == QLatin1String("setting")) {
       e.kind = Element::Kind::SettingText;
@@ -201,13 +206,17 @@ class Reader {
     t.file = file_;
     t.connection = text(root, QStringLiteral("connection"), QString(), true);
     t.dataset = text(root, QStringLiteral("dataset"), QString(), true);
-    if (t.connection.isEmpty() || t.dataset.isEmpty()) bad(QString(), QStringLiteral("the connection and dataset need names"));
+    if (t.connection.isEmpty() || t.dataset.isEmpty())
+      bad(QString(), QStringLiteral("the connection and dataset need names"));
 
     const QJsonObject page = object(root, QStringLiteral("page"), QString(), true);
     const QString kind = text(page, QStringLiteral("kind"), QStringLiteral("page"), true);
-    if (kind == QLatin1String("card")) t.page = CardTemplate::Page::Card;
-    else if (kind == QLatin1String("a4")) t.page = CardTemplate::Page::A4;
-    else bad(QStringLiteral("page.kind"), QStringLiteral("\"card\" or \"a4\" is required"));
+    if (kind == QLatin1String("card"))
+      t.page = CardTemplate::Page::Card;
+    else if (kind == QLatin1String("a4"))
+      t.page = CardTemplate::Page::A4;
+    else
+      bad(QStringLiteral("page.kind"), QStringLiteral("\"card\" or \"a4\" is required"));
     t.margin = number(page, QStringLiteral("margin"), QStringLiteral("page"), 0.0, 50.0, t.margin);
     t.gap = number(page, QStringLiteral("gap"), QStringLiteral("page"), 0.0, 50.0, t.gap);
     t.cutLines = flag(page, QStringLiteral("cutLines"), QStringLiteral("page"), t.cutLines);

@@ -51,9 +51,9 @@ struct CardTemplate {
   QString connection;  // name of the template's connection ("gg")
   QString dataset;     // name of its dataset ("datasiswa")
   Page page = Page::Card;
-  double margin = 7.0;  // A4: least margin around the grid of cards
-  double gap = 3.0;     // A4: space between cards
-  bool cutLines = true; // A4: thin lines along the card edges for cutting
+  double margin = 7.0;   // A4: least margin around the grid of cards
+  double gap = 3.0;      // A4: space between cards
+  bool cutLines = true;  // A4: thin lines along the card edges for cutting
   QSizeF card{85.60, 53.98};
   QString side;        // "front" or "back"
   QString background;  // card face, relative to the program folder; "" = plain white

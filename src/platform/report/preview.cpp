@@ -70,10 +70,12 @@ void printDirect(const std::shared_ptr<CardRenderer>& renderer, const QString& t
   setUp(printer, *renderer, title);
   QPainter p;
   if (!p.begin(&printer))
-    throw vb::VbError(kErrOutput, kSource, QStringLiteral("The printer '%1' cannot be used.").arg(printer.printerName()));
+    throw vb::VbError(kErrOutput, kSource,
+                      QStringLiteral("The printer '%1' cannot be used.").arg(printer.printerName()));
   const bool ok = renderer->render(p, [&printer] { return printer.newPage(); });
   p.end();
-  if (!ok) throw vb::VbError(kErrOutput, kSource, QStringLiteral("Printing on '%1' failed.").arg(printer.printerName()));
+  if (!ok)
+    throw vb::VbError(kErrOutput, kSource, QStringLiteral("Printing on '%1' failed.").arg(printer.printerName()));
 }
 
 }  // namespace report

@@ -14,17 +14,30 @@ namespace ui {
 struct FileRequest {
   bool save = false;
   QString title;
-  QString filter;       // VB form "desc|pattern;pattern|desc|pattern"
+  QString filter;  // VB form "desc|pattern;pattern|desc|pattern"
   int filterIndex = 1;
   QString initDir;
-  QString fileName;     // proposed name
+  QString fileName;  // proposed name
 };
 
 // What a dialog answers; `accepted` false means the user cancelled.
-struct FileAnswer { bool accepted = false; QString fileName; };
-struct FontAnswer { bool accepted = false; QFont font; QColor color; };
-struct ColorAnswer { bool accepted = false; QColor color; };
-struct FolderAnswer { bool accepted = false; QString folder; };
+struct FileAnswer {
+  bool accepted = false;
+  QString fileName;
+};
+struct FontAnswer {
+  bool accepted = false;
+  QFont font;
+  QColor color;
+};
+struct ColorAnswer {
+  bool accepted = false;
+  QColor color;
+};
+struct FolderAnswer {
+  bool accepted = false;
+  QString folder;
+};
 
 // Everything that would block or leave the program. Production uses Qt's dialogs;
 // tests install a scripted host.
@@ -83,4 +96,4 @@ void end();
 void setEndHook(std::function<void()> hook);
 // The hook in force (empty in production), so a test can put back what it found.
 std::function<void()> endHook();
-}
+}  // namespace app

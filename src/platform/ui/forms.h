@@ -48,7 +48,9 @@ T* get() {
   return w;
 }
 template <class T>
-bool isLoaded() { return detail::find(typeid(T)) != nullptr; }
+bool isLoaded() {
+  return detail::find(typeid(T)) != nullptr;
+}
 // Unloads a window given as a pointer (its own Cmdtutup): Form_QueryUnload may cancel,
 // then Form_Unload runs and the window is destroyed. Does nothing for a window that is
 // not loaded.

@@ -143,9 +143,7 @@ void ListView::setColumnIconKey(int index, const QString& key, const QIcon& icon
     model_->setColumnIcon(c, icon, key);
 }
 
-QString ListView::columnIconKey(int index) const {
-  return model_->columns()[static_cast<size_t>(col0(index))].iconKey;
-}
+QString ListView::columnIconKey(int index) const { return model_->columns()[static_cast<size_t>(col0(index))].iconKey; }
 
 // --- ListItems
 
@@ -261,7 +259,8 @@ void ListView::flushSelection() {
     it = next;
   }
   pendingSelection_.clear();
-  if (!deselect.isEmpty()) selectionModel()->select(deselect, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+  if (!deselect.isEmpty())
+    selectionModel()->select(deselect, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
   if (!select.isEmpty()) selectionModel()->select(select, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
@@ -278,7 +277,7 @@ void ListView::setCurrentIndex1(int index) {
   }
   const QModelIndex i = model_->index(row0(index), 0);
   const auto how = selectionMode() == QAbstractItemView::SingleSelection ? QItemSelectionModel::ClearAndSelect
-                                                                          : QItemSelectionModel::Select;
+                                                                         : QItemSelectionModel::Select;
   selectionModel()->setCurrentIndex(i, how | QItemSelectionModel::Rows);
 }
 
@@ -311,6 +310,16 @@ void ListView::setSortOrder(int order) {
   if (order != lvwAscending && order != lvwDescending) invalidValue();
   flushSelection();
   model_->setSortState(model_->sorted(), model_->sortKey(), order);
+}
+
+void ListView::setReportStyle() {
+  View = lvwReport;
+  FullRowSelect = true;
+  MultiSelect = true;
+  FlatScrollBar = true;
+  GridLines = true;
+  HotTracking = true;
+  applyOptions();
 }
 
 }  // namespace ui

@@ -28,8 +28,8 @@ class ListView : public QTreeView {
   void addColumn(const QString& text, int widthTwips = -1, int index = 0);
   void clearColumns();
   int columnCount() const;
-  QString columnText(int index) const;       // 1-based
-  int columnWidthTwips(int index) const;     // 1-based
+  QString columnText(int index) const;               // 1-based
+  int columnWidthTwips(int index) const;             // 1-based
   void setColumnIcon(int index, const QIcon& icon);  // 1-based; null icon clears
   QIcon columnIcon(int index) const;
   // The header's icon with the image-list key it came from ("up", "down"); an empty key
@@ -64,6 +64,9 @@ class ListView : public QTreeView {
   bool FullRowSelect = false, MultiSelect = false, FlatScrollBar = false, GridLines = false, HotTracking = false;
   int View = lvwReport;
   void applyOptions();
+  // Report view with full-row selection, multiple selection, flat scroll bars, grid lines
+  // and hot tracking: the look of the member list.
+  void setReportStyle();
 
   // --- sort: with Sorted on, rows are ordered by the text of column SortKey (0 = row
   // text, n = sub-item n), regardless of case; ticks and selection move with their rows.
@@ -77,10 +80,10 @@ class ListView : public QTreeView {
   ListViewModel* listModel() const;
 
  signals:
-  void itemClicked();            // ItemClick / Click
-  void itemDoubleClicked();      // DblClick
-  void columnClicked(int index); // ColumnClick, 1-based
-  void itemCheck(int index);     // ItemCheck, 1-based
+  void itemClicked();             // ItemClick / Click
+  void itemDoubleClicked();       // DblClick
+  void columnClicked(int index);  // ColumnClick, 1-based
+  void itemCheck(int index);      // ItemCheck, 1-based
 
  private:
   int checkBoxPx(int col) const;

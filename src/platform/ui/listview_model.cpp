@@ -158,7 +158,8 @@ void ListViewModel::resort() {
   std::vector<int> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-    return before(rows_[static_cast<size_t>(a)].texts.value(sortKey_), rows_[static_cast<size_t>(b)].texts.value(sortKey_));
+    return before(rows_[static_cast<size_t>(a)].texts.value(sortKey_),
+                  rows_[static_cast<size_t>(b)].texts.value(sortKey_));
   });
   if (std::is_sorted(order.begin(), order.end())) return;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

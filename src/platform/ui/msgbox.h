@@ -7,8 +7,16 @@ namespace ui {
 
 // VB button/icon flags and results.
 enum MsgFlags {
-  vbOKOnly = 0, vbOKCancel = 1, vbAbortRetryIgnore = 2, vbYesNoCancel = 3, vbYesNo = 4, vbRetryCancel = 5,
-  vbCritical = 16, vbQuestion = 32, vbExclamation = 48, vbInformation = 64,
+  vbOKOnly = 0,
+  vbOKCancel = 1,
+  vbAbortRetryIgnore = 2,
+  vbYesNoCancel = 3,
+  vbYesNo = 4,
+  vbRetryCancel = 5,
+  vbCritical = 16,
+  vbQuestion = 32,
+  vbExclamation = 48,
+  vbInformation = 64,
 };
 enum MsgResult { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
 

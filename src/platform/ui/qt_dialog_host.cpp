@@ -29,14 +29,22 @@ QWidget* dialogParent() {
 
 int vbResult(int button) {
   switch (button) {
-    case QMessageBox::Ok: return vbOK;
-    case QMessageBox::Cancel: return vbCancel;
-    case QMessageBox::Abort: return vbAbort;
-    case QMessageBox::Retry: return vbRetry;
-    case QMessageBox::Ignore: return vbIgnore;
-    case QMessageBox::Yes: return vbYes;
-    case QMessageBox::No: return vbNo;
-    default: return vbCancel;
+    case QMessageBox::Ok:
+      return vbOK;
+    case QMessageBox::Cancel:
+      return vbCancel;
+    case QMessageBox::Abort:
+      return vbAbort;
+    case QMessageBox::Retry:
+      return vbRetry;
+    case QMessageBox::Ignore:
+      return vbIgnore;
+    case QMessageBox::Yes:
+      return vbYes;
+    case QMessageBox::No:
+      return vbNo;
+    default:
+      return vbCancel;
   }
 }
 
@@ -67,20 +75,42 @@ int QtDialogHost::msgBox(const QString& prompt, int flags, const QString& title)
   box.setWindowTitle(title);
   box.setText(prompt);
   switch (flags & 0x70) {
-    case vbCritical: box.setIcon(QMessageBox::Critical); break;
-    case vbQuestion: box.setIcon(QMessageBox::Question); break;
-    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-    case vbInformation: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case vbCritical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case vbQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case vbExclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case vbInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
   }
   QList<QMessageBox::StandardButton> buttons;
   switch (flags & 7) {
-    case vbOKCancel: buttons = {QMessageBox::Ok, QMessageBox::Cancel}; break;
-    case vbAbortRetryIgnore: buttons = {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}; break;
-    case vbYesNoCancel: buttons = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}; break;
-    case vbYesNo: buttons = {QMessageBox::Yes, QMessageBox::No}; break;
-    case vbRetryCancel: buttons = {QMessageBox::Retry, QMessageBox::Cancel}; break;
-    default: buttons = {QMessageBox::Ok}; break;
+    case vbOKCancel:
+      buttons = {QMessageBox::Ok, QMessageBox::Cancel};
+      break;
+    case vbAbortRetryIgnore:
+      buttons = {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+      break;
+    case vbYesNoCancel:
+      buttons = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+      break;
+    case vbYesNo:
+      buttons = {QMessageBox::Yes, QMessageBox::No};
+      break;
+    case vbRetryCancel:
+      buttons = {QMessageBox::Retry, QMessageBox::Cancel};
+      break;
+    default:
+      buttons = {QMessageBox::Ok};
+      break;
   }
   QMessageBox::StandardButtons set;
   for (auto b : buttons) set |= b;
