@@ -95,6 +95,8 @@ class Frmcari : public forms::Form {
   void Lv1_Click();
   void Lv1_DblClick();
   void setHeader();
+  // Paints two-colour row stripes as the list's background picture; no window calls it.
+  void warnaBaris(ui::ListView& L);
 
   // --- search
   void Command1_Click();
@@ -123,6 +125,9 @@ class Frmcari : public forms::Form {
   void PushButton8_Click();
   void PushButton4_Click();
   void Export_Click();
+  // Open the user guide and the maker's web site; no window calls them.
+  void bukaPanduan();
+  void bukaWeb();
 
   // --- card printing of the ticked members
   void m_ukuranA4_Click();

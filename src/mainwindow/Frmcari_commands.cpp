@@ -1,5 +1,7 @@
 // The main window's buttons: photo of the selected member, entry window, deletes, and
 // the windows of the other tasks.
+#include <QFileInfo>
+
 #include "Frmbackup.h"
 #include "Frmcari.h"
 #include "Frmimport.h"
@@ -179,3 +181,13 @@ void Frmcari::PushButton4_Click() { forms::showModal(forms::get<Frmtentang>(), t
 void Frmcari::Export_Click() {
   // Export to a workbook comes with the data exchange windows.
 }
+
+void Frmcari::bukaPanduan() {
+  const QString file = vb::appPath(QStringLiteral("panduan.pdf"));
+  if (!QFileInfo::exists(file) || !ui::openDocument(file))
+    ui::msgBox(QStringLiteral("Terjadi kesalahan saat memuat file bantuan, pastikan pc anda telah terinstall Adobe "
+                              "Reader / PDF Reader"),
+               ui::vbInformation, QStringLiteral("Korvanta"));
+}
+
+void Frmcari::bukaWeb() { ui::openDocument(QStringLiteral("https://korvanta.example/")); }

@@ -1,10 +1,12 @@
 // The member list: full fill, class filter, "Refresh", "Select All", row click, headers.
+#include <QPainter>
+#include <algorithm>
+#include <iterator>
+
 #include "Frmcari.h"
 #include "Module1.h"
 #include "photos.h"
 #include "vb.h"
-
-#include <iterator>
 
 namespace {
 const char* const kRowColumns[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "Barcode", "kelas", "ID"};
@@ -143,4 +145,18 @@ void Frmcari::setHeader() {
                     QStringLiteral(" atau ") + caption(3) + QStringLiteral(" atau ") + caption(4));
   }
   rs.Close();
+}
+
+void Frmcari::warnaBaris(ui::ListView& L) {
+  // One band per row, each exactly a row high and as wide as the list.
+  const int rows = L.count();
+  const int rowHeight = rows > 0 ? L.visualRect(L.model()->index(0, 0)).height() : 0;
+  QImage picture(std::max(1, L.width()), std::max(1, rowHeight * rows), QImage::Format_RGB32);
+  picture.fill(L.palette().color(QPalette::Base));
+  QPainter p(&picture);
+  for (int i = 1; i <= rows; ++i)
+    p.fillRect(0, (i - 1) * rowHeight, picture.width(), rowHeight,
+               i % 2 == 1 ? QColor(200, 225, 225) : QColor(225, 225, 200));
+  p.end();
+  L.setBackgroundPicture(picture);
 }

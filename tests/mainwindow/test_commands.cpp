@@ -248,4 +248,41 @@ TEST_F(Commands, CaptionWindowRebuildsTheColumnsAndLabel5Only) {
   EXPECT_EQ(w->Lv2->columnText(2), "NIS");
 }
 
+TEST_F(Commands, UserGuideAndWebSiteOpenWithTheSystemHandler) {
+  start();
+  w->bukaPanduan();  // no guide in the program folder
+  EXPECT_EQ(dialogs.lastMsgBox().prompt,
+            "Terjadi kesalahan saat memuat file bantuan, pastikan pc anda telah terinstall Adobe Reader / PDF Reader");
+  EXPECT_EQ(dialogs.lastMsgBox().title, "Korvanta");
+  QFile(pf.path("panduan.pdf")).open(QIODevice::WriteOnly);
+  dialogs.clear();
+  w->bukaPanduan();
+  w->bukaWeb();
+  const auto opened = dialogs.callsOf(ScriptedDialogs::Kind::OpenDocument);
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].prompt, pf.path("panduan.pdf"));
+  EXPECT_TRUE(opened[1].prompt.startsWith("https://"));
+  EXPECT_TRUE(dialogs.msgBoxes().empty());
+}
+
+TEST_F(Commands, RowStripesPaintOneBandPerRow) {
+  for (const char* n : {"Ani", "Budi", "Citra"}) pf.addMember(n, n);
+  start();
+  w->resize(1200, 800);
+  w->show();
+  w->warnaBaris(*w->Lv1);
+  const QImage bands = w->Lv1->backgroundPicture();
+  const int h = bands.height() / 3;
+  ASSERT_GT(h, 0);
+  EXPECT_EQ(bands.width(), w->Lv1->width());
+  const QColor cyan(200, 225, 225), yellow(225, 225, 200);
+  EXPECT_EQ(bands.pixelColor(5, h / 2), cyan);
+  EXPECT_EQ(bands.pixelColor(bands.width() - 1, h + h / 2), yellow);
+  EXPECT_EQ(bands.pixelColor(5, 2 * h + h / 2), cyan);
+
+  w->Lv1->clearItems();
+  w->warnaBaris(*w->Lv1);  // no rows: a blank picture, no band
+  EXPECT_EQ(w->Lv1->backgroundPicture().pixelColor(0, 0), w->Lv1->palette().color(QPalette::Base));
+}
+
 }  // namespace

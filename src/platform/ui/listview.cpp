@@ -312,6 +312,15 @@ void ListView::setSortOrder(int order) {
   model_->setSortState(model_->sorted(), model_->sortKey(), order);
 }
 
+void ListView::setBackgroundPicture(const QImage& picture) {
+  background_ = picture;
+  QPalette pal = viewport()->palette();
+  pal.setBrush(QPalette::Base,
+               picture.isNull() ? palette().brush(QPalette::Base) : QBrush(QPixmap::fromImage(picture)));
+  viewport()->setPalette(pal);
+  viewport()->update();
+}
+
 void ListView::setReportStyle() {
   View = lvwReport;
   FullRowSelect = true;

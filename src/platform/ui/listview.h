@@ -3,6 +3,7 @@
 // with a text, SubItems(1..n), a check box and a selection; ColumnHeaders with widths in
 // twips; Sorted/SortKey/SortOrder text sort; header icons.
 #include <QIcon>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTreeView>
@@ -67,6 +68,9 @@ class ListView : public QTreeView {
   // Report view with full-row selection, multiple selection, flat scroll bars, grid lines
   // and hot tracking: the look of the member list.
   void setReportStyle();
+  // A picture behind the rows (the list's Picture); a null image removes it.
+  void setBackgroundPicture(const QImage& picture);
+  QImage backgroundPicture() const { return background_; }
 
   // --- sort: with Sorted on, rows are ordered by the text of column SortKey (0 = row
   // text, n = sub-item n), regardless of case; ticks and selection move with their rows.
@@ -98,6 +102,7 @@ class ListView : public QTreeView {
   bool flushQueued_ = false;
 
   std::unique_ptr<ListViewModel> model_;
+  QImage background_;
   class GridDelegate* grid_ = nullptr;
   bool settingWidth_ = false;
 };

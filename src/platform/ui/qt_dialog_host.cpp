@@ -205,7 +205,11 @@ FolderAnswer QtDialogHost::folder(const QString& title) {
 }
 
 bool QtDialogHost::openDocument(const QString& path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+  // A web address goes to the browser, anything else is a local file.
+  const QUrl url = path.startsWith(QLatin1String("http://")) || path.startsWith(QLatin1String("https://"))
+                       ? QUrl(path)
+                       : QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+  return QDesktopServices::openUrl(url);
 }
 
 }  // namespace ui
