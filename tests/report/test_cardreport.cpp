@@ -1,9 +1,14 @@
 // The report component as the print handlers drive it: the ten steps, the job they
 // hand over, the errors a window shows, and the preview window itself.
+#include <QPdfWriter>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 
 #include "cardtemplate.h"
+#include "preview.h"
 #include "connstring.h"
 #include "report_fixture.h"
 #include "scoped_hooks.h"
@@ -222,6 +227,25 @@ TEST_F(CardReportTest, WithoutAHookRunShowsTheCardsInAPreviewTitledAsAskedAndRet
   EXPECT_EQ(modal.calls[0].className, QStringLiteral("QPrintPreviewDialog"));
   EXPECT_EQ(pages, 2);  // one card a page
   EXPECT_EQ(zoom, QPrintPreviewWidget::FitInView);
+}
+
+TEST(PreviewPainter, PreviewPagesAreToldApartFromPaperAndFiles) {
+  // The preview keeps every page in memory, so it reads photos at a lower resolution.
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintPreviewWidget view(&printer);
+  int previews = 0, others = 0;
+  QObject::connect(&view, &QPrintPreviewWidget::paintRequested, [&](QPrinter* target) {
+    QPainter p(target);
+    (report::isPreviewPainter(p) ? previews : others)++;
+  });
+  view.updatePreview();
+  EXPECT_EQ(previews, 1);
+  EXPECT_EQ(others, 0);
+
+  QTemporaryDir dir;
+  QPdfWriter pdf(dir.filePath(QStringLiteral("x.pdf")));
+  QPainter p(&pdf);
+  EXPECT_FALSE(report::isPreviewPainter(p));
 }
 
 }  // namespace

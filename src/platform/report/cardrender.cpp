@@ -203,15 +203,16 @@ void CardRenderer::drawCard(QPainter& p, const Scale& s, QPointF originMm, const
 }
 
 const QImage& CardRenderer::blankPhoto(QSize maxPx) {
-  if (!blankTried_) {
+  if (!blankTried_ || blankSize_ != maxPx) {
     blankTried_ = true;
+    blankSize_ = maxPx;
     blank_ = loadPicture(vb::appPath(QStringLiteral("images/temp.jpg")), maxPx);
   }
   return blank_;
 }
 
 void CardRenderer::drawPhoto(QPainter& p, const QRectF& box, const Scale& s, const QVariantList& row) {
-  const QSize maxPx = pixelsAt(QSizeF(box.width() / s.kx, box.height() / s.ky), kPictureDpi);
+  const QSize maxPx = pixelsAt(QSizeF(box.width() / s.kx, box.height() / s.ky), pictureDpi_);
   // The member photo is named by the nis with "/" as "-"; a name that would leave the
   // photo folder has no photo.
   QString name = vb::text(value(row, QStringLiteral("nis")));

@@ -27,6 +27,9 @@ class CardRenderer {
   // corner; `newPage` starts the next page and returns false when the device failed.
   // Missing or unreadable pictures are left out; nothing here throws.
   bool render(QPainter& p, const std::function<bool()>& newPage);
+  // Resolution at which photos are read: full for print and PDF, less for a preview,
+  // which keeps every page in memory.
+  void setPictureDpi(double dpi) { pictureDpi_ = dpi; }
 
  private:
   struct Scale;
@@ -42,8 +45,10 @@ class CardRenderer {
   std::shared_ptr<const CardTemplate> tpl_;
   QHash<QString, int> fieldIndex_;  // lower-case field name -> first position
   QImage background_;               // loaded once, so a PDF stores it once
-  QImage blank_;                    // the blank photo, loaded on first need
+  QImage blank_;                    // the blank photo, loaded on first need at one size
+  QSize blankSize_;
   bool blankTried_ = false;
+  double pictureDpi_ = 300.0;
 };
 
 // Draws a Code 128 symbol of `text` as filled bars into `box` (device pixels), on a white

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -23,10 +24,14 @@ void setUp(QPrinter& printer, const CardRenderer& renderer, const QString& title
   printer.setCreator(vb::appTitle());
 }
 
+constexpr double kPreviewPictureDpi = 150.0;
+constexpr double kPrintPictureDpi = 300.0;
+
 // Paint handler: nothing may escape into the event loop.
 void paintOn(QPrinter& printer, CardRenderer& renderer) {
   QPainter p;
   if (!p.begin(&printer)) return;
+  renderer.setPictureDpi(isPreviewPainter(p) ? kPreviewPictureDpi : kPrintPictureDpi);
   try {
     renderer.render(p, [&printer] { return printer.newPage(); });
   } catch (...) {
@@ -35,6 +40,11 @@ void paintOn(QPrinter& printer, CardRenderer& renderer) {
 }
 
 }  // namespace
+
+bool isPreviewPainter(QPainter& p) {
+  // The preview records each page as a picture; a printer or PDF engine is of another type.
+  return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Picture;
+}
 
 void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, bool modal, bool zoomToFit) {
   auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);

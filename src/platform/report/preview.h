@@ -6,11 +6,17 @@
 namespace report {
 
 class CardRenderer;
+}  // namespace report
+class QPainter;
+namespace report {
 
 // Shows the cards in a print preview window titled `title`, from which the user prints
 // them (the print dialog also offers printing to a PDF file). Modal: returns when the
 // window is closed; otherwise returns at once and the window deletes itself on close.
 void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, bool modal, bool zoomToFit);
+
+// True when `p` paints into a print preview's pages rather than onto paper or a file.
+bool isPreviewPainter(QPainter& p);
 
 // Prints the cards on the default printer. Throws vb::VbError when there is none.
 void printDirect(const std::shared_ptr<CardRenderer>& renderer, const QString& title);
