@@ -8,13 +8,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "cardrender.h"
 #include "cardreport.h"
+#include "cardtemplate.h"
+#include "preview.h"
 #include "qrcode.h"
 #include "vb.h"
 
@@ -113,11 +118,36 @@ void Fronts(benchmark::State& state) {
 }
 BENCHMARK(Fronts)->ArgsProduct({{100, 1000}, {3, 4}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The cards as the print preview window holds them: every page recorded in memory.
+void Preview(benchmark::State& state) {
+  const int n = int(state.range(0));
+  Folder& f = folder();
+  f.ensurePhotos(n);
+  const report::Job job = f.job(n, 3);
+  report::CardRenderer renderer(job,
+                                std::make_shared<const report::CardTemplate>(report::loadTemplate(job.templateFile)));
+  for (auto _ : state) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true);
+    printer.setPageLayout(renderer.pageLayout());
+    QPrintPreviewWidget view(&printer);
+    QObject::connect(&view, &QPrintPreviewWidget::paintRequested,
+                     [&renderer](QPrinter* target) { report::paintOn(*target, renderer); });
+    view.updatePreview();
+    benchmark::DoNotOptimize(view.pageCount());
+  }
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  state.counters["cards"] = n;
+  state.counters["peak_RSS_MB"] = double(ru.ru_maxrss) / 1024.0;
+}
+BENCHMARK(Preview)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -27,6 +27,8 @@ void setUp(QPrinter& printer, const CardRenderer& renderer, const QString& title
 constexpr double kPreviewPictureDpi = 150.0;
 constexpr double kPrintPictureDpi = 300.0;
 
+}  // namespace
+
 // Paint handler: nothing may escape into the event loop.
 void paintOn(QPrinter& printer, CardRenderer& renderer) {
   QPainter p;
@@ -38,8 +40,6 @@ void paintOn(QPrinter& printer, CardRenderer& renderer) {
   }
   p.end();
 }
-
-}  // namespace
 
 bool isPreviewPainter(QPainter& p) {
   // The preview records each page as a picture; a printer or PDF engine is of another type.
