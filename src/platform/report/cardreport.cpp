@@ -43,11 +43,15 @@ const CardTemplate& CardReportX::cardTemplate() {
   return *template_;
 }
 
-void CardReportX::SetConnection(const QString& name, const QString& connectionString) {
+void CardReportX::checkConnectionName(const QString& name) {
   const CardTemplate& t = cardTemplate();
   if (name.compare(t.connection, Qt::CaseInsensitive) != 0)
     fail(QStringLiteral("The report template '%1' has no connection named \"%2\" (its connection is \"%3\").")
              .arg(QDir::toNativeSeparators(t.file), name, t.connection));
+}
+
+void CardReportX::SetConnection(const QString& name, const QString& connectionString) {
+  checkConnectionName(name);
   job_.connectionName = name;
   job_.connectionString = connectionString;
   connected_ = false;
@@ -56,10 +60,7 @@ void CardReportX::SetConnection(const QString& name, const QString& connectionSt
 }
 
 void CardReportX::Connect(const QString& name) {
-  const CardTemplate& t = cardTemplate();
-  if (name.compare(t.connection, Qt::CaseInsensitive) != 0)
-    fail(QStringLiteral("The report template '%1' has no connection named \"%2\" (its connection is \"%3\").")
-             .arg(QDir::toNativeSeparators(t.file), name, t.connection));
+  checkConnectionName(name);
   if (job_.connectionString.isEmpty())
     fail(QStringLiteral("The connection \"%1\" has no connection string.").arg(name));
   const QMap<QString, QString> pairs = parseConnectionString(job_.connectionString);

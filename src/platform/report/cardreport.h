@@ -62,6 +62,7 @@ class CardReportX {
   int Run();
 
  private:
+  void checkConnectionName(const QString& name);
   const CardTemplate& cardTemplate();
 
   Job job_;
