@@ -141,8 +141,7 @@ bool frmAggota::eventFilter(QObject* o, QEvent* e) {
 
 void frmAggota::Form_Load() {
   bersih();
-  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image1, photos::blankPhotoFile()); });
-  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image1, photos::memberPhotoFile(TextNis->text())); });
+  photobox::PhotoBoxGlobal::showMemberPhoto(*Image1, TextNis->text());
 }
 
 void frmAggota::Form_Activate() {
@@ -186,6 +185,10 @@ void frmAggota::bersih() {
   CmbKelas->setEditText(QString());
   isiKelas();
   CmbKelas->setEditText(QString());
+  // Emptied first: when the blank photo cannot be loaded, the previous member's picture
+  // must not stay to be saved as the next member's photo.
+  Image1->setPicture(photobox::Picture());
+  Image1->setSourceFile(QString());
   vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image1, photos::blankPhotoFile()); });
 }
 
@@ -218,7 +221,7 @@ void frmAggota::cmdfoto_Click() {
     CommonDialog1.DialogTitle = QStringLiteral("Pilih File jpg");
     CommonDialog1.Filter = QStringLiteral("jpeg file (*.jpg;*.jpeg)|*.jpg;*.jpeg");
     CommonDialog1.ShowOpen();
-    if (QFileInfo(CommonDialog1.FileName).size() > 602400) {
+    if (QFileInfo(CommonDialog1.FileName).size() > photobox::kMaxPhotoFileBytes) {
       ui::msgBox(QStringLiteral("Size File Photo Tidak boleh lebih dari 600 kb"), ui::vbExclamation,
                  QStringLiteral("Korvanta"));
       return;

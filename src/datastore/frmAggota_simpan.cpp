@@ -1,4 +1,6 @@
 // Save and delete of the member shown in the entry window.
+#include <QFileInfo>
+
 #include "Module1.h"
 #include "frmAggota.h"
 #include "msgbox.h"
@@ -14,6 +16,7 @@ void frmAggota::cmdSimpan_Click() {
   if (TextNISN->text().isEmpty()) return wajib(TextNISN, Label4->text() + QStringLiteral(" tidak boleh kosong"));
   if (TextNama->text().isEmpty()) return wajib(TextNama, Label5->text() + QStringLiteral("tidak boleh kosong"));
 
+  bool ubah = false;
   try {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
@@ -21,7 +24,8 @@ void frmAggota::cmdSimpan_Click() {
     rs.LockType = ado::adLockOptimistic;
     rs.Open(QStringLiteral("Select * From tblanggota where id =") + QLatin1Char(' ') + QString::number(kunci()),
             *Module1::Conn);
-    if (rs.EOF_()) {
+    ubah = !rs.EOF_();
+    if (!ubah) {
       ado::Recordset cek;
       cek.Open(QStringLiteral("select * from tblanggota where nis = '") + ado::q(TextNis->text()) + QStringLiteral("'"),
                *Module1::Conn);
@@ -52,12 +56,23 @@ void frmAggota::cmdSimpan_Click() {
     return;
   }
 
-  const bool fotoOk = vb::resumeNext([this] {
-    photobox::PhotoBoxGlobal::SavePictureFile(Image1->picture(), photos::memberPhotoFile(TextNis->text()), 0);
+  const QString file = photos::memberPhotoFile(TextNis->text());
+  QString pemilik;
+  const bool fotoOk = vb::resumeNext([&] {
+    pemilik = photos::pemilikLain(TextNis->text(), kunci());
+    if (!pemilik.isEmpty() || Image1->picture().isEmpty()) return;
+    // The blank photo never replaces a member's own photo that could not be shown.
+    if (ubah && Image1->sourceFile() == photos::blankPhotoFile() && QFileInfo::exists(file)) return;
+    photobox::PhotoBoxGlobal::SavePictureFile(Image1->picture(), file, 0);
   });
   CommonDialog1.FileName.clear();
   ui::msgBox(QStringLiteral("Data berhasil di simpan"), ui::vbInformation);
-  if (!fotoOk) ui::msgBox(QStringLiteral("Foto gagal disimpan"), ui::vbExclamation);
+  if (!pemilik.isEmpty())
+    ui::msgBox(QStringLiteral("Foto tidak disimpan: file foto %1 sudah dipakai anggota dengan %2 %3.")
+                   .arg(photobox::photoFileName(TextNis->text()), Label3->text(), pemilik),
+               ui::vbExclamation);
+  else if (!fotoOk)
+    ui::msgBox(QStringLiteral("Foto gagal disimpan"), ui::vbExclamation);
   TextNis->setEnabled(false);
   Cmdcetak->setEnabled(true);
 }

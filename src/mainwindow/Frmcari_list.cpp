@@ -5,7 +5,6 @@
 
 #include "Frmcari.h"
 #include "Module1.h"
-#include "photos.h"
 #include "vb.h"
 
 namespace {
@@ -99,8 +98,7 @@ void Frmcari::Lv1_Click() {
   if (row == 0) return;  // rows but none current: nothing to show
   const QString nis = Lv1->subItem(row, 1);
   Text2->setText(nis);
-  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*Image2, photos::blankPhotoFile()); });
-  vb::resumeNext([this, nis] { photobox::PhotoBoxGlobal::loadInto(*Image2, photos::memberPhotoFile(nis)); });
+  photobox::PhotoBoxGlobal::showMemberPhoto(*Image2, nis);
 }
 
 void Frmcari::Lv1_DblClick() {

@@ -1,7 +1,5 @@
 #include "photobox.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,11 +10,6 @@
 namespace photobox {
 
 namespace {
-
-// Pictures are untrusted files: refuse absurd sizes before decoding.
-constexpr int kMaxSide = 20000;
-constexpr qint64 kMaxPixels = 100LL * 1000 * 1000;
-constexpr int kAllocationLimitMb = 512;
 
 const QString kSource = QStringLiteral("PhotoBox");
 
@@ -66,19 +59,18 @@ void PhotoBox::mousePressEvent(QMouseEvent* e) {
 namespace PhotoBoxGlobal {
 
 Picture LoadPictureFile(const QString& fileName, int, int) {
-  const QFileInfo info(fileName);
-  if (fileName.isEmpty() || !info.exists() || !info.isFile()) fail(vb::kErrFileNotFound, "File not found");
-  QImageReader reader(fileName);
-  // The content decides: a bitmap saved under a .jpg name still loads.
-  reader.setDecideFormatFromContent(true);
-  reader.setAllocationLimit(kAllocationLimitMb);
-  const QSize size = reader.size();
-  if (size.isValid() &&
-      (size.width() > kMaxSide || size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels))
-    fail(vb::kErrInvalidPicture, "Invalid picture");
-  QImage img = reader.read();
-  if (img.isNull()) fail(vb::kErrInvalidPicture, "Invalid picture");
-  return Picture(std::move(img));
+  PictureFile file = readPictureFile(fileName);
+  switch (file.status) {
+    case PictureFile::Status::Ok:
+      return Picture(std::move(file.image), std::move(file.jpeg));
+    case PictureFile::Status::Missing:
+      fail(vb::kErrFileNotFound, "File not found");
+    case PictureFile::Status::TooLarge:
+      throw vb::VbError(vb::kErrInvalidPicture, kSource, tooLargeMessage(file.size));
+    case PictureFile::Status::Unreadable:
+      break;
+  }
+  fail(vb::kErrInvalidPicture, "Invalid picture");
 }
 
 void loadInto(PhotoBox& box, const QString& fileName) {
@@ -87,8 +79,22 @@ void loadInto(PhotoBox& box, const QString& fileName) {
   box.setSourceFile(fileName);
 }
 
+void showMemberPhoto(PhotoBox& box, const QString& nis) {
+  box.setPicture(Picture());
+  box.setSourceFile(QString());
+  vb::resumeNext([&] { loadInto(box, blankPhotoFile()); });
+  vb::resumeNext([&] { loadInto(box, memberPhotoFile(nis)); });
+}
+
 void SavePictureFile(const Picture& pic, const QString& fileName, int) {
   if (pic.isEmpty()) fail(380, "Invalid property value");
+  if (!pic.jpeg().isEmpty()) {
+    // Stored as it came: encoding again would lose quality at every save.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pic.jpeg()) != pic.jpeg().size() || !file.commit())
+      fail(75, "Path/File access error");
+    return;
+  }
   // Opaque pictures go out as JPEG; one with transparent parts (a logo) as PNG so its
   // transparency survives. The loader reads either by content, whatever the name.
   const bool png = hasTransparency(pic.image());

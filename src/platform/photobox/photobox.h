@@ -1,24 +1,31 @@
 #pragma once
 // The image control and its global object. A Picture is a shared, immutable image; an
 // empty Picture clears a control.
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QWidget>
+
+#include "photofile.h"
 
 namespace photobox {
 
 class Picture {
  public:
   Picture() = default;
-  explicit Picture(QImage img) : img_(std::move(img)) {}
+  explicit Picture(QImage img, QByteArray jpeg = {}) : img_(std::move(img)), jpeg_(std::move(jpeg)) {}
   bool isEmpty() const { return img_.isNull(); }
   const QImage& image() const { return img_; }
+  // The JPEG file the picture was read from, byte for byte, when saving may store it as
+  // it is; empty otherwise.
+  const QByteArray& jpeg() const { return jpeg_; }
   int width() const { return img_.width(); }
   int height() const { return img_.height(); }
   bool operator==(const Picture& o) const { return img_ == o.img_; }
 
  private:
   QImage img_;
+  QByteArray jpeg_;
 };
 
 class PhotoBox : public QWidget {
@@ -47,13 +54,20 @@ class PhotoBox : public QWidget {
 };
 
 namespace PhotoBoxGlobal {
-// Loads a picture, deciding the format from the content (a BMP named .jpg loads).
-// Throws vb::VbError 53 when the file is missing, 481 when it is no picture.
+// Loads a picture upright, deciding the format from the content (a BMP named .jpg loads).
+// Throws vb::VbError 53 when the file is missing, 481 when it is no picture or is beyond
+// the limits (then with a message that says so).
 Picture LoadPictureFile(const QString& fileName, int a = -1, int b = -1);
 // Loads into a control, recording the file name.
 void loadInto(PhotoBox& box, const QString& fileName);
-// Writes a picture as JPEG (quality 90), replacing the file atomically: a failure leaves
-// the old file. Throws vb::VbError on failure (an empty picture included).
+// Shows a member's photo: the control is emptied, then gets the blank photo, then the
+// member's photo file; what cannot be loaded is skipped, so a member never shows another
+// member's picture.
+void showMemberPhoto(PhotoBox& box, const QString& nis);
+// Writes a picture, replacing the file atomically: a failure leaves the old file. A
+// picture read from a JPEG that may be stored as it is goes out byte for byte; any other
+// is encoded as JPEG (quality 90). Throws vb::VbError on failure (an empty picture
+// included).
 void SavePictureFile(const Picture& pic, const QString& fileName, int kind = 0);
 }  // namespace PhotoBoxGlobal
 

@@ -2,15 +2,14 @@
 
 #include <zint.h>
 
-#include <QFileInfo>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QPageSize>
 #include <QPaintDevice>
 #include <QPainter>
 #include <cmath>
 #include <cstring>
 
+#include "photofile.h"
 #include "vb.h"
 
 namespace report {
@@ -18,8 +17,6 @@ namespace {
 
 // Pictures are decoded no finer than this: sharp in print, small in a PDF.
 constexpr double kPictureDpi = 300.0;
-constexpr int kMaxPictureSide = 12000;
-constexpr qint64 kMaxPicturePixels = 50'000'000;
 
 QSize pixelsAt(QSizeF mm, double dpi) {
   return QSize(qMax(1, int(std::ceil(mm.width() * dpi / 25.4))), qMax(1, int(std::ceil(mm.height() * dpi / 25.4))));
@@ -62,19 +59,8 @@ struct SymbolDeleter {
 }  // namespace
 
 QImage loadPicture(const QString& file, QSize maxPx, bool keepAspect) {
-  if (file.isEmpty() || !QFileInfo(file).isFile()) return {};
-  QImageReader reader(file);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(true);
-  const QSize size = reader.size();
-  if (!size.isValid() || size.width() > kMaxPictureSide || size.height() > kMaxPictureSide ||
-      qint64(size.width()) * size.height() > kMaxPicturePixels)
-    return {};
-  QSize target = size;
-  if (size.width() > maxPx.width() || size.height() > maxPx.height())
-    target = keepAspect ? size.scaled(maxPx, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)) : size.boundedTo(maxPx);
-  if (target != size) reader.setScaledSize(target);
-  QImage img = reader.read();
+  // The photo layer's reader: the same limits and orientation as the windows.
+  QImage img = photobox::readPictureFile(file, maxPx, keepAspect).image;
   if (img.isNull()) return {};
   if (img.hasAlphaChannel()) {
     // Opaque over white: the PDF then keeps it as a plain JPEG without a mask.
@@ -206,20 +192,15 @@ const QImage& CardRenderer::blankPhoto(QSize maxPx) {
   if (!blankTried_ || blankSize_ != maxPx) {
     blankTried_ = true;
     blankSize_ = maxPx;
-    blank_ = loadPicture(vb::appPath(QStringLiteral("images/temp.jpg")), maxPx);
+    blank_ = loadPicture(photobox::blankPhotoFile(), maxPx);
   }
   return blank_;
 }
 
 void CardRenderer::drawPhoto(QPainter& p, const QRectF& box, const Scale& s, const QVariantList& row) {
   const QSize maxPx = pixelsAt(QSizeF(box.width() / s.kx, box.height() / s.ky), pictureDpi_);
-  // The member photo is named by the nis with "/" as "-"; a name that would leave the
-  // photo folder has no photo.
-  QString name = vb::text(value(row, QStringLiteral("nis")));
-  name.replace(u'/', u'-');
-  QImage photo;
-  if (!name.isEmpty() && !name.contains(u'\\') && !name.contains(QChar(0)))
-    photo = loadPicture(vb::programFolder() + QStringLiteral("/photos/") + name + QStringLiteral(".jpg"), maxPx);
+  // The member photo under the name the entry window saved it.
+  const QImage photo = loadPicture(photobox::memberPhotoFile(vb::text(value(row, QStringLiteral("nis")))), maxPx);
   const QImage& shown = photo.isNull() ? blankPhoto(maxPx) : photo;
   if (!shown.isNull()) {
     p.drawImage(fitted(shown.size(), box), shown);

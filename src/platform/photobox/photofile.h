@@ -1,0 +1,48 @@
+#pragma once
+// Member photo files: the one rule that names them and the one reader, with one set of
+// limits, that the entry window, the main window and the card renderer share. Needs no
+// widgets, so the report layer can use it.
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace photobox {
+
+// A card photo needs about 300 x 400 pixels at 300 dpi. 12000 pixels a side and 40
+// megapixels hold the full picture of any common phone or camera many times over, while
+// the decoded picture (160 MB at 4 bytes a pixel) stays bounded. Anything larger is
+// refused from its header, before decoding.
+constexpr int kMaxPictureSide = 12000;
+constexpr qint64 kMaxPicturePixels = 40'000'000;
+// The largest photo file the entry window takes ("600 kb"); a JPEG up to this size is
+// stored as it is instead of being encoded again.
+constexpr qint64 kMaxPhotoFileBytes = 602'400;
+
+// File name of a member's photo: the nis with "/" as "-" (stored photos rely on it), and
+// every other character that would leave the photo folder, hide the file or cut the path
+// ("\", control characters, leading dots) also as "-", then ".jpg". "" for an empty nis.
+QString photoFileName(const QString& nis);
+// Program folder & "/photos/" & photoFileName(nis); "" for an empty nis.
+QString memberPhotoFile(const QString& nis);
+// The shipped blank photo.
+QString blankPhotoFile();
+
+struct PictureFile {
+  enum class Status { Ok, Missing, TooLarge, Unreadable };
+  Status status = Status::Missing;
+  QImage image;     // upright: an EXIF orientation is applied
+  QByteArray jpeg;  // the file's own bytes, when they can be stored unchanged
+  QSize size;       // as the file's header gives it
+};
+
+// Reads a picture file, its format taken from the content, upright. A picture beyond the
+// limits is refused before it is decoded. With a valid `maxPx` it is decoded no larger
+// than that box (in proportion unless `keepAspect` is false); without one, the bytes of
+// an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`.
+PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool keepAspect = true);
+
+// The message for a picture beyond the limits.
+QString tooLargeMessage(QSize size);
+
+}  // namespace photobox
