@@ -121,13 +121,26 @@ TEST_F(Commands, DeleteAllKeepsPhotosWhenTheRowsCannotBeDeleted) {
   EXPECT_TRUE(QFile::exists(pf.path("photos/1.jpg")));
 }
 
-TEST(FolderEmptying, ReportsWhetherTheFolderIsEmptyAfterwards) {
-  QTemporaryDir d;
+TEST(FolderEmptying, RemovesFilesAndLinksWithoutFollowingThemAndKeepsSubFolders) {
+  QTemporaryDir d, outside;
   EXPECT_FALSE(Module3::HapusIsiFolder(d.path() + "/none"));
+  const QString target = outside.filePath("milik.jpg");
+  QFile(target).open(QIODevice::WriteOnly);
+  QFile::setPermissions(target, QFile::ReadOwner);
+  QDir(outside.path()).mkdir("isi");
+  QFile(outside.filePath("isi/tetap.jpg")).open(QIODevice::WriteOnly);
+  QDir(d.path()).mkdir("sub");
   QFile(d.path() + "/a.jpg").open(QIODevice::WriteOnly);
   QFile(d.path() + "/.hidden").open(QIODevice::WriteOnly);
+  QFile::setPermissions(d.path() + "/a.jpg", QFile::ReadOwner);
+  QFile::link(target, d.path() + "/link.jpg");
+  QFile::link(outside.filePath("isi"), d.path() + "/folderlink");
+  QFile::link(outside.filePath("gone"), d.path() + "/dangling");
   EXPECT_TRUE(Module3::HapusIsiFolder(d.path()));
-  EXPECT_TRUE(QDir(d.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  EXPECT_EQ(QDir(d.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList({"sub"}));
+  EXPECT_FALSE(QFile::permissions(target) & QFile::WriteOwner);  // the link's target is untouched
+  EXPECT_TRUE(QFile::exists(outside.filePath("isi/tetap.jpg")));
 }
 
 TEST_F(Commands, SaveFotoNeedsAMemberAndWritesUnderTheSlashRule) {
