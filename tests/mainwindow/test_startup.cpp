@@ -232,6 +232,10 @@ TEST_F(Startup, ClickedRowShowsItsPhotoByTheSlashRule) {
   EXPECT_EQ(w->Text2->text(), "77");
   EXPECT_EQ(w->Image2->sourceFile(), pf.path("images/temp.jpg"));
   EXPECT_FALSE(w->Image2->picture().isEmpty());
+  clickRow(1);
+  QFile::remove(pf.path("images/temp.jpg"));
+  clickRow(2);  // nor a blank photo: empty, never the previous member's picture
+  EXPECT_TRUE(w->Image2->picture().isEmpty());
 
   w->bersih();
   EXPECT_TRUE(w->Text2->text().isEmpty());
