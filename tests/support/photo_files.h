@@ -1,6 +1,5 @@
 #pragma once
-// Picture files written byte by byte: a JPEG, one with an EXIF orientation, one whose
-// header claims a size its data do not have.
+// Picture files byte by byte: a JPEG, one with an EXIF orientation, one claiming a size.
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -24,16 +23,13 @@ inline QByteArray jpegBytes(int w, int h) {
 inline QByteArray withOrientation(const QByteArray& jpeg, int orientation) {
   const QByteArray exif = QByteArray("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25) +
                           char(orientation) + QByteArray(6, '\0');
-  const int len = int(exif.size()) + 2;
-  return jpeg.left(2) + "\xFF\xE1" + char(len >> 8) + char(len & 0xFF) + exif + jpeg.mid(2);
+  return jpeg.left(2) + "\xFF\xE1" + char(0) + char(exif.size() + 2) + exif + jpeg.mid(2);
 }
 
 // The SOF0 header patched to claim w x h.
 inline QByteArray withClaimedSize(QByteArray jpeg, int w, int h) {
-  const qsizetype sof = jpeg.indexOf("\xFF\xC0");
   const char dims[] = {char(h >> 8), char(h & 0xFF), char(w >> 8), char(w & 0xFF)};
-  if (sof >= 0) jpeg.replace(sof + 5, 4, QByteArray(dims, 4));
-  return jpeg;
+  return jpeg.replace(jpeg.indexOf("\xFF\xC0") + 5, 4, QByteArray(dims, 4));
 }
 
 inline QByteArray readFile(const QString& path) {
