@@ -113,7 +113,14 @@ TEST_F(ListViewTest, RowsHoldTextSubItemsTicksAndSelection) {
 
 TEST_F(ListViewTest, CurrentRowAndSingleSelection) {
   lv.addRows({{"1", "a"}, {"2", "b"}, {"3", "c"}});
-  EXPECT_EQ(lv.currentIndex1(), 0);  // filled, nothing current yet
+  EXPECT_EQ(lv.currentIndex1(), 1);  // a fill makes its first row the current, selected one
+  EXPECT_TRUE(lv.selected(1));
+  lv.addRow({"4", "d"});  // later rows leave it where it is
+  EXPECT_EQ(lv.currentIndex1(), 1);
+  lv.clearItems();
+  lv.addRow({"5", "e"});
+  EXPECT_EQ(lv.currentIndex1(), 1);
+  lv.addRows({{"6", "f"}});
   lv.setCurrentIndex1(2);
   EXPECT_EQ(lv.currentIndex1(), 2);
   EXPECT_TRUE(lv.selected(2));
