@@ -42,8 +42,8 @@ TEST(Filters, MatchingIgnoresCaseAndUsesTheChosenFilter) {
     int index;
     const char* name;
     bool matches;
-  } cases[] = {{f, 1, "/tmp/Foto.JPG", true}, {f, 1, "a.JpEg", true},   {f, 1, "a.png", false},
-               {f, 1, "a.jpg.txt", false},    {f, 1, "book.xls", false}, {f, 2, "BOOK.XLS", true},
+  } cases[] = {{f, 1, "/tmp/Foto.JPG", true},  {f, 1, "a.JpEg", true},    {f, 1, "a.png", false},
+               {f, 1, "a.jpg.txt", false},     {f, 1, "book.xls", false}, {f, 2, "BOOK.XLS", true},
                {f, 9, "x.jpg", true},  // out of range: the first filter
                {"All|*.*", 1, "README", true}, {"", 1, "anything", true}};
   for (const auto& c : cases) EXPECT_EQ(ui::matchesFilter(c.filter, c.index, c.name), c.matches) << c.name;
@@ -172,7 +172,8 @@ TEST_F(QtHost, InputBoxReturnsTextOrEmptyOnCancel) {
 TEST_F(QtHost, OpenDialogListsUpperCaseNamesAndRefusesNamesOutsideTheFilter) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  for (const char* name : {"A.JPG", "b.jpg", "c.png"}) ASSERT_TRUE(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
+  for (const char* name : {"A.JPG", "b.jpg", "c.png"})
+    ASSERT_TRUE(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
   QStringList shown;
   bool refused = false;
   whenModal([&](QDialog* dlg) {
