@@ -134,17 +134,6 @@ TEST_F(JpegWriter, DecodesBackTheRightWayUpAtEveryRowPadding) {
   EXPECT_EQ(entries().size(), 5);  // no temporary left
 }
 
-TEST_F(JpegWriter, QualityOutsideTheScaleTakesTheNearestEnd) {
-  cBitmap24 b;
-  ASSERT_TRUE(b.Create(80, 80));
-  b.RandomiseBits(false);
-  for (auto [name, quality] : {std::pair{"low", -5}, {"one", 1}, {"high", 1000}, {"hundred", 100}})
-    ASSERT_TRUE(mJpegWriter::SaveJPG(b, path(name), quality));
-  EXPECT_EQ(readAll(path("low")), readAll(path("one")));
-  EXPECT_EQ(readAll(path("high")), readAll(path("hundred")));
-  EXPECT_LT(readAll(path("one")).size(), readAll(path("hundred")).size());
-}
-
 TEST_F(JpegWriter, ReplacedFileKeepsTimesAndModeAndANewOneGetsItsOwn) {
   writeFile("photo.jpg", "old contents");
   const QByteArray p = QFile::encodeName(path("photo.jpg"));
