@@ -4,14 +4,13 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -180,8 +179,9 @@ TEST_F(QtHost, OpenDialogListsUpperCaseNamesAndRefusesNamesOutsideTheFilter) {
     auto* list = dlg->findChild<QListView*>("listView");
     auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_TRUE(list && name);
-    // The folder is read in the background.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) >= 2; }, 20000));
+    // The folder is read in the background: wait for its rows to arrive.
+    QSignalSpy arrived(list->model(), &QAbstractItemModel::rowsInserted);
+    while (list->model()->rowCount(list->rootIndex()) < 2) ASSERT_TRUE(arrived.wait(20000));
     for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
       shown << list->model()->index(r, 0, list->rootIndex()).data().toString();
     // The name is typed into the name field, as the user does; a name outside the filter
