@@ -31,12 +31,14 @@ cBitmap24::~cBitmap24() { ClearUp(); }
 bool cBitmap24::CreateDIB(gdi::Handle /*lhDC*/, std::int32_t lWidth, std::int32_t lHeight, gdi::Handle& hDib) {
   width_ = lWidth;
   height_ = lHeight;
-  // 64-bit arithmetic: a huge request fails here instead of wrapping round.
-  sizeImage_ = (std::int64_t(lWidth) * 3 + 3) / 4 * 4 * std::int64_t(lHeight);
   hDib = 0;
   bits_ = nullptr;
-  // Only bottom-up bitmaps of at least one pixel: the writer and the resampler rely on it.
-  if (lWidth <= 0 || lHeight <= 0) return false;
+  // Only bottom-up bitmaps of at least one pixel (the writer and the resampler rely on it),
+  // and none larger than a bitmap may be: each side is checked before the size is reckoned,
+  // in 64 bits, so no request wraps round.
+  if (lWidth <= 0 || lHeight <= 0 || lWidth > gdi::kMaxDibSide || lHeight > gdi::kMaxDibSide) return false;
+  const std::int64_t stride = (std::int64_t(lWidth) * 3 + 3) & ~std::int64_t(3);
+  if (stride * lHeight > gdi::kMaxDibBytes) return false;
   hDib = gdi::createDIBSection(lWidth, lHeight, 24, &bits_);
   return hDib != 0;
 }

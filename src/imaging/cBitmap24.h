@@ -17,7 +17,8 @@ class cBitmap24 {
   // Puts a copy of the bitmap on the clipboard; True when it got there. As a DIB it is
   // refused with a message.
   bool CopyToClipboard(bool bAsDIB = false);
-  // Makes the 24-bit section of lWidth x lHeight (both above 0, bottom-up); True on success.
+  // Makes the 24-bit section of lWidth x lHeight (both above 0, bottom-up); True on success,
+  // False for sizes a bitmap can't have (gdi::kMaxDibSide, gdi::kMaxDibBytes).
   bool CreateDIB(gdi::Handle lhDC, std::int32_t lWidth, std::int32_t lHeight, gdi::Handle& hDib);
   // A bitmap of the picture's size holding a copy of it; `picThis` is the picture's bitmap
   // handle.
@@ -62,5 +63,4 @@ class cBitmap24 {
   std::uint8_t* bits_ = nullptr;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
-  std::int64_t sizeImage_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QTime>
 #include <QTimer>
+#include <algorithm>
 
 #include "Frmtentang.h"
 #include "Module1.h"
@@ -49,7 +50,6 @@ Frmcari::Frmcari() {
 Frmcari::~Frmcari() = default;
 
 void Frmcari::buildLayout() {
-  setMinimumSize(twips::toPx(9000), twips::toPx(6000));
   resize(twips::toPx(16500), twips::toPx(10500));
 
   Image1 = named(new QLabel(this), "Image1");
@@ -151,6 +151,18 @@ void Frmcari::buildLayout() {
     x += 1600;
   }
   Frame2->raise();
+
+  // The smallest size at which the resize rule keeps every control whole and apart. Across:
+  // the toolbar, and the search line's hint left of the count, which stands 2500 from the
+  // right edge. Down: the rule makes the list the window's height less `listMargin` and the
+  // photo panel 120 higher than the list, so the panel keeps a margin of 120 below its last
+  // button, and the list ends above "Proses".
+  const long long minWidth = std::max(twips::left(PushButton4) + twips::width(PushButton4),
+                                      twips::left(Label2) + twips::width(Label2) + 120 + 2500);
+  const long long listMargin = twips::height(Frame1) + twips::height(Frame2) + twips::height(Image1) + 700;
+  const long long minHeight = twips::top(Command3) + twips::height(Command3) + listMargin;
+  setMinimumSize(int((minWidth + twips::kPerPixel - 1) / twips::kPerPixel),
+                 int((minHeight + twips::kPerPixel - 1) / twips::kPerPixel));
 
   std::tie(m_Cetak, m_ukuranA4, m_ukuranIDCard, m_Front, m_back) = cetakKartu::buatMenu(this);
 

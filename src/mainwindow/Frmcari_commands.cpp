@@ -58,7 +58,7 @@ void Frmcari::cmdfoto_Click() {
 void Frmcari::Command2_Click() {
   frmWebcame* cam = forms::get<frmWebcame>();
   cam->setCaption(QStringLiteral("Cari"));
-  cam->show();
+  forms::showFront(cam);
 }
 
 void Frmcari::Command3_Click() {
@@ -76,12 +76,15 @@ void Frmcari::Command3_Click() {
 }
 
 void Frmcari::Command4_Click() {
-  forms::get<frmAggota>()->Cmdcetak->setEnabled(false);
-  forms::get<frmAggota>()->show();
+  // A new member: the window is cleared as its own "Tambah" does (print off), even when it
+  // still holds a member opened with "Ubah", so the new one never overwrites that member.
+  frmAggota* f = forms::get<frmAggota>();
+  f->Cmdtambah_Click();
+  forms::showFront(f);
   tampilData();
 }
 
-void Frmcari::PushButton6_Click() { forms::get<frmAggota>()->show(); }
+void Frmcari::PushButton6_Click() { forms::showFront(forms::get<frmAggota>()); }
 
 void Frmcari::PushButton11_Click() {
   if (Lv1->count() == 0) {
@@ -99,7 +102,7 @@ void Frmcari::PushButton11_Click() {
   vb::resumeNext([f] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::blankPhotoFile()); });
   vb::resumeNext([f, nis] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::memberPhotoFile(nis)); });
   f->TextNis->setEnabled(false);
-  f->show();
+  forms::showFront(f);
 }
 
 void Frmcari::Command5_Click() {

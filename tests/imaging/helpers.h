@@ -1,11 +1,8 @@
 #pragma once
-// Small pieces the imaging tests share: a memory device context over a bitmap of known
-// pixels, and a temporary folder.
+// What the imaging tests share: a memory device context over a bitmap of known pixels,
+// and the count of live handles.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QTemporaryDir>
 #include <functional>
 
 #include "dc.h"
@@ -40,14 +37,6 @@ struct SourceDc {
 inline std::size_t liveHandles() {
   gdi::deleteDC(gdi::createCompatibleDC(0));
   return gdi::objectCount();
-}
-
-// The clipboard needs a GUI application; the shared test main may already have made one.
-inline void ensureGuiApp() {
-  static int argc = 1;
-  static char name[] = "test_imaging";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QGuiApplication(argc, argv);
 }
 
 }  // namespace imaging_test

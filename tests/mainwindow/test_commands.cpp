@@ -1,14 +1,18 @@
-// The main window's commands: photo, entry window, deletes, task windows.
+// The main window's commands: photo, entry window, deletes, task windows, and the wiring
+// of its buttons, menu and lists, driven through the real widgets.
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include "Frmbackup.h"
 #include "Frmimport.h"
 #include "Frmrestore.h"
 #include "Form4.h"
 #include "Module3.h"
+#include "cardreport.h"
 #include "frmAggota.h"
 #include "frmWebcame.h"
+#include "frmkelas.h"
 #include "frmlabel.h"
 #include "frmsetting.h"
 #include "mainwindow_fixture.h"
@@ -24,6 +28,13 @@ class Commands : public MainWindowTest {
     rs.Open("select count(*) as n from tblanggota where " + where, pf.db());
     return rs.field("n").toInt();
   }
+  // The main window on screen, as the user has it.
+  void startShown() {
+    start();
+    w->show();
+    QCoreApplication::processEvents();
+  }
+  static void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
 };
 
 TEST_F(Commands, DeleteTickedRemovesExactlyThoseRowsAfterTheQuestion) {
@@ -51,6 +62,18 @@ TEST_F(Commands, DeleteTickedRemovesExactlyThoseRowsAfterTheQuestion) {
   EXPECT_EQ(w->Label1->text(), "5");                      // the count is not rewritten
   EXPECT_EQ(members(), 2);
   EXPECT_EQ(members("nama in ('Budi', 'Dewi')"), 2);
+}
+
+TEST_F(Commands, SelectAllThenHapusDeletesEveryListedMember) {
+  for (const char* n : {"Ani", "Budi", "Citra"}) pf.addMember(QString(n).left(1), n);
+  startShown();
+  click(w->Check1);
+  ASSERT_TRUE(w->Lv1->checked(3));
+  dialogs.expectMsgBox(ui::vbYes);
+  click(w->Command5);
+  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList({"Apakah Anda Yakin Menghapus 3  data? ", "Telah dihapus"}));
+  EXPECT_EQ(w->Lv1->count(), 0);
+  EXPECT_EQ(members(), 0);
 }
 
 TEST_F(Commands, DeleteTickedWithNothingTickedOrNoCurrentRow) {
@@ -175,8 +198,14 @@ TEST_F(Commands, UbahFillsTheEntryWindowFromTheCurrentRow) {
   closeAll();
 
   pf.addMember("9/1", "Ani", "X-1", "QR-9");
+  pf.addMember("9/2", "Budi");
   pf.writePhoto("photos/9-1.jpg", Qt::blue, QSize(21, 28));
   start();
+  w->Lv1->setCurrentIndex1(0);  // rows but none current: nothing opens
+  w->PushButton11_Click();
+  EXPECT_FALSE(forms::isLoaded<frmAggota>());
+  EXPECT_EQ(dialogs.msgBoxes().size(), 1u);
+
   clickRow(1);
   w->Lv1_DblClick();
   auto* f = forms::get<frmAggota>();
@@ -189,24 +218,166 @@ TEST_F(Commands, UbahFillsTheEntryWindowFromTheCurrentRow) {
   EXPECT_EQ(f->Image1->picture().width(), 21);
 }
 
-TEST_F(Commands, UbahWithoutACurrentRowChangesNothing) {
-  pf.addMember("1", "Ani");
-  start();
-  w->Lv1->setCurrentIndex1(0);
-  w->PushButton11_Click();
-  EXPECT_FALSE(forms::isLoaded<frmAggota>());
+// Every fill leaves its first row current, so "Ubah" opens that member straight away.
+TEST_F(Commands, AfterEveryFillUbahOpensTheFirstRow) {
+  pf.addKelas("X-1");
+  pf.addKelas("XI-2");
+  pf.addMember("1", "Citra", "X-1");
+  pf.addMember("2", "Ani", "X-1");
+  pf.addMember("3", "Budi", "XI-2");
+  startShown();
+  struct Fill {
+    const char* what;
+    std::function<void()> run;
+    const char* firstNis;
+  };
+  const Fill fills[] = {
+      {"load", [] {}, "2"},
+      {"typed search", [&] { QTest::keyClicks(w->Text1, "i"); }, "1"},
+      {"Refresh", [&] { click(w->cmdbersih); }, "1"},
+      {"class filter X-1", [&] { QTest::keyClick(w->CmbKelas, Qt::Key_Down); }, "2"},
+      {"class filter XI-2", [&] { QTest::keyClick(w->CmbKelas, Qt::Key_Down); }, "3"},
+      {"Cari", [&] { click(w->Command1); }, "3"},
+  };
+  for (const Fill& fill : fills) {
+    SCOPED_TRACE(fill.what);
+    fill.run();
+    click(w->PushButton11);
+    ASSERT_TRUE(forms::isLoaded<frmAggota>());
+    EXPECT_EQ(forms::get<frmAggota>()->TextNis->text(), fill.firstNis);
+  }
   EXPECT_TRUE(dialogs.msgBoxes().empty());
 }
 
-TEST_F(Commands, TambahDataOpensTheEntryWindowWithoutPrintAndRefills) {
-  pf.addMember("1", "Ani");
-  start();
-  pf.addMember("2", "Budi");
-  w->Command4_Click();
+TEST_F(Commands, TambahDataAfterUbahOpensAClearedWindowAndAddsANewMember) {
+  pf.addMember("1", "Ani", "X-1");
+  startShown();
+  click(w->PushButton11);
   auto* f = forms::get<frmAggota>();
+  ASSERT_EQ(f->TextNama->text(), "Ani");
+  pf.addMember("2", "Budi");  // the list is refilled at once
+  click(w->Command4);
   EXPECT_TRUE(f->isVisible());
+  EXPECT_TRUE(f->TextNis->isEnabled());
+  EXPECT_EQ(f->Textid->text(), "0");
+  EXPECT_TRUE(f->TextNis->text().isEmpty() && f->TextNama->text().isEmpty() && f->CmbKelas->currentText().isEmpty());
   EXPECT_FALSE(f->Cmdcetak->isEnabled());
   EXPECT_EQ(w->Lv1->count(), 2);
+
+  QTest::keyClicks(f->TextNis, "3");
+  QTest::keyClicks(f->TextNISN, "0033");
+  QTest::keyClicks(f->TextNama, "Citra");
+  click(f->cmdSimpan);
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "Data berhasil di simpan");
+  EXPECT_EQ(members(), 3);
+  EXPECT_EQ(members("nis = '1' and nama = 'Ani' and kelas = 'X-1'"), 1);
+}
+
+// A window that is already open comes to the front again, also out of its minimised state.
+TEST_F(Commands, WindowsOpenedFromTheMainWindowComeToTheFront) {
+  pf.addMember("1", "Ani");
+  startShown();
+  struct Case {
+    QWidget* button;
+    std::function<QWidget*()> window;
+  };
+  const Case cases[] = {{w->Command4, [] { return forms::get<frmAggota>(); }},
+                        {w->PushButton6, [] { return forms::get<frmAggota>(); }},
+                        {w->PushButton11, [] { return forms::get<frmAggota>(); }},
+                        {w->Command2, [] { return forms::get<frmWebcame>(); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button->objectName().toStdString());
+    click(c.button);
+    QWidget* shown = c.window();
+    for (bool minimised : {false, true}) {
+      if (minimised) shown->showMinimized();
+      w->activateWindow();
+      QCoreApplication::processEvents();
+      ASSERT_EQ(QApplication::activeWindow(), w);
+      click(c.button);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(QApplication::activeWindow(), shown);
+      EXPECT_FALSE(shown->isMinimized());
+    }
+  }
+}
+
+// At its smallest the window shows every control whole, and the ones the resize rule moves
+// stay clear of each other.
+TEST_F(Commands, MinimumSizeKeepsEveryControlWholeAndApart) {
+  pf.addMember("1", "Ani");
+  startShown();
+  w->resize(1, 1);  // the user shrinks the window as far as it goes
+  QCoreApplication::processEvents();
+  ASSERT_EQ(w->size(), w->minimumSize());
+
+  auto rectOf = [&](const char* name) {
+    auto* c = w->findChild<QWidget*>(name);
+    EXPECT_NE(c, nullptr) << name;
+    return c ? QRect(c->mapTo(w, QPoint(0, 0)), c->size()) : QRect();
+  };
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    const QString name = c->objectName();
+    const bool container = !c->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
+    if (name.isEmpty() || name.startsWith("qt_") || !c->isVisibleTo(w) || container) continue;
+    // Whole inside every frame around it, up to the window.
+    for (QWidget* frame = c->parentWidget(); frame != w->parentWidget(); frame = frame->parentWidget())
+      EXPECT_TRUE(frame->rect().contains(QRect(c->mapTo(frame, QPoint(0, 0)), c->size())))
+          << name.toStdString() << " cut off by " << frame->objectName().toStdString();
+  }
+  const std::pair<const char*, const char*> apart[] = {
+      {"Label4", "Command1"},   {"Label4", "cmdbersih"},   {"Label4", "Label2"},   {"Label1", "Label2"},
+      {"Label1", "cmdbersih"},  {"PushButton4", "Frame1"}, {"Lv1", "Frame3"},      {"Check1", "Frame3"},
+      {"Lv1", "Frame2"},        {"cmdfoto", "Frame2"},     {"Command2", "Frame2"}, {"Command3", "Frame2"},
+      {"Frame2", "StatusBar2"}, {"Lv1", "StatusBar2"}};
+  for (const auto& [a, b] : apart) EXPECT_FALSE(rectOf(a).intersects(rectOf(b))) << a << " overlaps " << b;
+}
+
+// The print menu's items reach their handlers through the menu itself, opened by "Cetak
+// Kartu" and worked with the keyboard.
+TEST_F(Commands, PrintMenuItemsRunTheirCommands) {
+  pf.addMember("1", "Ani");
+  pf.db().Execute("update tblsetting set barcode = 'Code 128'");
+  std::vector<report::Job> jobs;
+  report::setRunHook([&](const report::Job& j) { jobs.push_back(j); });
+  startShown();
+  w->Lv1->setChecked(1, true);
+  struct Item {
+    std::vector<Qt::Key> keys;
+    const char* templateFile;
+  };
+  const Item items[] = {{{Qt::Key_Down, Qt::Key_Return}, "temp/01.rep"},
+                        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Return}, "temp/03.rep"},
+                        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return}, "temp/05.rep"}};
+  for (const Item& item : items) {
+    SCOPED_TRACE(item.templateFile);
+    click(w->Command6);
+    ASSERT_EQ(QApplication::activePopupWidget(), w->m_Cetak);
+    for (Qt::Key k : item.keys) QTest::keyClick(QApplication::activePopupWidget(), k);
+    ASSERT_FALSE(jobs.empty());
+    EXPECT_EQ(jobs.back().templateFile, pf.path(item.templateFile));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  }
+  EXPECT_EQ(jobs.size(), 3u);
+  report::setRunHook(nullptr);
+}
+
+// From the main window to the class master: a click on a class puts it in the name field.
+TEST_F(Commands, ClassListClickFillsTheClassName) {
+  pf.addKelas("X-1");
+  pf.addKelas("XI-2");
+  startShown();
+  click(w->PushButton6);
+  QString typed;
+  ScopedModalHook modal([&](QWidget* window, QWidget*) {
+    auto* k = static_cast<frmkelas*>(window);
+    QTest::mouseClick(k->Lv1->viewport(), Qt::LeftButton, {},
+                      k->Lv1->visualRect(k->Lv1->model()->index(1, 0)).center());
+    typed = k->Text1->text();
+  });
+  click(forms::get<frmAggota>()->Command2);
+  ASSERT_TRUE(modal.shown<frmkelas>());
+  EXPECT_EQ(typed, "XI-2");
 }
 
 TEST_F(Commands, WebcamPhotoForTheMainWindowGoesToItsPhoto) {
@@ -280,22 +451,15 @@ TEST_F(Commands, UserGuideAndWebSiteOpenWithTheSystemHandler) {
 
 TEST_F(Commands, RowStripesPaintOneBandPerRow) {
   for (const char* n : {"Ani", "Budi", "Citra"}) pf.addMember(n, n);
-  start();
-  w->resize(1200, 800);
-  w->show();
+  startShown();
   w->warnaBaris(*w->Lv1);
   const QImage bands = w->Lv1->backgroundPicture();
   const int h = bands.height() / 3;
   ASSERT_GT(h, 0);
   EXPECT_EQ(bands.width(), w->Lv1->width());
-  const QColor cyan(200, 225, 225), yellow(225, 225, 200);
-  EXPECT_EQ(bands.pixelColor(5, h / 2), cyan);
-  EXPECT_EQ(bands.pixelColor(bands.width() - 1, h + h / 2), yellow);
-  EXPECT_EQ(bands.pixelColor(5, 2 * h + h / 2), cyan);
-
-  w->Lv1->clearItems();
-  w->warnaBaris(*w->Lv1);  // no rows: a blank picture, no band
-  EXPECT_EQ(w->Lv1->backgroundPicture().pixelColor(0, 0), w->Lv1->palette().color(QPalette::Base));
+  EXPECT_EQ(bands.pixelColor(5, h / 2), QColor(200, 225, 225));
+  EXPECT_EQ(bands.pixelColor(bands.width() - 1, h + h / 2), QColor(225, 225, 200));
+  EXPECT_EQ(bands.pixelColor(5, 2 * h + h / 2), QColor(200, 225, 225));
 }
 
 }  // namespace

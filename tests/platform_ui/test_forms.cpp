@@ -1,3 +1,4 @@
+// The window registry: hidden loading, activation, unloading and the modal loop.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,7 +7,6 @@
 #include <QTimer>
 
 #include "forms.h"
-#include "scoped_hooks.h"
 
 namespace {
 
@@ -136,32 +136,6 @@ TEST_F(Forms, AWindowOutsideTheRegistryIsClosedButNotDeleted) {
   EXPECT_EQ(FormA::counts.unload, 1);
 }
 
-TEST_F(Forms, ModalHookShowsDrivesAndClosesTheWindow) {
-  FormB* owner = forms::get<FormB>();
-  int sawActivate = -1;
-  testsupport::ScopedModalHook hook([&](QWidget* w, QWidget* o) {
-    EXPECT_EQ(o, owner);
-    EXPECT_TRUE(w->isVisible());
-    sawActivate = FormA::counts.activate;
-  });
-  forms::showModal(forms::get<FormA>(), owner);
-  ASSERT_EQ(hook.count(), 1);
-  EXPECT_EQ(hook.calls[0].owner, owner);
-  EXPECT_TRUE(hook.shown<FormA>());
-  EXPECT_FALSE(hook.shown<FormB>());
-  EXPECT_EQ(sawActivate, 1);
-  // Left open by the driver: closed as the user's close box would.
-  EXPECT_EQ(FormA::counts.unload, 1);
-  EXPECT_FALSE(forms::isLoaded<FormA>());
-}
-
-TEST_F(Forms, ModalHookKeepsAWindowTheDriverHid) {
-  testsupport::ScopedModalHook hook([](QWidget* w, QWidget*) { w->hide(); });
-  forms::showModal(forms::get<FormA>(), nullptr);
-  EXPECT_TRUE(forms::isLoaded<FormA>());
-  EXPECT_EQ(FormA::counts.unload, 0);
-}
-
 TEST_F(Forms, ProductionModalLoopReturnsWhenTheWindowIsUnloaded) {
   // No hook: the real nested loop runs until the window goes away.
   auto saved = forms::showModalHook();
@@ -171,7 +145,7 @@ TEST_F(Forms, ProductionModalLoopReturnsWhenTheWindowIsUnloaded) {
   QApplication::processEvents();
   FormA* a = forms::get<FormA>();
   bool wasModal = false;
-  QTimer::singleShot(20, a, [&] {
+  QTimer::singleShot(0, a, [&] {
     wasModal = a->isModal() && QApplication::activeModalWidget() == a;
     forms::unload(a);
   });

@@ -25,12 +25,6 @@ ScopedModalHook::ScopedModalHook(Driver driver) : previous_(forms::showModalHook
 
 ScopedModalHook::~ScopedModalHook() { forms::setShowModalHook(previous_); }
 
-QStringList ScopedModalHook::classNames() const {
-  QStringList out;
-  for (const Call& c : calls) out << c.className;
-  return out;
-}
-
 void installStrictDefaults() {
   app::setEndHook([] { ADD_FAILURE() << "app::end() called without a ScopedEndHook"; });
   forms::setShowModalHook([](QWidget* w, QWidget*) {

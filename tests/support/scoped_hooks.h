@@ -48,7 +48,6 @@ class ScopedModalHook {
   void setDriver(Driver d) { driver_ = std::move(d); }
   std::vector<Call> calls;
   int count() const { return static_cast<int>(calls.size()); }
-  QStringList classNames() const;
   // True when a window of class T was shown modally.
   template <class T>
   bool shown() const {

@@ -1,7 +1,8 @@
 #pragma once
 // A dialog host for tests: every box and dialog is recorded, and answered from queues the
 // test fills. Boxes that only inform (OK alone) are answered OK by themselves; a question,
-// a file, font, colour, folder or input dialog without a queued answer fails the test.
+// a file or font dialog without a queued answer fails the test, and so does any input box,
+// colour dialog or folder picker (no test expects one). Documents "open" without a word.
 // Installs itself for its lifetime and puts the previous host back afterwards.
 #include <QColor>
 #include <QFont>
@@ -38,17 +39,10 @@ class ScriptedDialogs : public ui::DialogHost {
 
   // Answers, used in order.
   void expectMsgBox(int result);  // answer to the next box that asks (buttons other than OK alone)
-  void queueInput(const QString& text);
-  void queueInputCancel();
   void queueFile(const QString& fileName);
   void queueFileCancel();
   void queueFont(const QFont& font, const QColor& color = QColor(Qt::black));
   void queueFontCancel();
-  void queueColor(const QColor& color);
-  void queueColorCancel();
-  void queueFolder(const QString& folder);
-  void queueFolderCancel();
-  void setOpenDocumentResult(bool ok) { openResult_ = ok; }
 
   // Everything shown, in order.
   std::vector<Call> calls;
@@ -75,12 +69,8 @@ class ScriptedDialogs : public ui::DialogHost {
  private:
   ui::DialogHost* previous_;
   std::deque<int> msgAnswers_;
-  std::deque<std::pair<bool, QString>> inputs_;
   std::deque<ui::FileAnswer> files_;
   std::deque<ui::FontAnswer> fonts_;
-  std::deque<ui::ColorAnswer> colors_;
-  std::deque<ui::FolderAnswer> folders_;
-  bool openResult_ = true;
 };
 
 }  // namespace testsupport

@@ -160,6 +160,14 @@ QList<QWidget*> loaded() {
   return out;
 }
 
+void showFront(QWidget* w) {
+  if (!w) return;
+  if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
 void setShowModalHook(std::function<void(QWidget*, QWidget*)> hook) { modalHook() = std::move(hook); }
 std::function<void(QWidget*, QWidget*)> showModalHook() { return modalHook(); }
 

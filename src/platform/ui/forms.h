@@ -62,6 +62,10 @@ void unload() {
 // Every loaded window (app::end hides them all).
 QList<QWidget*> loaded();
 
+// Shows a modeless window in front of the others: one already open comes forward (out of
+// its minimised state, too) instead of staying hidden behind the window that opened it.
+void showFront(QWidget* w);
+
 // Shows `w` modally with `owner` and returns when it is closed or unloaded. Tests set a
 // hook that drives the window instead of running a nested loop.
 void showModal(QWidget* w, QWidget* owner);

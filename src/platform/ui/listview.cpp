@@ -151,23 +151,35 @@ int ListView::addItem(const QString& text) { return addRow(QStringList{text}); }
 
 int ListView::addRow(const QStringList& values) {
   flushSelection();
+  const bool wasEmpty = count() == 0;
   QStringList texts = values;
   if (texts.isEmpty()) texts << QString();
-  return model_->appendRow(std::move(texts)) + 1;
+  const int index = model_->appendRow(std::move(texts)) + 1;
+  if (wasEmpty) selectFirstRow();
+  return index;
 }
 
 void ListView::addRows(const QList<QStringList>& rows) {
   flushSelection();
-  for (const QStringList& r : rows)
-    if (r.isEmpty()) {
-      // Rare: make every row carry at least its text.
-      QList<QStringList> fixed;
-      fixed.reserve(rows.size());
-      for (const QStringList& x : rows) fixed << (x.isEmpty() ? QStringList{QString()} : x);
-      model_->appendRows(fixed);
-      return;
-    }
-  model_->appendRows(rows);
+  const bool wasEmpty = count() == 0;
+  bool complete = true;
+  for (const QStringList& r : rows) complete = complete && !r.isEmpty();
+  if (complete) {
+    model_->appendRows(rows);
+  } else {
+    // Rare: make every row carry at least its text.
+    QList<QStringList> fixed;
+    fixed.reserve(rows.size());
+    for (const QStringList& x : rows) fixed << (x.isEmpty() ? QStringList{QString()} : x);
+    model_->appendRows(fixed);
+  }
+  if (wasEmpty) selectFirstRow();
+}
+
+// The first row added to an empty list becomes the current and selected row (the
+// SelectedItem), so commands on "the current row" work right after a fill.
+void ListView::selectFirstRow() {
+  if (count() > 0 && !currentIndex().isValid() && model_->columnCount() > 0) setCurrentIndex1(1);
 }
 
 void ListView::removeItem(int index) {

@@ -39,7 +39,8 @@ class ListView : public QTreeView {
   QString columnIconKey(int index) const;
 
   // --- ListItems
-  // Adds a row at the end; returns its 1-based index.
+  // Adds a row at the end; returns its 1-based index. The first row put into an empty
+  // list becomes the current, selected row.
   int addItem(const QString& text);
   // Adds a whole row: values[0] is the text, values[1..] the sub-items (faster for fills).
   int addRow(const QStringList& values);
@@ -97,6 +98,7 @@ class ListView : public QTreeView {
   // Selection changes made in code are gathered and handed to the view in one step
   // (selecting rows one by one is quadratic in Qt's selection model).
   void flushSelection();
+  void selectFirstRow();
 
   std::map<int, bool> pendingSelection_;  // model row -> selected
   bool flushQueued_ = false;
