@@ -66,8 +66,24 @@ void Frmcari::Command3_Click() {
     ui::msgBox(QStringLiteral("silakan Pilih salah satu siswa"), ui::vbExclamation);
     return;
   }
+  const QString nis = Text2->text();
   try {
-    photobox::PhotoBoxGlobal::SavePictureFile(Image2->picture(), photos::memberPhotoFile(Text2->text()), 0);
+    // Another member whose nis gives the same file name ("2024/002", "2024-002") keeps
+    // the photo: the member shown here is the one with exactly this nis, if any.
+    long long id = -1;
+    ado::Recordset rs;
+    rs.Open(QStringLiteral("select id from tblanggota where nis = '") + ado::q(nis) + QStringLiteral("'"),
+            *Module1::Conn);
+    if (!rs.EOF_()) id = rs.field(QStringLiteral("id")).toLongLong();
+    rs.Close();
+    const QString pemilik = photos::pemilikLain(nis, id);
+    if (!pemilik.isEmpty()) {
+      ui::msgBox(QStringLiteral("Foto tidak disimpan: file foto %1 sudah dipakai anggota dengan NIS %2.")
+                     .arg(photobox::photoFileName(nis), pemilik),
+                 ui::vbExclamation);
+      return;
+    }
+    photobox::PhotoBoxGlobal::SavePictureFile(Image2->picture(), photos::memberPhotoFile(nis), 0);
   } catch (const vb::VbError& e) {
     ui::msgBox(QStringLiteral("Foto gagal disimpan: ") + e.description, ui::vbExclamation);
     return;
@@ -99,8 +115,7 @@ void Frmcari::PushButton11_Click() {
   f->CmbKelas->setEditText(Lv1->subItem(row, 8));
   f->Textid->setText(Lv1->subItem(row, 9));
   const QString nis = Lv1->subItem(row, 1);
-  vb::resumeNext([f] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::blankPhotoFile()); });
-  vb::resumeNext([f, nis] { photobox::PhotoBoxGlobal::loadInto(*f->Image1, photos::memberPhotoFile(nis)); });
+  photobox::PhotoBoxGlobal::showMemberPhoto(*f->Image1, nis);
   f->TextNis->setEnabled(false);
   forms::showFront(f);
 }

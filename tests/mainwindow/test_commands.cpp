@@ -188,6 +188,19 @@ TEST_F(Commands, SaveFotoNeedsAMemberAndWritesUnderTheSlashRule) {
   w->Command3_Click();
   EXPECT_EQ(dialogs.lastMsgBox().prompt, "Foto berhasil di simpan");
   EXPECT_EQ(photobox::PhotoBoxGlobal::LoadPictureFile(pf.path("photos/12-3.jpg")).width(), 45);
+
+  // "12-3" names the same file: saving its photo would overwrite the photo of "12/3".
+  pf.addMember("12-3", "Budi");
+  QFile stored(pf.path("photos/12-3.jpg"));
+  ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+  const QByteArray before = stored.readAll();
+  stored.close();
+  w->Text2->setText("12-3");
+  w->Command3_Click();
+  EXPECT_EQ(dialogs.lastMsgBox().prompt,
+            "Foto tidak disimpan: file foto 12-3.jpg sudah dipakai anggota dengan NIS 12/3.");
+  ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+  EXPECT_EQ(stored.readAll(), before);
 }
 
 TEST_F(Commands, UbahFillsTheEntryWindowFromTheCurrentRow) {
