@@ -33,8 +33,12 @@ void Frmcari::tambahBaris(ado::Recordset& rs) {
     QStringList row;
     row.reserve(10);
     row << QString::number(next++);
-    for (int p : pos) row << vb::text(rs.fieldRef(p));
-    rows << row;
+    for (int p : pos) {
+      // Text cells share the recordset's strings; the general conversion is slow for them.
+      const QVariant& v = rs.fieldRef(p);
+      row << (v.typeId() == QMetaType::QString ? v.value<QString>() : vb::text(v));
+    }
+    rows << std::move(row);
     rs.MoveNext();
   }
   Lv1->setSorted(false);

@@ -303,6 +303,11 @@ void Connection::Open() {
   // SQLite takes an empty file for an empty database; it holds none of ours.
   if (info.size() == 0) raise(kErrProvider, QStringLiteral("Unrecognized database format '%1'.").arg(path));
 
+  // SQLite keeps memory statistics under a global lock at every allocation; nothing here
+  // reads them, and a sort of the whole register allocates once per row. Only possible
+  // before SQLite starts, so the first connection of the program sets it.
+  static const int memStatusOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)memStatusOff;
   sqlite3* db = nullptr;
   // Read-write without create: a missing file stays missing.
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);

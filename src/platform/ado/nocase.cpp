@@ -55,9 +55,18 @@ struct Token {
 int compare(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    const char32_t x = fold(next(a, i));
-    const char32_t y = fold(next(b, j));
-    if (x != y) return x < y ? -1 : 1;
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[j]);
+    // Names are mostly ASCII, and a sort compares them often: the short way first.
+    if ((x | y) < 0x80) {
+      if (x != y) {
+        const char32_t fx = fold(x), fy = fold(y);
+        if (fx != fy) return fx < fy ? -1 : 1;
+      }
+      ++i, ++j;
+      continue;
+    }
+    const char32_t fx = fold(next(a, i)), fy = fold(next(b, j));
+    if (fx != fy) return fx < fy ? -1 : 1;
   }
   return (i < a.size() ? 1 : 0) - (j < b.size() ? 1 : 0);
 }
