@@ -80,52 +80,35 @@ class AdoTest : public ::testing::Test {
 
 // ------------------------------------------------------------------ opening
 
-TEST_F(AdoTest, OpensWithThePasswordAndEitherPathSeparator) {
-  QString windowsStyle = dbPath;
-  windowsStyle.replace(u'/', u'\\');
-  open(conn, windowsStyle);
-  EXPECT_TRUE(conn.isOpen());
-  EXPECT_EQ(conn.dataSource(), dbPath);
-  EXPECT_EQ(errorOf([&] { conn.Open(); }), 3705);  // already open
-  conn.Close();
-  EXPECT_FALSE(conn.isOpen());
-  EXPECT_EQ(errorOf([&] { conn.Execute(QStringLiteral("delete * from tbltemp")); }), 3704);
-}
-
 TEST_F(AdoTest, NothingButTheRightKeyOnADatabaseOpensAndNoFileIsCreatedOrChanged) {
-  const QString text = dir.filePath(QStringLiteral("notes.mdb"));
-  const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
-  QFile t(text);
-  ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+  const QString text = dir.filePath(QStringLiteral("notes.mdb")), empty = dir.filePath(QStringLiteral("empty.mdb"));
+  QFile t(text), e(empty);
+  ASSERT_TRUE(t.open(QIODevice::WriteOnly) && e.open(QIODevice::WriteOnly));
   t.write(QByteArray(12000, 'x'));
   t.close();
-  QFile e(empty);
-  ASSERT_TRUE(e.open(QIODevice::WriteOnly));
   e.close();
   const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
   const QByteArray dbBefore = fileHash(dbPath), textBefore = fileHash(text);
-  const struct {
-    QString path, password;
-  } cases[] = {
-      {dbPath, QStringLiteral("718404")},
-      {dbPath, QString()},
-      {dbPath, QStringLiteral("'; DROP TABLE tlabel; --")},
-      {dir.filePath(QStringLiteral("missing.mdb")), kPassword},
-      {dir.filePath(QStringLiteral("nofolder/database.mdb")), kPassword},
-      {dir.path(), kPassword},
-      {QString(), kPassword},
-      {text, kPassword},
-      {empty, kPassword},
-  };
-  for (const auto& c : cases) {
+  const QString missing = dir.filePath(QStringLiteral("missing.mdb"));
+  const QString inMissingFolder = dir.filePath(QStringLiteral("nofolder/database.mdb"));
+  const std::pair<QString, QString> cases[] = {
+      {dbPath, QStringLiteral("718404")}, {dbPath, QString()}, {dbPath, QStringLiteral("'; DROP TABLE tlabel; --")},
+      {missing, kPassword},               {inMissingFolder, kPassword}, {dir.path(), kPassword},
+      {QString(), kPassword},             {text, kPassword},            {empty, kPassword}};
+  for (const auto& [path, password] : cases) {
     ado::Connection other;
-    EXPECT_EQ(errorOf([&] { open(other, c.path, c.password); }), -2147467259) << c.path.toStdString();
+    EXPECT_EQ(errorOf([&] { open(other, path, password); }), -2147467259) << path.toStdString();
     EXPECT_FALSE(other.isOpen());
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entriesBefore);
   EXPECT_EQ(fileHash(dbPath), dbBefore);
   EXPECT_EQ(fileHash(text), textBefore);
   EXPECT_EQ(QFileInfo(empty).size(), 0);
+
+  QString windowsStyle = dbPath;
+  open(conn, windowsStyle.replace(u'/', u'\\'));  // either separator
+  EXPECT_EQ(conn.dataSource(), dbPath);
+  EXPECT_EQ(errorOf([&] { conn.Open(); }), 3705);  // already open
 }
 
 // ------------------------------------------------------------------ schema and seed
@@ -137,43 +120,44 @@ TEST_F(AdoTest, ShippedDatabaseHoldsTheRowsTheProgramReliesOnAndColumnsInPlace) 
                           "Select * From Tblukuran where idfont = '2'"})
     EXPECT_EQ(count(QString::fromLatin1(row)), 1) << row;
 
-  ado::Recordset rs;
-  rs.Open(QStringLiteral("Select * From Tblukuran"), conn);
-  EXPECT_EQ(rs.fieldCount(), 37);
-  EXPECT_EQ(rs.fieldName(36), QStringLiteral("textheader(5)fontItalic"));
-  EXPECT_EQ(rs.field(QStringLiteral("textheader(0)fontBold")).typeId(), QMetaType::Bool);
-  rs.Close();
-
   addMember(QStringLiteral("12"), QStringLiteral("Budi"), QStringLiteral("X-1"));
-  rs.Open(QStringLiteral("select * from tblanggota"), conn, ado::adOpenForwardOnly, ado::adLockReadOnly);
+  conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('X-1')"));
+  ado::Recordset rs;
+  rs.Open(QStringLiteral("select * from tblanggota, t_kelas, Tblukuran"), conn);
   QStringList names;
   for (int i = 0; i < rs.fieldCount(); ++i) names << rs.fieldName(i);
-  EXPECT_EQ(names, QStringList({"id", "nis", "nisn", "nama", "ttl", "agama", "kelamin", "barcode", "kelas"}));
-  EXPECT_EQ(rs.field(1).toString(), QStringLiteral("12"));
-  EXPECT_EQ(rs.field(8).toString(), QStringLiteral("X-1"));
+  EXPECT_EQ(names.mid(0, 11), QStringList({"id", "nis", "nisn", "nama", "ttl", "agama", "kelamin", "barcode", "kelas",
+                                           "idkelas", "kelas"}));
+  EXPECT_EQ(names.size(), 9 + 2 + 37);
+  EXPECT_EQ(names.last(), QStringLiteral("textheader(5)fontItalic"));
+  EXPECT_EQ(QStringList({rs.field(1).toString(), rs.field(8).toString(), rs.field(10).toString()}),
+            QStringList({"12", "X-1", "X-1"}));
   EXPECT_TRUE(rs.field(QStringLiteral("barcode")).isNull());
-  rs.Close();
-  conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('X-1')"));
-  rs.Open(QStringLiteral("select * from t_kelas"), conn);
-  EXPECT_EQ(rs.field(1).toString(), QStringLiteral("X-1"));
 }
 
-TEST_F(AdoTest, YesNoColumnsReadBackAsBooleans) {
+TEST_F(AdoTest, StoredValuesReadBackAsYesNoAndNumbers) {
   openConn();
-  conn.Execute(
-      QStringLiteral("update tlabel set [check21(0)] = 1, [check21(1)] = 0, [check21(2)] = -1 where idlabel = '2'"));
-  // Through a recordset too, as the caption window stores its check boxes.
-  ado::Recordset rs;
+  conn.Execute(QStringLiteral("update tlabel set [check21(0)] = 1, [check21(1)] = 0, [check21(2)] = -1"));
+  ado::Recordset rs;  // through a recordset too, as the caption window and the designer store
   rs.Open(QStringLiteral("select * from tlabel where idlabel = '2'"), conn, ado::adOpenDynamic, ado::adLockOptimistic);
   rs.setField(QStringLiteral("check21(3)"), 0);
-  rs.setField(QStringLiteral("check21(4)"), 1);
-  rs.setField(QStringLiteral("check21(5)"), QStringLiteral("False"));
+  rs.setField(QStringLiteral("check21(4)"), QStringLiteral("False"));
   rs.Update();
   rs.Close();
-  rs.Open(QStringLiteral("Select * From Tlabel where idlabel= '2'"), conn);
+  rs.Open(QStringLiteral("select * from tbl_ctrl"), conn, ado::adOpenDynamic, ado::adLockOptimistic);
+  rs.AddNew();
+  rs.setField(QStringLiteral("ctrl_left"), 120.5f);
+  rs.setField(QStringLiteral("ctrl_top"), QStringLiteral("360"));
+  rs.setField(QStringLiteral("ctrl_visible"), true);
+  rs.Update();
+  rs.Close();
+
+  rs.Open(QStringLiteral("Select * From Tlabel, tbl_ctrl"), conn);
   QList<QVariant> got;
-  for (int i = 0; i < 6; ++i) got << rs.field(QStringLiteral("check21(%1)").arg(i));
-  EXPECT_EQ(got, QList<QVariant>({true, false, true, false, true, false}));
+  for (const char* f : {"check21(0)", "check21(1)", "check21(2)", "check21(3)", "check21(4)", "ctrl_left", "ctrl_top",
+                        "ctrl_visible", "ctrl_font_bold"})
+    got << rs.field(QString::fromLatin1(f));
+  EXPECT_EQ(got, QList<QVariant>({true, false, true, false, false, 120.5, qlonglong(360), true, QVariant()}));
 }
 
 // ------------------------------------------------------------------ statements as the windows write them
@@ -198,7 +182,7 @@ TEST_F(AdoTest, JetDialectRunsAndNamesIgnoreCase) {
             -2147217900);
 }
 
-TEST_F(AdoTest, PrintSelectionJoinsQuotedDigitsWithMemberIds) {
+TEST_F(AdoTest, PrintSelectionJoinsQuotedDigitsWithMemberIdsAsText) {
   openConn();
   const qlonglong zaki = addMember(QStringLiteral("1"), QStringLiteral("Zaki"));
   const qlonglong ani = addMember(QStringLiteral("2"), QStringLiteral("Ani"));
@@ -208,13 +192,9 @@ TEST_F(AdoTest, PrintSelectionJoinsQuotedDigitsWithMemberIds) {
   EXPECT_EQ(column(QStringLiteral("select Cstr(a.id) as idsiswa, b.* from tbltemp a left join tblanggota b on a.id = "
                                   "b.id order by nama")),
             QStringList({QString::number(ani), QString::number(zaki)}));
-
-  ado::Recordset rs;
-  rs.Open(QStringLiteral("select Cstr(12), CStr(1.5), cstr(2.0), Cstr('a'), Cstr(NULL)"), conn);
-  EXPECT_EQ(QStringList({rs.field(0).toString(), rs.field(1).toString(), rs.field(2).toString(),
-                         rs.field(3).toString()}),
-            QStringList({"12", "1.5", "2", "a"}));
-  EXPECT_TRUE(rs.field(4).isNull());
+  EXPECT_EQ(column(QStringLiteral("select Cstr(12) union all select CStr(1.5) union all select cstr(2.0) union all "
+                                  "select Cstr('a') union all select Cstr(NULL) is null")),
+            QStringList({"12", "1.5", "2", "a", "1"}));
 }
 
 TEST_F(AdoTest, ValuesNeverChangeAStatementAndNothingIsSilentlyCutOff) {
@@ -225,9 +205,8 @@ TEST_F(AdoTest, ValuesNeverChangeAStatementAndNothingIsSilentlyCutOff) {
             0);
 
   // Texts that look like the dialect or like SQL stay exactly as written.
-  const QStringList values = {QStringLiteral("O'Brien"), QStringLiteral("DELETE * FROM x"), QStringLiteral("[a]"),
-                              QStringLiteral("select a into b from c"), QStringLiteral("\"q\"; drop"),
-                              QStringLiteral("Zoë Ñúñez 日本")};
+  const QStringList values = QString::fromUtf8("O'Brien|DELETE * FROM x|[a]|select a into b from c|\"q\"; drop|Zoë 日本")
+                                 .split(u'|');
   for (const QString& v : values)
     conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('") + ado::q(v) + QStringLiteral("')"));
   for (const QString& v : values)
@@ -261,18 +240,10 @@ TEST_F(AdoTest, ComparisonsAndLikeFoldCaseForAllOfUnicode) {
     const char* pattern;  // used as LIKE pattern and, without wildcards, for "="
     bool like;
   } cases[] = {
-      {"Zoë", "ZOË", true},
-      {"ÄRZTE", "ärzte", true},
-      {"ΣΊΣΥΦΟΣ", "σίσυφος", true},
-      {"straße", "STRAẞE", true},
+      {"Zoë", "ZOË", true},    {"ÄRZTE", "ärzte", true},   {"ΣΊΣΥΦΟΣ", "σίσυφος", true}, {"straße", "STRAẞE", true},
       {"straße", "STRASSE", false},  // simple folding keeps ß one letter
-      {"Budi", "budi", true},
-      {"Budi", "bud", false},
-      {"aßc", "A_C", true},  // "_" is one letter, however many bytes it takes
-      {"aßc", "a__c", false},
-      {"a😀b", "A_B", true},
-      {"日本語", "%本%", true},
-      {"50% Jaya", "50%", true},
+      {"Budi", "budi", true},  {"Budi", "bud", false},     {"日本語", "%本%", true},     {"50% Jaya", "50%", true},
+      {"aßc", "A_C", true},    {"aßc", "a__c", false},     {"a😀b", "A_B", true},  // "_" is one letter, not a byte
       {"O'Neil", "o''neil", true},
   };
   for (const auto& c : cases) {
@@ -321,8 +292,7 @@ TEST_F(AdoTest, TransactionsCommitOrRollBackAsAWhole) {
   for (const char* id : {"1", "2", "3"}) conn.Execute(QStringLiteral("insert into tbltemp(id) values ('%1')").arg(id));
   EXPECT_EQ(conn.BeginTrans(), 1);
   EXPECT_NE(errorOf([&] { conn.BeginTrans(); }), 0);
-  conn.Execute(QStringLiteral("delete * from tbltemp where id = 1"));
-  conn.Execute(QStringLiteral("delete * from tbltemp where id = 2"));
+  conn.Execute(QStringLiteral("delete * from tbltemp where id < 3"));
   conn.RollbackTrans();
   EXPECT_EQ(count(QStringLiteral("select * from tbltemp")), 3);
 
@@ -346,13 +316,16 @@ TEST_F(AdoTest, ALockHeldElsewhereFailsWithSqlitesWords) {
   ado::Connection other;
   open(other, dbPath);
   other.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
-  ado::Recordset rs;
-  try {
-    rs.Open(QStringLiteral("select * from tblanggota"), conn);
-    ADD_FAILURE() << "read under an exclusive lock";
-  } catch (const vb::VbError& e) {
-    EXPECT_EQ(e.description, QStringLiteral("database is locked"));
-  }
+  const auto failure = [&] {
+    ado::Recordset rs;
+    try {
+      rs.Open(QStringLiteral("select * from tblanggota"), conn);
+    } catch (const vb::VbError& e) {
+      return e.description;
+    }
+    return QString();
+  };
+  EXPECT_EQ(failure(), QStringLiteral("database is locked"));
   other.Execute(QStringLiteral("ROLLBACK"));
   EXPECT_EQ(count(QStringLiteral("select * from tblanggota")), 0);
 }
@@ -363,8 +336,7 @@ TEST_F(AdoTest, CursorAndFieldErrors) {
   openConn();
   ado::Recordset rs;
   rs.Open(QStringLiteral("select * from tblanggota"), conn);
-  EXPECT_TRUE(rs.EOF_());
-  EXPECT_TRUE(rs.BOF());
+  EXPECT_TRUE(rs.EOF_() && rs.BOF());
   EXPECT_EQ(errorOf([&] { rs.field(QStringLiteral("nis")); }), 3021);
   EXPECT_EQ(errorOf([&] { rs.MoveNext(); }), 3021);
   EXPECT_EQ(errorOf([&] { rs.field(QStringLiteral("alamat")); }), 3265);
@@ -376,15 +348,8 @@ TEST_F(AdoTest, CursorAndFieldErrors) {
   rs.Open(QStringLiteral("select * from tblanggota order by nama"), conn);
   EXPECT_EQ(rs.RecordCount(), 2);
   EXPECT_EQ(rs(QStringLiteral("NAMA")).toString(), QStringLiteral("A"));
-  rs.MoveNext();
-  rs.MoveNext();
-  EXPECT_TRUE(rs.EOF_());
-  rs.MoveFirst();
-  EXPECT_EQ(rs.field(3).toString(), QStringLiteral("A"));
   EXPECT_EQ(errorOf([&] { rs.setField(QStringLiteral("nama"), QStringLiteral("Z")); }), 3251);
-  EXPECT_EQ(errorOf([&] { rs.AddNew(); }), 3251);
   rs.Close();
-
   // A join names no single row: it reads, but takes no changes.
   rs.Open(QStringLiteral("select a.id, b.nama from tbltemp a left join tblanggota b on a.id = b.id"), conn,
           ado::adOpenDynamic, ado::adLockOptimistic);
@@ -435,27 +400,6 @@ TEST_F(AdoTest, EditableRowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows)
   EXPECT_EQ(names(), QStringList({"N1", "N3", "Empat"}));
   rs.Close();
   EXPECT_EQ(column(QStringLiteral("select nama from tblanggota order by id")), QStringList({"N1", "N3", "Empat"}));
-}
-
-TEST_F(AdoTest, DesignerRowsKeepNumbersAndFlags) {
-  openConn();
-  ado::Recordset rs;
-  rs.Open(QStringLiteral("select * from tbl_ctrl where ctrl_name = 'NewLabel1'"), conn, ado::adOpenDynamic,
-          ado::adLockOptimistic);
-  rs.AddNew();
-  rs.setField(QStringLiteral("ctrl_name"), QStringLiteral("NewLabel1"));
-  rs.setField(QStringLiteral("ctrl_left"), 120.5f);
-  rs.setField(QStringLiteral("ctrl_top"), QStringLiteral("360"));
-  rs.setField(QStringLiteral("ctrl_visible"), true);
-  rs.setField(QStringLiteral("ctrl_font_bold"), false);
-  rs.Update();
-  rs.Close();
-  rs.Open(QStringLiteral("select * from tbl_ctrl"), conn);
-  EXPECT_DOUBLE_EQ(rs.field(QStringLiteral("ctrl_left")).toDouble(), 120.5);
-  EXPECT_EQ(rs.field(QStringLiteral("ctrl_top")), QVariant(qlonglong(360)));
-  EXPECT_EQ(rs.field(QStringLiteral("ctrl_visible")), QVariant(true));
-  EXPECT_EQ(rs.field(QStringLiteral("ctrl_font_bold")), QVariant(false));
-  EXPECT_TRUE(rs.field(QStringLiteral("ctrl_font_italic")).isNull());
 }
 
 }  // namespace
