@@ -117,9 +117,9 @@ void Frmcari::Command5_Click() {
     ui::msgBox(QStringLiteral("Silakan pilih / ceklist data yang ingin dihapus"), ui::vbExclamation);
     return;
   }
-  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus ") + QString::number(rows.size()) +
-                     QStringLiteral("  data? "),
-                 ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
+  if (ui::msgBox(
+          QStringLiteral("Apakah Anda Yakin Menghapus ") + QString::number(rows.size()) + QStringLiteral("  data? "),
+          ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
     return;
   // One transaction: every ticked member goes, or none does and every row stays listed.
   try {

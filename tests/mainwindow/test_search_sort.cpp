@@ -46,8 +46,8 @@ TEST_F(Search, TypingFindsRegardlessOfCaseForEveryLetterWithWildcardsAndQuotes) 
     const char* typed;
     QStringList nis;
   } cases[] = {
-      {"ZOË", {"70"}},  {"ärz", {"70"}},  {"STRAẞE", {"80"}},  {"STRASSE", {}},  // ß is one letter
-      {"50%", {"20"}},  {"D_wi", {"30"}}, {"O'Neil", {"10"}},  {"' or '1'='1", {}},
+      {"ZOË", {"70"}}, {"ärz", {"70"}},  {"STRAẞE", {"80"}}, {"STRASSE", {}},  // ß is one letter
+      {"50%", {"20"}}, {"D_wi", {"30"}}, {"O'Neil", {"10"}}, {"' or '1'='1", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -164,8 +164,10 @@ TEST_F(Sort, HeaderClicksCycleDownAndUpWithIconsAndTicksStayWithTheirRows) {
     int column;
     const char* icon;
     QStringList firstNumbers;
-  } clicks[] = {{1, "down", {"1", "10", "11"}}, {1, "up", {"9", "8", "7"}},  // the numbers as text
-                 {1, "down", {"1", "10", "11"}}, {2, "down", {"1", "10", "11"}}};
+  } clicks[] = {{1, "down", {"1", "10", "11"}},
+                {1, "up", {"9", "8", "7"}},  // the numbers as text
+                {1, "down", {"1", "10", "11"}},
+                {2, "down", {"1", "10", "11"}}};
   for (const auto& c : clicks) {
     clickHeader(c.column);
     EXPECT_EQ(w->Lv1->columnIconKey(c.column), c.icon);

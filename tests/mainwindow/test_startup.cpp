@@ -90,7 +90,8 @@ TEST_F(Startup, HeadersFollowTheStoredCaptionsOrStayEmpty) {
   start();
   QStringList headers;
   for (int i = 1; i <= w->Lv1->columnCount(); ++i) headers << w->Lv1->columnText(i);
-  EXPECT_EQ(headers, QStringList({"No", "N I S", "NISN", "Nama", "", "Agama", "Jenis Kelamin", "Barcode", "Kelas", ""}));
+  EXPECT_EQ(headers,
+            QStringList({"No", "N I S", "NISN", "Nama", "", "Agama", "Jenis Kelamin", "Barcode", "Kelas", ""}));
   for (int i = 1; i <= 10; ++i) EXPECT_EQ(w->Lv2->columnText(i), headers[i - 1]);
   EXPECT_EQ(w->Label5->text(), "N I S");
   EXPECT_EQ(w->Label2->text(), " Kata Kunci : N I S atau Nama atau  atau Agama");
@@ -121,11 +122,9 @@ TEST_F(Startup, ClassFilterThroughTheBoxListsOneClassOrAllAndClearsOnNoMatch) {
     QStringList names;
     bool keepsSelection;
   } cases[] = {
-      {"X-1", {"Budi", "Dewi"}, true},  // classes compare regardless of case
-      {"O'Neil", {"Eko"}, true},
-      {"Kelas Ä", {"Zoë"}, true},  // for every letter, not only A to Z
-      {"Kosong", {}, false},
-      {"Semua Kelas", {"Ani", "Budi", "Dewi", "Eko", "Zoë"}, false},
+      {"X-1", {"Budi", "Dewi"}, true},                              // classes compare regardless of case
+      {"O'Neil", {"Eko"}, true},       {"Kelas Ä", {"Zoë"}, true},  // for every letter, not only A to Z
+      {"Kosong", {}, false},           {"Semua Kelas", {"Ani", "Budi", "Dewi", "Eko", "Zoë"}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kelas);
@@ -192,7 +191,8 @@ TEST_F(Startup, DamagedRegisterIsReportedAtStartUp) {
   start();
   EXPECT_EQ(w->Lv1->count(), 0);
   ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
-  EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Data gagal dibaca: ")) << dialogs.lastMsgBox().prompt.toStdString();
+  EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Data gagal dibaca: "))
+      << dialogs.lastMsgBox().prompt.toStdString();
   EXPECT_GT(dialogs.lastMsgBox().prompt.size(), QString("Data gagal dibaca: ").size());
 }
 

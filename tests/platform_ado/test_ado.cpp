@@ -91,10 +91,15 @@ TEST_F(AdoTest, NothingButTheRightKeyOnADatabaseOpensAndNoFileIsCreatedOrChanged
   const QByteArray dbBefore = fileHash(dbPath), textBefore = fileHash(text);
   const QString missing = dir.filePath(QStringLiteral("missing.mdb"));
   const QString inMissingFolder = dir.filePath(QStringLiteral("nofolder/database.mdb"));
-  const std::pair<QString, QString> cases[] = {
-      {dbPath, QStringLiteral("718404")}, {dbPath, QString()}, {dbPath, QStringLiteral("'; DROP TABLE tlabel; --")},
-      {missing, kPassword},               {inMissingFolder, kPassword}, {dir.path(), kPassword},
-      {QString(), kPassword},             {text, kPassword},            {empty, kPassword}};
+  const std::pair<QString, QString> cases[] = {{dbPath, QStringLiteral("718404")},
+                                               {dbPath, QString()},
+                                               {dbPath, QStringLiteral("'; DROP TABLE tlabel; --")},
+                                               {missing, kPassword},
+                                               {inMissingFolder, kPassword},
+                                               {dir.path(), kPassword},
+                                               {QString(), kPassword},
+                                               {text, kPassword},
+                                               {empty, kPassword}};
   for (const auto& [path, password] : cases) {
     ado::Connection other;
     EXPECT_EQ(errorOf([&] { open(other, path, password); }), -2147467259) << path.toStdString();
@@ -164,7 +169,8 @@ TEST_F(AdoTest, StoredValuesReadBackAsYesNoAndNumbers) {
 
 TEST_F(AdoTest, JetDialectRunsAndNamesIgnoreCase) {
   openConn();
-  for (const char* k : {"x", "X-2", "y"}) conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
+  for (const char* k : {"x", "X-2", "y"})
+    conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('%1')").arg(k));
   EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM [t_kelas] WHERE [kelas]='x'")), 1);
   for (const char* t : {"t_kelas", "T_kelas", "t_KELAS", "[T_KELAS]"})
     EXPECT_EQ(count(QStringLiteral("select * from %1").arg(t)), 2) << t;
@@ -200,13 +206,13 @@ TEST_F(AdoTest, PrintSelectionJoinsQuotedDigitsWithMemberIdsAsText) {
 TEST_F(AdoTest, ValuesNeverChangeAStatementAndNothingIsSilentlyCutOff) {
   openConn();
   const qlonglong keep = addMember(QStringLiteral("1"), QStringLiteral("Keep me"));
-  EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM tblanggota WHERE nis='") + ado::q(QStringLiteral("x' OR '1'='1")) +
-                         QStringLiteral("'")),
+  EXPECT_EQ(conn.Execute(QStringLiteral("DELETE * FROM tblanggota WHERE nis='") +
+                         ado::q(QStringLiteral("x' OR '1'='1")) + QStringLiteral("'")),
             0);
 
   // Texts that look like the dialect or like SQL stay exactly as written.
-  const QStringList values = QString::fromUtf8("O'Brien|DELETE * FROM x|[a]|select a into b from c|\"q\"; drop|Zoë 日本")
-                                 .split(u'|');
+  const QStringList values =
+      QString::fromUtf8("O'Brien|DELETE * FROM x|[a]|select a into b from c|\"q\"; drop|Zoë 日本").split(u'|');
   for (const QString& v : values)
     conn.Execute(QStringLiteral("Insert Into T_kelas (kelas) values ('") + ado::q(v) + QStringLiteral("')"));
   for (const QString& v : values)
@@ -240,10 +246,10 @@ TEST_F(AdoTest, ComparisonsAndLikeFoldCaseForAllOfUnicode) {
     const char* pattern;  // used as LIKE pattern and, without wildcards, for "="
     bool like;
   } cases[] = {
-      {"Zoë", "ZOË", true},    {"ÄRZTE", "ärzte", true},   {"ΣΊΣΥΦΟΣ", "σίσυφος", true}, {"straße", "STRAẞE", true},
+      {"Zoë", "ZOË", true},         {"ÄRZTE", "ärzte", true}, {"ΣΊΣΥΦΟΣ", "σίσυφος", true}, {"straße", "STRAẞE", true},
       {"straße", "STRASSE", false},  // simple folding keeps ß one letter
-      {"Budi", "budi", true},  {"Budi", "bud", false},     {"日本語", "%本%", true},     {"50% Jaya", "50%", true},
-      {"aßc", "A_C", true},    {"aßc", "a__c", false},     {"a😀b", "A_B", true},  // "_" is one letter, not a byte
+      {"Budi", "budi", true},       {"Budi", "bud", false},   {"日本語", "%本%", true},     {"50% Jaya", "50%", true},
+      {"aßc", "A_C", true},         {"aßc", "a__c", false},   {"a😀b", "A_B", true},  // "_" is one letter, not a byte
       {"O'Neil", "o''neil", true},
   };
   for (const auto& c : cases) {
