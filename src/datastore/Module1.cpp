@@ -27,7 +27,10 @@ bool bukaKoneksi() {
   }
 }
 
+bool koneksiTerbuka() { return Conn && Conn->isOpen(); }
+
 void isiDaftar(QComboBox* box, const QString& sql, const QString& field) {
+  if (!koneksiTerbuka()) return;
   ado::Recordset rs;
   rs.Open(sql, *Conn);
   for (; !rs.EOF_(); rs.MoveNext()) box->addItem(vb::text(rs.field(field)));

@@ -19,7 +19,11 @@ inline constexpr const char* kDatabasePassword = "718403";
 
 // Opens Conn. On any failure it tells the user and ends the program; returns false then.
 bool bukaKoneksi();
-// Adds the column `field` of every row of `sql` to `box`, in query order.
+// True while Conn is open. Handlers that touch the database do nothing otherwise: an event
+// can still arrive after the main window's close path closed and released it.
+bool koneksiTerbuka();
+// Adds the column `field` of every row of `sql` to `box`, in query order (nothing when
+// the connection is closed).
 void isiDaftar(QComboBox* box, const QString& sql, const QString& field);
 
 // Closes and releases Conn (the main window's close path).

@@ -10,6 +10,7 @@
 #include "msgbox.h"
 #include "named.h"
 #include "photos.h"
+#include "textfield.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -55,6 +56,7 @@ frmAggota::frmAggota() {
     *f.label = named(new QLabel(QString::fromLatin1(f.caption), frameDetail_), f.labelName);
     twips::setGeometry(*f.label, 180, y + 30, 1800, 300);
     *f.edit = named(new QLineEdit(frameDetail_), f.name);
+    ui::refuseControlCharacters(*f.edit);
     (*f.label)->setBuddy(*f.edit);
     twips::setGeometry(*f.edit, 2040, y, 4380, 330);
     chain_ << *f.edit;
@@ -65,6 +67,7 @@ frmAggota::frmAggota() {
   CmbKelas = named(new QComboBox(frameDetail_), "CmbKelas");
   CmbKelas->setEditable(true);
   CmbKelas->setInsertPolicy(QComboBox::NoInsert);
+  ui::refuseControlCharacters(CmbKelas->lineEdit());
   Label9->setBuddy(CmbKelas);
   twips::setGeometry(CmbKelas, 2040, y, 3780, 330);
   Command2 = named(new QPushButton(QStringLiteral("..."), frameDetail_), "Command2");
@@ -145,6 +148,7 @@ void frmAggota::Form_Load() {
 }
 
 void frmAggota::Form_Activate() {
+  if (!Module1::koneksiTerbuka()) return;
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
@@ -170,6 +174,7 @@ void frmAggota::Form_Activate() {
 }
 
 void frmAggota::isiKelas() {
+  if (!Module1::koneksiTerbuka()) return;
   vb::resumeNext([this] {
     const QString typed = CmbKelas->currentText();
     QSignalBlocker block(CmbKelas);

@@ -8,6 +8,7 @@
 #include "vb.h"
 
 void frmAggota::cmdSimpan_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   auto wajib = [this](QLineEdit* field, const QString& message) {
     ui::msgBox(message, ui::vbExclamation);
     field->setFocus();
@@ -78,6 +79,7 @@ void frmAggota::cmdSimpan_Click() {
 }
 
 void frmAggota::CMDHapus_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   if (TextNis->text().isEmpty()) {
     ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Korvanta"));
     return;

@@ -2,6 +2,7 @@
 
 #include "Module1.h"
 #include "msgbox.h"
+#include "textfield.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -23,6 +24,7 @@ frmkelas::frmkelas() {
   twips::setGeometry(Label1, 240, 720, 900, 300);
   Text1 = new QLineEdit(this);
   Text1->setObjectName(QStringLiteral("Text1"));
+  ui::refuseControlCharacters(Text1);
   Label1->setBuddy(Text1);
   twips::setGeometry(Text1, 1140, 690, 3960, 330);
 
@@ -53,6 +55,7 @@ frmkelas::frmkelas() {
 void frmkelas::Form_Load() { tampilKelas(); }
 
 void frmkelas::tampilKelas() {
+  if (!Module1::koneksiTerbuka()) return;
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.Open(QStringLiteral("select * from t_kelas order by kelas"), *Module1::Conn);
@@ -74,6 +77,7 @@ void frmkelas::Lv1_Click() {
 }
 
 void frmkelas::Cmdtambah_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   if (Cmdtambah->text() == QLatin1String("Tambah")) {
     Cmdtambah->setText(QStringLiteral("Simpan"));
     Text1->clear();
@@ -127,6 +131,7 @@ void frmkelas::Cmdtutup_Click() {
 }
 
 void frmkelas::CMDHapus_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   if (Text1->text().isEmpty()) {
     ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Hapus"));
     return;

@@ -12,6 +12,7 @@
 #include "Module1.h"
 #include "msgbox.h"
 #include "named.h"
+#include "textfield.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -86,6 +87,7 @@ void Frmcari::buildLayout() {
   auto* cariCaption = new QLabel(QStringLiteral("Cari"), Frame1);
   twips::setGeometry(cariCaption, 3060, 240, 500, 300);
   Text1 = named(new QLineEdit(Frame1), "Text1");
+  ui::refuseControlCharacters(Text1);
   cariCaption->setBuddy(Text1);
   twips::setGeometry(Text1, 3540, 220, 4200, 330);
   Command1 = button(Frame1, "Command1", QStringLiteral("Cari"), QStringLiteral("search"));
@@ -228,12 +230,10 @@ void Frmcari::Form_Load() {
     Module1::isiDaftar(CmbKelas, QStringLiteral("Select Distinct KELAS From t_KELAS order By 1"),
                        QStringLiteral("kelas"));
   });
+  // "Semua Kelas" lists exactly what tampilData has just listed: selecting it fills nothing again.
   vb::resumeNext([this] {
-    {
-      QSignalBlocker block(CmbKelas);
-      CmbKelas->setCurrentIndex(0);
-    }
-    CmbKelas_Click();
+    QSignalBlocker block(CmbKelas);
+    CmbKelas->setCurrentIndex(0);
   });
 }
 

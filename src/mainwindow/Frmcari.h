@@ -146,8 +146,10 @@ class Frmcari : public forms::Form {
   void buildStatusBar();
   void connectCommands();
   void cetak(cetakKartu::Menu menu);
-  // Refills the list from a search statement; returns false when nothing was found.
-  bool isiPencarian(const QString& sql);
+  // Refills the list from `sql`. A statement that fails leaves the list empty and tells
+  // the user what failed, with the database's own words.
+  enum class Hasil { Ada, Kosong, Gagal };
+  Hasil isiDari(const QString& sql);
   // Adds one list row per record of `rs`, numbered after the rows already there.
   void tambahBaris(ado::Recordset& rs);
 };

@@ -121,46 +121,46 @@ void Frmcari::PushButton11_Click() {
 }
 
 void Frmcari::Command5_Click() {
-  if (Lv1->count() == 0) return;
+  if (!Module1::koneksiTerbuka() || Lv1->count() == 0) return;
   const int current = Lv1->currentIndex1();
   if (current == 0 || Lv1->itemText(current).isEmpty()) {
     ui::msgBox(QStringLiteral("Pilih Record yang akan di hapus"), ui::vbExclamation, QStringLiteral("Hapus"));
     return;
   }
-  int j = Lv1->count();
-  int ticked = 0;
-  for (int i = 1; i <= j; ++i)
-    if (Lv1->checked(i)) ++ticked;
-  if (ticked == 0) {
+  // The ticked rows from the last to the first, so a removal never shifts one still to come.
+  QList<int> rows;
+  for (int j = Lv1->count(); j > 0; --j)
+    if (Lv1->checked(j)) rows.push_back(j);
+  if (rows.isEmpty()) {
     ui::msgBox(QStringLiteral("Silakan pilih / ceklist data yang ingin dihapus"), ui::vbExclamation);
     return;
   }
-  if (ui::msgBox(QStringLiteral("Apakah Anda Yakin Menghapus ") + QString::number(ticked) + QStringLiteral("  data? "),
-                 ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
+  if (ui::msgBox(
+          QStringLiteral("Apakah Anda Yakin Menghapus ") + QString::number(rows.size()) + QStringLiteral("  data? "),
+          ui::vbYesNo, QStringLiteral("Konfirmasi")) != ui::vbYes)
     return;
-  int gagal = 0;
-  for (int n = Lv1->count(); n > 0; --n, --j) {
-    if (!Lv1->checked(j)) continue;
-    // The id is a number: anything else in the cell is refused rather than put in the statement.
-    bool isNumber = false;
-    const qlonglong id = Lv1->subItem(j, 9).toLongLong(&isNumber);
-    const bool ok =
-        isNumber && vb::resumeNext([id] {
-          Module1::Conn->Execute(QStringLiteral("DELETE * FROM tblanggota WHERE id =") + QString::number(id));
-        });
-    if (ok)
-      Lv1->removeItem(j);
-    else
-      ++gagal;  // the row stays listed and ticked: its member was not deleted
-  }
-  if (gagal > 0) {
-    ui::msgBox(QString::number(gagal) + QStringLiteral(" data gagal dihapus"), ui::vbCritical, QStringLiteral("Hapus"));
+  // One transaction: every ticked member goes, or none does and every row stays listed.
+  try {
+    Module1::Conn->BeginTrans();
+    for (int row : rows) {
+      // The id is a number: anything else in the cell is refused rather than put in the statement.
+      bool isNumber = false;
+      const qlonglong id = Lv1->subItem(row, 9).toLongLong(&isNumber);
+      if (!isNumber) throw vb::VbError(13, QStringLiteral("Lentavo"), QStringLiteral("Type mismatch"));
+      Module1::Conn->Execute(QStringLiteral("DELETE * FROM tblanggota WHERE id =") + QString::number(id));
+    }
+    Module1::Conn->CommitTrans();
+  } catch (const vb::VbError& e) {
+    vb::resumeNext([] { Module1::Conn->RollbackTrans(); });
+    ui::msgBox(QStringLiteral("Data gagal dihapus: ") + e.description, ui::vbCritical, QStringLiteral("Hapus"));
     return;
   }
+  for (int row : rows) Lv1->removeItem(row);
   ui::msgBox(QStringLiteral("Telah dihapus"), ui::vbInformation, QStringLiteral("Hapus"));
 }
 
 void Frmcari::PushButton8_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   if (ui::msgBox(QStringLiteral("Yakin anda ingin menghapus semua Record ?"), ui::vbYesNo, QStringLiteral("hapus")) !=
       ui::vbYes)
     return;

@@ -5,11 +5,13 @@
 
 #include "Frmcari.h"
 #include "Module1.h"
+#include "msgbox.h"
 #include "vb.h"
 
 namespace {
 const char* const kRowColumns[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "Barcode", "kelas", "ID"};
-}
+const char* const kSemuaAnggota = "select * from tblanggota order by nama";
+}  // namespace
 
 void Frmcari::tambahBaris(ado::Recordset& rs) {
   // Positions of the nine columns, looked up once for the whole fill.
@@ -30,8 +32,12 @@ void Frmcari::tambahBaris(ado::Recordset& rs) {
     QStringList row;
     row.reserve(10);
     row << QString::number(next++);
-    for (int p : pos) row << vb::text(rs.fieldRef(p));
-    rows << row;
+    for (int p : pos) {
+      // Text cells share the recordset's strings; the general conversion is slow for them.
+      const QVariant& v = rs.fieldRef(p);
+      row << (v.typeId() == QMetaType::QString ? v.value<QString>() : vb::text(v));
+    }
+    rows << std::move(row);
     rs.MoveNext();
   }
   Lv1->setSorted(false);
@@ -40,41 +46,52 @@ void Frmcari::tambahBaris(ado::Recordset& rs) {
 
 void Frmcari::tulisJumlah() { Label1->setText(vb::formatCount(Lv1->count())); }
 
-void Frmcari::tampilData() {
+Frmcari::Hasil Frmcari::isiDari(const QString& sql) {
+  // Every fill reads forward only; the recordset's defaults.
   ado::Recordset rs;
-  const bool opened = vb::resumeNext([&] {
-    rs.Open(QStringLiteral("select * from tblanggota order by nama"), *Module1::Conn, ado::adOpenForwardOnly,
-            ado::adLockReadOnly);
-  });
+  try {
+    rs.Open(sql, *Module1::Conn);
+  } catch (const vb::VbError& e) {
+    Lv1->clearItems();
+    ui::msgBox(QStringLiteral("Data gagal dibaca: ") + e.description, ui::vbCritical);
+    return Hasil::Gagal;
+  }
   Lv1->clearItems();
-  if (opened) vb::resumeNext([&] { tambahBaris(rs); });
-  vb::resumeNext([&] { rs.Close(); });
+  if (rs.EOF_()) return Hasil::Kosong;
+  vb::resumeNext([&] { tambahBaris(rs); });
+  return Hasil::Ada;
+}
+
+void Frmcari::tampilData() {
+  if (!Module1::koneksiTerbuka()) return;
+  isiDari(QString::fromLatin1(kSemuaAnggota));
   tulisJumlah();
 }
 
 void Frmcari::CmbKelas_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   const QString kelas = CmbKelas->currentText();
   QString sql = QStringLiteral("Select * From Tblanggota");
   if (kelas == QLatin1String("Semua Kelas"))
     sql += QStringLiteral(" order by nama ");
   else
     sql += QStringLiteral(" where kelas = '") + ado::q(kelas) + QStringLiteral("' order by nama");
-  ado::Recordset rs;
-  const bool opened = vb::resumeNext([&] { rs.Open(sql, *Module1::Conn); });
-  Lv1->clearItems();
-  // A query that cannot run ends like one that found nothing.
-  if (!opened || rs.EOF_())
-    bersih();
-  else
-    vb::resumeNext([&] { tambahBaris(rs); });
-  vb::resumeNext([&] { rs.Close(); });
+  // A query that cannot run ends like one that found nothing, after its message.
+  if (isiDari(sql) != Hasil::Ada) bersih();
   tulisJumlah();
 }
 
 void Frmcari::cmdbersih_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   Lv1->clearItems();
-  tampilData();
-  Text1->setText(QString());
+  const bool terbaca = isiDari(QString::fromLatin1(kSemuaAnggota)) != Hasil::Gagal;
+  if (terbaca) {
+    Text1->setText(QString());
+  } else {
+    // The search would only fail the same way: one click, one message.
+    QSignalBlocker block(Text1);
+    Text1->clear();
+  }
   tulisJumlah();
 }
 

@@ -23,18 +23,8 @@ void pesanTidakDitemukan() {
 
 }  // namespace
 
-bool Frmcari::isiPencarian(const QString& sql) {
-  ado::Recordset rs;
-  const bool opened = vb::resumeNext([&] { rs.Open(sql, *Module1::Conn); });
-  Lv1->clearItems();
-  // A statement that cannot run ends like a search that found nothing.
-  if (!opened || rs.EOF_()) return false;
-  vb::resumeNext([&] { tambahBaris(rs); });
-  vb::resumeNext([&] { rs.Close(); });
-  return true;
-}
-
 void Frmcari::Command1_Click() {
+  if (!Module1::koneksiTerbuka()) return;
   const QString kelas = CmbKelas->currentText();
   QString sql;
   if (kelas == QLatin1String("Semua Kelas"))
@@ -43,25 +33,27 @@ void Frmcari::Command1_Click() {
   else
     sql = QStringLiteral("Select * From Tblanggota where kelas = '") + ado::q(kelas) + QStringLiteral("' and (") +
           keywordCondition(Text1->text()) + QStringLiteral(") order by nama ");
-  if (!isiPencarian(sql)) {
-    pesanTidakDitemukan();
-    bersih();
-  }
+  // A search that cannot run has said why; it then ends like one that found nothing.
+  const Hasil hasil = isiDari(sql);
+  if (hasil == Hasil::Kosong) pesanTidakDitemukan();
+  if (hasil != Hasil::Ada) bersih();
   tulisJumlah();
 }
 
 void Frmcari::Text1_Change() {
+  if (!Module1::koneksiTerbuka()) return;
   const QString sql = QStringLiteral("Select * From Tblanggota where ") + keywordCondition(Text1->text()) +
                       QStringLiteral(" order by nis");
-  if (!isiPencarian(sql)) bersih();
+  if (isiDari(sql) != Hasil::Ada) bersih();
   tulisJumlah();
 }
 
 void Frmcari::Text1_KeyPress(int KeyAscii) {
+  if (!Module1::koneksiTerbuka()) return;
   if (KeyAscii == 13) {
     const QString sql = QStringLiteral("Select * From Tblanggota where nis = '") + ado::q(Text1->text()) +
                         QStringLiteral("' order by nis ");
-    if (!isiPencarian(sql)) pesanTidakDitemukan();
+    if (isiDari(sql) == Hasil::Kosong) pesanTidakDitemukan();
   }
   tulisJumlah();
 }

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "jet.h"
+#include "nocase.h"
 #include "vb.h"
 
 namespace ado {
@@ -28,6 +29,15 @@ constexpr long kErrNotUpdatable = 3251;
 constexpr long kErrClosed = 3704;
 constexpr long kErrIsOpen = 3705;
 constexpr long kErrNoConnection = 3709;
+constexpr long kErrNoTransaction = 3034;
+
+// How long a statement waits for another connection's lock before it fails with "database
+// is locked": short, so a keystroke under a lock never freezes typing.
+constexpr int kBusyTimeoutMs = 250;
+// Page cache limit of a connection (KiB). Every page read from the file is decrypted; a
+// cache that holds the whole register keeps a refill from decrypting it all again. Pages
+// take memory only when read, so a small register costs no more.
+constexpr int kCacheKiB = 65536;
 
 [[noreturn]] void raise(long number, const QString& description) { throw vb::VbError(number, kSource, description); }
 
@@ -53,21 +63,23 @@ struct Stmt {
   ~Stmt() { sqlite3_finalize(s); }
 };
 
-bool blankTail(const char* tail) {
-  for (; tail && *tail; ++tail)
+bool blankTail(const char* tail, const char* end) {
+  for (; tail && tail < end; ++tail)
     if (*tail != ';' && !std::isspace(static_cast<unsigned char>(*tail))) return false;
   return true;
 }
 
 // Prepares exactly one statement; anything after it is refused rather than ignored, so a
-// value that slipped past the quoting can never add a statement of its own.
+// value that slipped past the quoting can never add a statement of its own. SQLite stops
+// reading at a NUL character: what follows one is such a tail too, never silently dropped.
 void prepareOne(sqlite3* db, const QString& sql, Stmt& st) {
   const QByteArray utf8 = sql.toUtf8();
   const char* tail = nullptr;
-  const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()) + 1, &st.s, &tail);
+  const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &st.s, &tail);
   if (rc != SQLITE_OK) raiseDb(db, rc);
   if (!st.s) raise(kErrCommand, QStringLiteral("Invalid SQL statement."));
-  if (!blankTail(tail)) raise(kErrCommand, QStringLiteral("Characters found after end of SQL statement."));
+  if (!blankTail(tail, utf8.constData() + utf8.size()))
+    raise(kErrCommand, QStringLiteral("Characters found after end of SQL statement."));
 }
 
 void stepToEnd(sqlite3* db, Stmt& st) {
@@ -107,6 +119,34 @@ void cstrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
       return;
     }
   }
+}
+
+std::string_view textOf(sqlite3_value* v) {
+  const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return {t, static_cast<size_t>(sqlite3_value_bytes(v))};
+}
+
+// like(pattern, text [, escape]): what "text LIKE pattern [ESCAPE escape]" runs.
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return;  // Null
+  std::optional<char32_t> escape;
+  if (argc == 3) {
+    escape = nocase::singleCodePoint(textOf(argv[2]));
+    if (!escape) {
+      sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+      return;
+    }
+  }
+  // Both texts are read before either view is used: reading one may not move the other.
+  const std::string_view pattern = textOf(argv[0]);
+  const std::string_view text = textOf(argv[1]);
+  sqlite3_result_int(ctx, nocase::like(pattern, text, escape) ? 1 : 0);
+}
+
+int nocaseCollation(void*, int na, const void* a, int nb, const void* b) {
+  return nocase::compare({static_cast<const char*>(a), static_cast<size_t>(na)},
+                         {static_cast<const char*>(b), static_cast<size_t>(nb)});
 }
 
 bool isYesNoType(const char* decl) {
@@ -263,6 +303,11 @@ void Connection::Open() {
   // SQLite takes an empty file for an empty database; it holds none of ours.
   if (info.size() == 0) raise(kErrProvider, QStringLiteral("Unrecognized database format '%1'.").arg(path));
 
+  // SQLite keeps memory statistics under a global lock at every allocation; nothing here
+  // reads them, and a sort of the whole register allocates once per row. Only possible
+  // before SQLite starts, so the first connection of the program sets it.
+  static const int memStatusOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)memStatusOff;
   sqlite3* db = nullptr;
   // Read-write without create: a missing file stays missing.
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -271,7 +316,7 @@ void Connection::Open() {
     raise(number, description);
   };
   if (rc != SQLITE_OK) fail(kErrProvider, QStringLiteral("Could not find file '%1'.").arg(path));
-  sqlite3_busy_timeout(db, 5000);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
 
   const QString password = property(QStringLiteral("Jet OLEDB:Database Password"));
   if (!password.isEmpty()) {
@@ -288,6 +333,16 @@ void Connection::Open() {
   // Function names are matched regardless of case: this serves Cstr and CStr alike.
   rc = sqlite3_create_function_v2(db, "Cstr", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cstrFunction, nullptr,
                                   nullptr, nullptr);
+  // SQLite's own LIKE and NOCASE fold ASCII letters only, and its LIKE backtracks without
+  // bound. Replacing them by name keeps the schema's "COLLATE NOCASE" columns as they are.
+  for (int args : {2, 3})
+    if (rc == SQLITE_OK)
+      rc = sqlite3_create_function_v2(db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                                      nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, nocaseCollation, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db, QByteArray("PRAGMA cache_size = -" + QByteArray::number(kCacheKiB)).constData(), nullptr,
+                      nullptr, nullptr);
   if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
 
   d->db = db;
@@ -310,6 +365,27 @@ int Connection::Execute(const QString& sql) {
   const int before = sqlite3_total_changes(d->db);
   stepToEnd(d->db, st);
   return sqlite3_total_changes(d->db) - before;
+}
+
+long Connection::BeginTrans() {
+  if (!d->db) raiseClosed();
+  if (!sqlite3_get_autocommit(d->db)) raise(kErrCommand, QStringLiteral("A transaction is already active."));
+  const int rc = sqlite3_exec(d->db, "BEGIN", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) raiseDb(d->db, rc);
+  return 1;
+}
+
+void Connection::CommitTrans() { endTransaction("COMMIT"); }
+
+void Connection::RollbackTrans() { endTransaction("ROLLBACK"); }
+
+void Connection::endTransaction(const char* statement) {
+  if (!d->db) raiseClosed();
+  if (sqlite3_get_autocommit(d->db))
+    raise(kErrNoTransaction, QStringLiteral("You tried to commit or rollback a transaction without first beginning "
+                                            "a transaction."));
+  const int rc = sqlite3_exec(d->db, statement, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) raiseDb(d->db, rc);
 }
 
 QString Connection::dataSource() const { return d->path; }

@@ -45,11 +45,17 @@ class Connection {
   bool isOpen() const;
   // Runs one statement (Jet dialect) that returns no rows; returns the rows affected.
   int Execute(const QString& sql);
+  // One transaction at a time: BeginTrans starts it (returns its level, 1), CommitTrans
+  // stores its changes, RollbackTrans drops them. Closing the connection drops an open one.
+  long BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
   // Path of the open database file.
   QString dataSource() const;
   sqlite3* handle() const;
 
  private:
+  void endTransaction(const char* statement);
   struct Impl;
   std::unique_ptr<Impl> d;
 };
