@@ -14,7 +14,7 @@ void frmAggota::cetak(cetakKartu::Menu menu) {
     cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"), sql,
                          [&] {
                            if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code"))
-                             cetakKartu::buatQr(CardReport, 0);
+                             cetakKartu::buatQr(CardReport, 0, 1);
                          });
   } catch (const vb::VbError& e) {
     ui::msgBox(e.description, ui::vbOKOnly);

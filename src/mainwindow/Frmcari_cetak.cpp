@@ -63,13 +63,11 @@ void Frmcari::cetak(cetakKartu::Menu menu) {
     const QString jenis = menu == cetakKartu::Menu::Back ? QString() : cetakKartu::jenisBarcode();
     const QString sql = QStringLiteral(
         "select Cstr(a.id) as idsiswa, b.* from tbltemp a left join tblanggota b on a.id = b.id order by nama");
-    cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Siswa"), sql,
-                         [&] {
-                           if (menu == cetakKartu::Menu::Back) return;
-                           Hourglass wait(this);
-                           if (jenis == QLatin1String("QR Code"))
-                             for (int row = 0; row < CardReport.RecordCount(); ++row) cetakKartu::buatQr(CardReport, row);
-                         });
+    cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Siswa"), sql, [&] {
+      if (menu == cetakKartu::Menu::Back) return;
+      Hourglass wait(this);
+      if (jenis == QLatin1String("QR Code")) cetakKartu::buatQr(CardReport, 0, CardReport.RecordCount());
+    });
   } catch (const vb::VbError& e) {
     ui::msgBox(e.description, ui::vbOKOnly);
   }

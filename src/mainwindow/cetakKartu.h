@@ -21,10 +21,12 @@ std::tuple<QMenu*, QAction*, QMenu*, QAction*, QAction*> buatMenu(QWidget* owner
 QString jenisBarcode();
 // Template file under the program folder for a menu item and barcode type.
 QString template_(Menu menu, const QString& jenis);
-// Writes the QR image of one row of the report's dataset when its barcode has a value
-// and the image on disk does not already show it; otherwise removes an image an earlier
-// print left for that member, so no card carries an old code.
-void buatQr(const report::CardReportX& report, int row);
+// Writes the QR image of each row `from` .. `to` - 1 of the report's dataset whose
+// barcode has a value, unless the image on disk already shows it; for a row without a
+// value it removes an image an earlier print left, so no card carries an old code.
+// Several images are written at a time: making a file takes longer than making its
+// picture. The first failure is thrown once the images under way are written.
+void buatQr(const report::CardReportX& report, int from, int to);
 // Runs the ten report steps on `report`. The dataset is read once, by step 7: when it
 // holds no row nothing more happens and false is returned; otherwise `beforeRun` runs
 // with the rows in the report (the QR images) and then the report runs.

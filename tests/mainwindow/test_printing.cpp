@@ -32,7 +32,8 @@ class Printing : public MainWindowTest {
   QStringList tbltemp() {
     QStringList ids;
     ado::Recordset rs;
-    for (rs.Open("select id from tbltemp order by id", pf.db()); !rs.EOF_(); rs.MoveNext()) ids << rs.field(0).toString();
+    for (rs.Open("select id from tbltemp order by id", pf.db()); !rs.EOF_(); rs.MoveNext())
+      ids << rs.field(0).toString();
     return ids;
   }
   QString id(const QString& nis) {

@@ -47,8 +47,8 @@ TEST_F(CardPdfTest, TheCardShowsTheTickedCaptionsWithTheirValuesAndTheCardTexts)
       QStringLiteral("update tlabel set \"Label21(2)\" = 'Nama Lengkap', \"check21(1)\" = 0, "
                      "\"check21(4)\" = NULL where idlabel = '2'"));
   const QString front = text(print(QStringLiteral("03.rep")));
-  for (const char* shown : {"SMA NEGERI 1 CONTOH", "Nama Lengkap : Rina Marlina", "NIS : 77", "Kelas : XI IPS 2",
-                            "Kepala Sekolah,"})
+  for (const char* shown :
+       {"SMA NEGERI 1 CONTOH", "Nama Lengkap : Rina Marlina", "NIS : 77", "Kelas : XI IPS 2", "Kepala Sekolah,"})
     EXPECT_TRUE(front.contains(QString::fromLatin1(shown))) << shown << " in " << front.toStdString();
   EXPECT_FALSE(front.contains(QStringLiteral("NISN")));   // unticked
   EXPECT_FALSE(front.contains(QStringLiteral("Agama")));  // a Null flag is not ticked

@@ -100,7 +100,8 @@ TEST_F(CardReportTest, EveryFailureIsAVbErrorTellingWhatWentWrong) {
       r.Run();
       ADD_FAILURE() << "no error";
     } catch (const vb::VbError& e) {
-      for (const QString& w : c.words) EXPECT_TRUE(e.description.contains(w, Qt::CaseInsensitive)) << e.description.toStdString();
+      for (const QString& w : c.words)
+        EXPECT_TRUE(e.description.contains(w, Qt::CaseInsensitive)) << e.description.toStdString();
     }
   }
   report::CardReportX early;
@@ -178,15 +179,15 @@ TEST_F(CardReportTest, EveryRoadToPaperCarriesTheTemplatesPage) {
     printer.setOutputFileName(direct);
     printer.setPageSize(QPageSize(QPageSize::Letter));
     printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
-    report::CardRenderer renderer(runSteps(name), std::make_shared<report::CardTemplate>(report::loadTemplate(
-                                                      templ(name))));
+    report::CardRenderer renderer(runSteps(name),
+                                  std::make_shared<report::CardTemplate>(report::loadTemplate(templ(name))));
     EXPECT_TRUE(report::printCards(printer, renderer));
 
     for (const QString& pdf : {viaDialog, direct}) {
       SCOPED_TRACE(pdf.toStdString());
       expectPages(pdf, c.pages, c.pt);
-      EXPECT_EQ(decodePage(pdf, 1), c.pages == 1 ? (QStringList{"Bayu – 12/3 é", "QR-ANI-0001"})
-                                                 : QStringList{"QR-ANI-0001"});
+      EXPECT_EQ(decodePage(pdf, 1),
+                c.pages == 1 ? (QStringList{"Bayu – 12/3 é", "QR-ANI-0001"}) : QStringList{"QR-ANI-0001"});
     }
   }
 }

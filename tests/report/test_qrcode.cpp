@@ -13,8 +13,8 @@ namespace {
 TEST(QrCode, TheJpegReadsBackAsTheExactTextAndIsKnownAsCurrentForItOnly) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("1.jpg"));
-  for (const QString& text : {QStringLiteral("Siti Nurhaliza – 12/3 é"), QStringLiteral("0012345678"),
-                              QString(150, u'Z'), QString()}) {
+  for (const QString& text :
+       {QStringLiteral("Siti Nurhaliza – 12/3 é"), QStringLiteral("0012345678"), QString(150, u'Z'), QString()}) {
     SCOPED_TRACE(text.toStdString());
     barcode::saveQrJpeg(text, file);
     QImageReader reader(file);

@@ -292,8 +292,8 @@ bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   return true;
 }
 
-void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row,
-                               const Element& e, const QImage& picture, bool qrModules, const QImage& blank) {
+void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
+                               const QImage& picture, bool qrModules, const QImage& blank) {
   const QRectF box = s.px(e.box.translated(originMm));
   switch (e.kind) {
     case Element::Kind::Photo:

@@ -119,7 +119,8 @@ void CardReportX::OpenDataset(const QString& name) {
 QVariant CardReportX::Field(int row, const QString& name) const {
   qsizetype at = 0;
   while (at < job_.fieldNames.size() && job_.fieldNames.at(at).compare(name, Qt::CaseInsensitive) != 0) ++at;
-  if (at == job_.fieldNames.size()) throw vb::VbError(3265, kSource, QStringLiteral("Item cannot be found in the collection: %1").arg(name));
+  if (at == job_.fieldNames.size())
+    throw vb::VbError(3265, kSource, QStringLiteral("Item cannot be found in the collection: %1").arg(name));
   if (row < 0 || row >= RecordCount()) fail(QStringLiteral("There is no row %1 in the dataset.").arg(row));
   return job_.rows[size_t(row)].value(at);
 }
