@@ -6,6 +6,7 @@
 #include "vb.h"
 
 void frmAggota::cetak(cetakKartu::Menu menu) {
+  if (!Module1::Conn || !Module1::Conn->isOpen()) return;  // closing down
   try {
     const QString jenis = menu == cetakKartu::Menu::Back ? QString() : cetakKartu::jenisBarcode();
     const QString sql = QStringLiteral("select Cstr(id) as idsiswa,* from tblanggota where nis = '") +

@@ -35,7 +35,7 @@ void keepWhatWasDone(ado::Connection& conn) {
 }  // namespace
 
 void Frmcari::cetak(cetakKartu::Menu menu) {
-  if (Lv1->count() == 0) return;
+  if (Lv1->count() == 0 || !Module1::Conn || !Module1::Conn->isOpen()) return;  // nothing, or closing down
   try {
     // The selection is written in one transaction: one write to the disk instead of one
     // for every ticked member.

@@ -206,6 +206,11 @@ TEST_F(Printing, EntryWindowPrintsTheMemberOnScreen) {
 
   f->TextNis->setText("O'Neil");  // nobody: nothing printed, nothing said
   f->m_back->trigger();
+  f->TextNis->setText("AB2");
+  Module1::tutupKoneksi();  // the program closing down: a late print does nothing
+  f->m_Front->trigger();
+  tick({"AB2"});
+  w->m_Front->trigger();
   EXPECT_EQ(jobs.size(), 1u);
   EXPECT_TRUE(dialogs.msgBoxes().empty());
 }

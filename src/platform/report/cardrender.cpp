@@ -26,7 +26,7 @@ namespace {
 constexpr double kPrintDpi = 300.0;
 // The preview holds the pictures of every page in memory. Its photos get what a screen
 // shows of a card in a large window, and less for a large job, so that the photos of all
-// its cards stay within a budget: 5,000 cards still show theirs at about 110 dpi.
+// its cards stay within a budget: 5,000 cards still show theirs at about 115 dpi.
 constexpr double kPreviewDpi = 200.0;
 constexpr double kPreviewMinDpi = 72.0;
 constexpr double kPreviewPhotoBytes = 128.0 * 1024 * 1024;
