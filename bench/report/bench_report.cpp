@@ -1,7 +1,7 @@
 // Card fronts to PDF: N cards of the card-front templates (03: Code 128, 04: QR), each
 // member with a distinct 300 x 400 photo (and for 04 its QR picture). Reports the PDF's
 // size and the process's peak memory; run one size per process to compare peaks:
-//   bench_report --benchmark_filter='Fronts/1000/4$'
+//   bench_report --benchmark_filter='Fronts/1000/4/'
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
