@@ -11,13 +11,12 @@ void frmAggota::cetak(cetakKartu::Menu menu) {
     const QString jenis = menu == cetakKartu::Menu::Back ? QString() : cetakKartu::jenisBarcode();
     const QString sql = QStringLiteral("select Cstr(id) as idsiswa,* from tblanggota where nis = '") +
                         ado::q(TextNis->text().trimmed()) + QStringLiteral("'");
-    ado::Recordset rs;
-    rs.Open(sql, *Module1::Conn);
-    if (!rs.EOF_()) {
-      if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code")) cetakKartu::buatQr(rs);
-      cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"), sql);
-    }
-    rs.Close();
+    // Members sharing the nis are all printed; the first one gets its QR image.
+    cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"), sql,
+                         [&] {
+                           if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code"))
+                             cetakKartu::buatQr(CardReport, 0, 1);
+                         });
   } catch (const vb::VbError& e) {
     ui::msgBox(e.description, ui::vbOKOnly);
   }

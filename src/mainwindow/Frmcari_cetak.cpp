@@ -1,6 +1,4 @@
 // Card printing of the ticked members.
-#include <QApplication>
-
 #include "Frmcari.h"
 #include "Module1.h"
 #include "cetakKartu.h"
@@ -21,38 +19,55 @@ class Hourglass {
   QWidget* w_;
 };
 
+// Ends the selection's transaction after a failure: the rows written before it stay, as
+// they would without a transaction; when even that fails, nothing of it stays.
+void keepWhatWasDone(ado::Connection& conn) {
+  try {
+    conn.Execute(QStringLiteral("commit"));
+  } catch (const vb::VbError&) {
+    try {
+      conn.Execute(QStringLiteral("rollback"));
+    } catch (const vb::VbError&) {
+    }
+  }
+}
+
 }  // namespace
 
 void Frmcari::cetak(cetakKartu::Menu menu) {
-  if (Lv1->count() == 0) return;
+  if (Lv1->count() == 0 || !Module1::Conn || !Module1::Conn->isOpen()) return;  // nothing, or closing down
   try {
-    Module1::Conn->Execute(QStringLiteral("delete * from tbltemp"));
-    const int n = Lv1->count();
-    int ticked = 0;
-    for (int i = 1; i <= n; ++i)
-      if (Lv1->checked(i)) ++ticked;
-    if (ticked == 0) {
+    // The selection is written in one transaction: one write to the disk instead of one
+    // for every ticked member.
+    ado::Connection& conn = *Module1::Conn;
+    bool ticked = false;
+    conn.Execute(QStringLiteral("begin"));
+    try {
+      conn.Execute(QStringLiteral("delete * from tbltemp"));
+      const int n = Lv1->count();
+      for (int i = 1; i <= n; ++i)
+        if (Lv1->checked(i)) {
+          ticked = true;
+          conn.Execute(QStringLiteral("insert into tbltemp(id) values ('") + ado::q(Lv1->subItem(i, 9)) +
+                       QStringLiteral("')"));
+        }
+    } catch (const vb::VbError&) {
+      keepWhatWasDone(conn);
+      throw;
+    }
+    conn.Execute(QStringLiteral("commit"));
+    if (!ticked) {
       ui::msgBox(QStringLiteral("silakan pilih atau ceklist data yang akan di cetak KTA-nya"), ui::vbExclamation);
       return;
     }
-    for (int i = 1; i <= n; ++i)
-      if (Lv1->checked(i))
-        Module1::Conn->Execute(QStringLiteral("insert into tbltemp(id) values ('") + ado::q(Lv1->subItem(i, 9)) +
-                               QStringLiteral("')"));
     const QString jenis = menu == cetakKartu::Menu::Back ? QString() : cetakKartu::jenisBarcode();
     const QString sql = QStringLiteral(
         "select Cstr(a.id) as idsiswa, b.* from tbltemp a left join tblanggota b on a.id = b.id order by nama");
-    ado::Recordset rs;
-    rs.Open(sql, *Module1::Conn);
-    if (!rs.EOF_()) {
-      if (menu != cetakKartu::Menu::Back) {
-        Hourglass wait(this);
-        for (; !rs.EOF_(); rs.MoveNext())
-          if (jenis == QLatin1String("QR Code")) cetakKartu::buatQr(rs);
-      }
-      cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Siswa"), sql);
-    }
-    rs.Close();
+    cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Siswa"), sql, [&] {
+      if (menu == cetakKartu::Menu::Back) return;
+      Hourglass wait(this);
+      if (jenis == QLatin1String("QR Code")) cetakKartu::buatQr(CardReport, 0, CardReport.RecordCount());
+    });
   } catch (const vb::VbError& e) {
     ui::msgBox(e.description, ui::vbOKOnly);
   }

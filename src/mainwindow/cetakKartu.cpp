@@ -2,6 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThreadPool>
+#include <deque>
+#include <exception>
+#include <future>
 
 #include "Module1.h"
 #include "qrcode.h"
@@ -48,24 +52,44 @@ QString template_(Menu menu, const QString& jenis) {
   return vb::appPath(QStringLiteral("temp/05.rep"));
 }
 
-void buatQr(const ado::Recordset& rs) {
-  QVariant id = rs.field(QStringLiteral("ID"));
-  if (id.isNull()) id = rs.field(QStringLiteral("idsiswa"));  // a member deleted since it was ticked
-  if (id.isNull()) return;
-  bool isNumber = false;
-  const qlonglong n = id.toLongLong(&isNumber);
-  if (!isNumber) return;
+void buatQr(const report::CardReportX& report, int from, int to) {
   const QString folder = vb::appPath(QStringLiteral("barcode"));
-  const QString file = folder + QLatin1Char('/') + QString::number(n) + QStringLiteral(".jpg");
-  const QVariant v = rs.field(QStringLiteral("Barcode"));
-  const QString text = v.isNull() ? QStringLiteral("0") : v.toString();
-  if (text == QLatin1String("0") || text.isEmpty()) {
-    QFile::remove(file);
-    return;
+  std::deque<std::future<void>> running;
+  std::exception_ptr failure;
+  const auto finishFirst = [&] {
+    try {
+      running.front().get();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+    running.pop_front();
+  };
+  const int atOnce = qMax(2, QThreadPool::globalInstance()->maxThreadCount());
+  for (int row = from; row < to && !failure; ++row) {
+    QVariant id = report.Field(row, QStringLiteral("ID"));
+    if (id.isNull()) id = report.Field(row, QStringLiteral("idsiswa"));  // a member deleted since it was ticked
+    bool isNumber = false;
+    const qlonglong n = id.toLongLong(&isNumber);
+    if (!isNumber) continue;
+    const QString file = folder + QLatin1Char('/') + QString::number(n) + QStringLiteral(".jpg");
+    const QVariant v = report.Field(row, QStringLiteral("Barcode"));
+    const QString text = v.isNull() ? QStringLiteral("0") : v.toString();
+    auto task = std::make_shared<std::packaged_task<void()>>([folder, file, text] {
+      if (text == QLatin1String("0") || text.isEmpty()) {
+        QFile::remove(file);
+        return;
+      }
+      if (barcode::qrJpegShows(text, file)) return;  // written for this very text by an earlier print
+      if (!QDir().mkpath(folder))
+        throw vb::VbError(76, QStringLiteral("Cetak"), QStringLiteral("Path not found: ") + folder);
+      barcode::saveQrJpeg(text, file);
+    });
+    if (int(running.size()) >= atOnce) finishFirst();
+    running.push_back(task->get_future());
+    QThreadPool::globalInstance()->start([task] { (*task)(); });
   }
-  if (!QDir().mkpath(folder))
-    throw vb::VbError(76, QStringLiteral("Cetak"), QStringLiteral("Path not found: ") + folder);
-  barcode::saveQrJpeg(text, file);
+  while (!running.empty()) finishFirst();
+  if (failure) std::rethrow_exception(failure);
 }
 
 QString connectionString() {
@@ -76,7 +100,8 @@ QString connectionString() {
          QStringLiteral("\";Jet OLEDB:Database Password=") + c.property(QStringLiteral("Jet OLEDB:Database Password"));
 }
 
-void jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql) {
+bool jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql,
+              const std::function<void()>& beforeRun) {
   report.ReportFile = templateFile;
   report.Preview = true;
   report.Title = title;
@@ -84,9 +109,12 @@ void jalankan(report::CardReportX& report, const QString& templateFile, const QS
   report.Connect(QStringLiteral("gg"));
   report.SetDatasetSQL(QStringLiteral("datasiswa"), sql);
   report.OpenDataset(QStringLiteral("datasiswa"));
+  if (report.RecordCount() == 0) return false;
+  beforeRun();
   report.Modal = true;
   report.ZoomToFit(true);
   report.Run();
+  return true;
 }
 
 }  // namespace cetakKartu

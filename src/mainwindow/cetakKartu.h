@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QString>
+#include <functional>
 #include <tuple>
 
 #include "ado.h"
@@ -20,11 +21,17 @@ std::tuple<QMenu*, QAction*, QMenu*, QAction*, QAction*> buatMenu(QWidget* owner
 QString jenisBarcode();
 // Template file under the program folder for a menu item and barcode type.
 QString template_(Menu menu, const QString& jenis);
-// Writes the QR image of one dataset row when its barcode has a value; otherwise removes
-// an image an earlier print left for that member, so no card carries an old code.
-void buatQr(const ado::Recordset& rs);
-// Runs the report steps on `report`.
-void jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql);
+// Writes the QR image of each row `from` .. `to` - 1 of the report's dataset whose
+// barcode has a value, unless the image on disk already shows it; for a row without a
+// value it removes an image an earlier print left, so no card carries an old code.
+// Several images are written at a time: making a file takes longer than making its
+// picture. The first failure is thrown once the images under way are written.
+void buatQr(const report::CardReportX& report, int from, int to);
+// Runs the ten report steps on `report`. The dataset is read once, by step 7: when it
+// holds no row nothing more happens and false is returned; otherwise `beforeRun` runs
+// with the rows in the report (the QR images) and then the report runs.
+bool jalankan(report::CardReportX& report, const QString& templateFile, const QString& title, QString sql,
+              const std::function<void()>& beforeRun);
 // The connection string as the open connection reports it, password included.
 QString connectionString();
 

@@ -2,21 +2,34 @@
 
 #include <zint.h>
 
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
+#include <QThreadPool>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <future>
 
 #include "photofile.h"
+#include "qrcode.h"
 #include "vb.h"
 
 namespace report {
 namespace {
 
 // Pictures are decoded no finer than this: sharp in print, small in a PDF.
-constexpr double kPictureDpi = 300.0;
+constexpr double kPrintDpi = 300.0;
+// The preview holds the pictures of every page in memory. Its photos get what a screen
+// shows of a card in a large window, and less for a large job, so that the photos of all
+// its cards stay within a budget: 5,000 cards still show theirs at about 115 dpi.
+constexpr double kPreviewDpi = 200.0;
+constexpr double kPreviewMinDpi = 72.0;
+constexpr double kPreviewPhotoBytes = 128.0 * 1024 * 1024;
 
 QSize pixelsAt(QSizeF mm, double dpi) {
   return QSize(qMax(1, int(std::ceil(mm.width() * dpi / 25.4))), qMax(1, int(std::ceil(mm.height() * dpi / 25.4))));
@@ -54,6 +67,42 @@ QImage toMono(const QImage& img) {
 
 struct SymbolDeleter {
   void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+
+// The member photo of a `nis`, under the name the entry window saves it.
+QImage memberPhoto(const QString& nis, QSize maxPx) { return loadPicture(photobox::memberPhotoFile(nis), maxPx); }
+
+// Reads items 0, 1, 2, ... on the pool's threads a bounded number ahead of the one taken,
+// so decoding runs beside the drawing without holding every card's pictures at once.
+template <class T>
+class ReadAhead {
+ public:
+  ReadAhead(int count, std::function<T(int)> read)
+      : count_(count), depth_(qMax(2, 2 * QThreadPool::globalInstance()->maxThreadCount())), read_(std::move(read)) {}
+  ~ReadAhead() {
+    for (auto& f : pending_) f.wait();  // the tasks use this object
+  }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  // The next item, in order.
+  T take() {
+    while (next_ < count_ && int(pending_.size()) < depth_) {
+      auto task = std::make_shared<std::packaged_task<T()>>([this, i = next_] { return read_(i); });
+      pending_.push_back(task->get_future());
+      QThreadPool::globalInstance()->start([task] { (*task)(); });
+      ++next_;
+    }
+    T item = pending_.front().get();
+    pending_.pop_front();
+    return item;
+  }
+
+ private:
+  const int count_, depth_;
+  const std::function<T(int)> read_;
+  int next_ = 0;
+  std::deque<std::future<T>> pending_;
 };
 
 }  // namespace
@@ -106,13 +155,23 @@ struct CardRenderer::Scale {
 };
 
 CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
-    : job_(std::move(job)), tpl_(std::move(tpl)) {
+    : job_(std::move(job)), tpl_(std::move(tpl)), folder_(vb::programFolder()) {
   for (int i = 0; i < job_.fieldNames.size(); ++i) {
     const QString key = job_.fieldNames.at(i).toLower();
     if (!fieldIndex_.contains(key)) fieldIndex_.insert(key, i);
   }
   if (!tpl_->background.isEmpty())
-    background_ = loadPicture(vb::appPath(tpl_->background), pixelsAt(tpl_->card, kPictureDpi), false);
+    background_ = loadPicture(vb::appPath(tpl_->background), pixelsAt(tpl_->card, kPrintDpi), false);
+}
+
+double CardRenderer::pictureDpi() const {
+  if (!preview_) return kPrintDpi;
+  double mm2 = 0;  // photo area of all the cards
+  for (const Element& e : tpl_->elements)
+    if (e.kind == Element::Kind::Photo) mm2 += e.box.width() * e.box.height() * cardCount();
+  if (mm2 <= 0) return kPreviewDpi;
+  const double dpi = 25.4 * std::sqrt(kPreviewPhotoBytes / (3.0 * mm2));  // three bytes a pixel
+  return std::clamp(dpi, kPreviewMinDpi, kPreviewDpi);
 }
 
 int CardRenderer::pageCount() const {
@@ -134,94 +193,140 @@ QVariant CardRenderer::value(const QVariantList& row, const QString& field) cons
   return row.at(*it);
 }
 
+QImage CardRenderer::forShow(const QImage& img) const {
+  // The preview keeps a copy of each picture it is given in a format of its own, four
+  // bytes a pixel, unless the picture is drawn without conversion: then it keeps three
+  // bytes a pixel of a photo and one of a QR code, a pixel a module, which the preview
+  // shows without smoothing.
+  if (!preview_ || img.isNull()) return img;
+  return img.convertToFormat(img.depth() == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+}
+
+CardRenderer::Pictures CardRenderer::readPictures(const QVariantList& row) const {
+  Pictures pics;
+  pics.byElement.resize(tpl_->elements.size());
+  pics.qrModules.resize(tpl_->elements.size());
+  try {
+    for (size_t i = 0; i < tpl_->elements.size(); ++i) {
+      const Element& e = tpl_->elements[i];
+      const QSize boxPx = pixelsAt(e.box.size(), pictureDpi());
+      if (e.kind == Element::Kind::Photo) {
+        pics.byElement[i] = forShow(memberPhoto(vb::text(value(row, QStringLiteral("nis"))), boxPx));
+      } else if (e.kind == Element::Kind::QrImage) {
+        // QR pictures are named by the member id; a row without a member has none.
+        bool ok = false;
+        const qlonglong id = value(row, QStringLiteral("id")).toLongLong(&ok);
+        if (!ok || id < 0) continue;
+        const QString file = folder_ + QStringLiteral("/barcode/%1.jpg").arg(id);
+        const QString text = vb::text(value(row, QStringLiteral("barcode")));
+        if (barcode::qrJpegShows(text, file)) {
+          // The picture holds this very symbol: drawn from its modules it stays sharp.
+          pics.byElement[i] = forShow(barcode::qrModules(text));
+          pics.qrModules[i] = !preview_;
+        } else {
+          const QImage img = loadPicture(file, preview_ ? boxPx : QSize(1200, 1200));
+          if (!img.isNull()) pics.byElement[i] = forShow(toMono(img));
+        }
+      }
+    }
+  } catch (...) {
+    // A picture that cannot be read is left out, as a missing one is.
+  }
+  return pics;
+}
+
 bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   const int per = tpl_->cardsPerPage();
   if (per < 1) return false;
   Scale s;
   s.kx = p.device()->logicalDpiX() / 25.4;
   s.ky = p.device()->logicalDpiY() / 25.4;
+  // One blank photo for every card, so a PDF stores it once.
+  std::vector<QImage> blanks(tpl_->elements.size());
+  for (size_t i = 0; i < tpl_->elements.size(); ++i)
+    if (tpl_->elements[i].kind == Element::Kind::Photo)
+      blanks[i] = forShow(loadPicture(photobox::blankPhotoFile(),
+                                      pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
+  ReadAhead<Pictures> pictures(cardCount(), [this](int i) { return readPictures(job_.rows[size_t(i)]); });
   for (int i = 0; i < cardCount(); ++i) {
     const int slot = i % per;
     if (i > 0 && slot == 0 && !newPage()) return false;
-    drawCard(p, s, tpl_->cardOrigin(slot), job_.rows[size_t(i)]);
+    const Pictures pics = pictures.take();
+    const QPointF originMm = tpl_->cardOrigin(slot);
+    const QRectF card = s.px(QRectF(originMm, tpl_->card));
+    p.save();
+    p.setClipRect(card);
+    p.fillRect(card, Qt::white);
+    if (!background_.isNull()) p.drawImage(card, background_);
+    for (size_t k = 0; k < tpl_->elements.size(); ++k)
+      drawElement(p, s, originMm, job_.rows[size_t(i)], tpl_->elements[k], pics.byElement[k], pics.qrModules[k],
+                  blanks[k]);
+    p.restore();
+    if (tpl_->page == CardTemplate::Page::A4 && tpl_->cutLines) {
+      p.save();
+      p.setPen(QPen(QColor(150, 150, 150), 0.1 * s.kx));
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(card);
+      p.restore();
+    }
   }
   return true;
 }
 
-void CardRenderer::drawCard(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row) {
-  const QRectF card = s.px(QRectF(originMm, tpl_->card));
-  p.save();
-  p.setClipRect(card);
-  p.fillRect(card, Qt::white);
-  if (!background_.isNull()) p.drawImage(card, background_);
-  for (const Element& e : tpl_->elements) {
-    const QRectF box = s.px(e.box.translated(originMm));
-    switch (e.kind) {
-      case Element::Kind::Photo:
-        drawPhoto(p, box, s, row);
-        break;
-      case Element::Kind::Fields:
-        drawFields(p, e, box, s, row);
-        break;
-      case Element::Kind::Code128:
-        drawCode128(p, box, vb::text(value(row, QStringLiteral("barcode"))), 0.5 * s.kx);
-        break;
-      case Element::Kind::QrImage:
-        drawQrImage(p, box, row);
-        break;
-      case Element::Kind::SettingText:
-        drawSettingText(p, e, box);
-        break;
-      case Element::Kind::Line:
-        p.setPen(QPen(e.color, e.lineWidth * s.kx, Qt::SolidLine, Qt::FlatCap));
-        p.drawLine(QLineF(s.px(e.line.p1() + originMm), s.px(e.line.p2() + originMm)));
-        break;
-    }
-  }
-  p.restore();
-  if (tpl_->page == CardTemplate::Page::A4 && tpl_->cutLines) {
-    p.save();
-    p.setPen(QPen(QColor(150, 150, 150), 0.1 * s.kx));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(card);
-    p.restore();
+void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
+                               const QImage& picture, bool qrModules, const QImage& blank) {
+  const QRectF box = s.px(e.box.translated(originMm));
+  switch (e.kind) {
+    case Element::Kind::Photo:
+      if (const QImage& shown = picture.isNull() ? blank : picture; !shown.isNull()) {
+        p.drawImage(fitted(shown.size(), box), shown, shown.rect(), Qt::NoFormatConversion);
+      } else {
+        p.setPen(QPen(QColor(120, 120, 120), 0.2 * s.kx));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(box);
+      }
+      break;
+    case Element::Kind::QrImage:
+      if (!picture.isNull()) drawQr(p, fitted(picture.size(), box), picture, qrModules);
+      break;
+    case Element::Kind::Fields:
+      drawFields(p, e, box, s, row);
+      break;
+    case Element::Kind::Code128:
+      drawCode128(p, box, vb::text(value(row, QStringLiteral("barcode"))), 0.5 * s.kx);
+      break;
+    case Element::Kind::SettingText:
+      drawSettingText(p, e, box);
+      break;
+    case Element::Kind::Line:
+      p.setPen(QPen(e.color, e.lineWidth * s.kx, Qt::SolidLine, Qt::FlatCap));
+      p.drawLine(QLineF(s.px(e.line.p1() + originMm), s.px(e.line.p2() + originMm)));
+      break;
   }
 }
 
-const QImage& CardRenderer::blankPhoto(QSize maxPx) {
-  if (!blankTried_ || blankSize_ != maxPx) {
-    blankTried_ = true;
-    blankSize_ = maxPx;
-    blank_ = loadPicture(photobox::blankPhotoFile(), maxPx);
-  }
-  return blank_;
-}
-
-void CardRenderer::drawPhoto(QPainter& p, const QRectF& box, const Scale& s, const QVariantList& row) {
-  const QSize maxPx = pixelsAt(QSizeF(box.width() / s.kx, box.height() / s.ky), pictureDpi_);
-  // The member photo under the name the entry window saved it.
-  const QImage photo = loadPicture(photobox::memberPhotoFile(vb::text(value(row, QStringLiteral("nis")))), maxPx);
-  const QImage& shown = photo.isNull() ? blankPhoto(maxPx) : photo;
-  if (!shown.isNull()) {
-    p.drawImage(fitted(shown.size(), box), shown);
-  } else {
-    p.setPen(QPen(QColor(120, 120, 120), 0.2 * s.kx));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(box);
-  }
-}
-
-void CardRenderer::drawQrImage(QPainter& p, const QRectF& box, const QVariantList& row) {
-  // QR pictures are named by the member id; a row without a member has none.
-  bool ok = false;
-  const qlonglong id = value(row, QStringLiteral("id")).toLongLong(&ok);
-  if (!ok || id < 0) return;
-  const QImage img = loadPicture(vb::appPath(QStringLiteral("barcode/%1.jpg").arg(id)), QSize(1200, 1200));
-  if (img.isNull()) return;
-  const QRectF target = fitted(img.size(), box);
+void CardRenderer::drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules) {
   p.fillRect(target, Qt::white);
-  p.setPen(Qt::black);
-  p.drawImage(target, toMono(img));
+  if (!modules) {
+    p.drawImage(target, img, img.rect(), Qt::NoFormatConversion);
+    return;
+  }
+  // The dark modules as one shape: sharp at any printer's resolution, and one fill, so
+  // no seam shows between neighbouring modules.
+  const double mx = target.width() / img.width(), my = target.height() / img.height();
+  QPainterPath path;
+  path.setFillRule(Qt::WindingFill);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width();) {
+      if (img.pixelIndex(x, y) != 0) {
+        ++x;
+        continue;
+      }
+      const int from = x;
+      while (x < img.width() && img.pixelIndex(x, y) == 0) ++x;
+      path.addRect(QRectF(target.left() + from * mx, target.top() + y * my, (x - from) * mx, my));
+    }
+  p.fillPath(path, Qt::black);
 }
 
 void CardRenderer::drawFields(QPainter& p, const Element& e, const QRectF& box, const Scale& s,

@@ -1,10 +1,12 @@
 #pragma once
-// Draws the cards of a job onto a paged device (PDF writer or printer) at true size.
+// Draws the cards of a job onto a paged device (PDF writer, printer or the print
+// preview's pages) at true size.
 #include <QHash>
 #include <QImage>
 #include <QPageLayout>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cardreport.h"
 #include "cardtemplate.h"
@@ -27,28 +29,35 @@ class CardRenderer {
   // corner; `newPage` starts the next page and returns false when the device failed.
   // Missing or unreadable pictures are left out; nothing here throws.
   bool render(QPainter& p, const std::function<bool()>& newPage);
-  // Resolution at which photos are read: full for print and PDF, less for a preview,
-  // which keeps every page in memory.
-  void setPictureDpi(double dpi) { pictureDpi_ = dpi; }
+  // The print preview keeps every page in memory: it gets photos at screen resolution
+  // and QR codes as small pictures. Paper and PDF get photos at print resolution and QR
+  // codes as shapes.
+  void setForPreview(bool preview) { preview_ = preview; }
 
  private:
   struct Scale;
-  void drawCard(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row);
-  void drawPhoto(QPainter& p, const QRectF& box, const Scale& s, const QVariantList& row);
-  void drawQrImage(QPainter& p, const QRectF& box, const QVariantList& row);
+  // What a card shows that is read from files: one picture for each photo and QR element
+  // of the template, read on worker threads ahead of the drawing.
+  struct Pictures {
+    std::vector<QImage> byElement;
+    std::vector<bool> qrModules;  // the QR element's picture is the symbol, a pixel a module
+  };
+  Pictures readPictures(const QVariantList& row) const;
+  void drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
+                   const QImage& picture, bool qrModules, const QImage& blank);
+  void drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules);
   void drawFields(QPainter& p, const Element& e, const QRectF& box, const Scale& s, const QVariantList& row);
   void drawSettingText(QPainter& p, const Element& e, const QRectF& box);
   QVariant value(const QVariantList& row, const QString& field) const;
-  const QImage& blankPhoto(QSize maxPx);
+  double pictureDpi() const;
+  QImage forShow(const QImage& img) const;
 
   Job job_;
   std::shared_ptr<const CardTemplate> tpl_;
   QHash<QString, int> fieldIndex_;  // lower-case field name -> first position
   QImage background_;               // loaded once, so a PDF stores it once
-  QImage blank_;                    // the blank photo, loaded on first need at one size
-  QSize blankSize_;
-  bool blankTried_ = false;
-  double pictureDpi_ = 300.0;
+  QString folder_;                  // the program folder
+  bool preview_ = false;
 };
 
 // Draws a Code 128 symbol of `text` as filled bars into `box` (device pixels), on a white

@@ -116,6 +116,15 @@ void CardReportX::OpenDataset(const QString& name) {
   datasetOpen_ = true;
 }
 
+QVariant CardReportX::Field(int row, const QString& name) const {
+  qsizetype at = 0;
+  while (at < job_.fieldNames.size() && job_.fieldNames.at(at).compare(name, Qt::CaseInsensitive) != 0) ++at;
+  if (at == job_.fieldNames.size())
+    throw vb::VbError(3265, kSource, QStringLiteral("Item cannot be found in the collection: %1").arg(name));
+  if (row < 0 || row >= RecordCount()) fail(QStringLiteral("There is no row %1 in the dataset.").arg(row));
+  return job_.rows[size_t(row)].value(at);
+}
+
 void CardReportX::ZoomToFit(bool on) { job_.zoomToFit = on; }
 
 int CardReportX::Run() {
@@ -133,7 +142,7 @@ int CardReportX::Run() {
   if (Preview)
     showPreview(renderer, Title, Modal, job_.zoomToFit);
   else
-    printDirect(renderer, Title);
+    printDirect(*renderer, Title);
   return 0;
 }
 

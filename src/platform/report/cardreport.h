@@ -61,6 +61,12 @@ class CardReportX {
   // (template missing or unreadable, connection or query failing).
   int Run();
 
+  // The dataset as step 7 read it, for a caller that needs its rows before the run:
+  // the number of rows, and a field of a row (0-based) by name, regardless of case.
+  // Field throws vb::VbError for a name the dataset does not have.
+  int RecordCount() const { return int(job_.rows.size()); }
+  QVariant Field(int row, const QString& name) const;
+
  private:
   void checkConnectionName(const QString& name);
   const CardTemplate& cardTemplate();

@@ -15,46 +15,45 @@
 #include "vb.h"
 
 namespace report {
-namespace {
 
-void setUp(QPrinter& printer, const CardRenderer& renderer, const QString& title) {
-  printer.setFullPage(true);  // the painter's origin is the sheet's corner, as the layout counts
-  printer.setPageLayout(renderer.pageLayout());
-  printer.setDocName(title);
-  printer.setCreator(vb::appTitle());
-}
-
-constexpr double kPreviewPictureDpi = 150.0;
-constexpr double kPrintPictureDpi = 300.0;
-
-}  // namespace
-
-// Paint handler: nothing may escape into the event loop.
-void paintOn(QPrinter& printer, CardRenderer& renderer) {
-  QPainter p;
-  if (!p.begin(&printer)) return;
-  renderer.setPictureDpi(isPreviewPainter(p) ? kPreviewPictureDpi : kPrintPictureDpi);
-  try {
-    renderer.render(p, [&printer] { return printer.newPage(); });
-  } catch (...) {
+bool printCards(QPrinter& printer, CardRenderer& renderer) {
+  // Qt's print dialog puts the printer's default paper in place of the page set before
+  // it opened, so the job's page goes on here, right before painting: the painter's
+  // origin is the sheet's corner and the sheet is the template's.
+  const QPageLayout layout = renderer.pageLayout();
+  printer.setFullPage(true);
+  if (!printer.setPageLayout(layout)) {
+    // A printer that keeps margins of its own still takes the size; in full-page mode
+    // its margins do not move the cards.
+    printer.setPageSize(layout.pageSize());
+    printer.setPageOrientation(layout.orientation());
   }
-  p.end();
-}
-
-bool isPreviewPainter(QPainter& p) {
-  // The preview records each page as a picture; a printer or PDF engine is of another type.
-  return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Picture;
+  QPainter p;
+  if (!p.begin(&printer)) return false;
+  // The preview records each page as a picture; paper and files have engines of their own.
+  renderer.setForPreview(p.paintEngine()->type() == QPaintEngine::Picture);
+  const bool ok = renderer.render(p, [&printer] { return printer.newPage(); });
+  return p.end() && ok;
 }
 
 void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, bool modal, bool zoomToFit) {
   auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-  setUp(*printer, *renderer, title);
+  printer->setDocName(title);
+  printer->setCreator(vb::appTitle());
+  printer->setFullPage(true);
+  printer->setPageLayout(renderer->pageLayout());
   auto* dlg = new QPrintPreviewDialog(printer.get(), QApplication::activeWindow());
   dlg->setWindowTitle(title);
   dlg->resize(1000, 760);  // room for a whole card, or most of an A4 sheet
-  // The slot keeps the printer and the cards alive as long as the window.
-  QObject::connect(dlg, &QPrintPreviewDialog::paintRequested, dlg,
-                   [printer, renderer](QPrinter* target) { paintOn(*target, *renderer); });
+  // The slot keeps the printer and the cards alive as long as the window. It paints the
+  // preview's pages and, after the print dialog, the printer or file the user chose.
+  QObject::connect(dlg, &QPrintPreviewDialog::paintRequested, dlg, [printer, renderer](QPrinter* target) {
+    try {
+      printCards(*target, *renderer);
+    } catch (...) {
+      // Nothing may escape into the event loop.
+    }
+  });
   if (zoomToFit) {
     QAction* fitPage = nullptr;
     for (QAction* a : dlg->findChildren<QAction*>())
@@ -73,18 +72,13 @@ void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, b
   }
 }
 
-void printDirect(const std::shared_ptr<CardRenderer>& renderer, const QString& title) {
+void printDirect(CardRenderer& renderer, const QString& title) {
   if (QPrinterInfo::defaultPrinter().isNull())
     throw vb::VbError(kErrOutput, kSource, QStringLiteral("No printer is installed."));
   QPrinter printer(QPrinter::HighResolution);
-  setUp(printer, *renderer, title);
-  QPainter p;
-  if (!p.begin(&printer))
-    throw vb::VbError(kErrOutput, kSource,
-                      QStringLiteral("The printer '%1' cannot be used.").arg(printer.printerName()));
-  const bool ok = renderer->render(p, [&printer] { return printer.newPage(); });
-  p.end();
-  if (!ok)
+  printer.setDocName(title);
+  printer.setCreator(vb::appTitle());
+  if (!printCards(printer, renderer))
     throw vb::VbError(kErrOutput, kSource, QStringLiteral("Printing on '%1' failed.").arg(printer.printerName()));
 }
 
