@@ -24,6 +24,7 @@ CREATE TABLE tblanggota (
   barcode TEXT COLLATE NOCASE CHECK (length(barcode) <= 255),
   kelas TEXT COLLATE NOCASE CHECK (length(kelas) <= 255)
 );
+CREATE INDEX tblanggota_nama ON tblanggota (nama);
 
 CREATE TABLE t_kelas (
   idkelas INTEGER PRIMARY KEY AUTOINCREMENT,

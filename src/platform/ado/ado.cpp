@@ -173,12 +173,12 @@ QVariant readValue(sqlite3_stmt* st, int i, bool yesNo) {
     }
     default: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-      const QString s = QString::fromUtf8(p, sqlite3_column_bytes(st, i));
+      QString s = QString::fromUtf8(p, sqlite3_column_bytes(st, i));
       if (yesNo) {
         if (s.compare(u"true", Qt::CaseInsensitive) == 0) return true;
         if (s.compare(u"false", Qt::CaseInsensitive) == 0) return false;
       }
-      return s;
+      return QVariant(std::move(s));
     }
   }
 }
