@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 
+#include "error_number.h"
 #include "cBitmap24.h"
 #include "handles.h"
 #include "helpers.h"
@@ -22,15 +23,6 @@ std::uint8_t at(const cBitmap24& b, int x, int r, int k) {
   return b.DIBSectionBitsPtr()[std::int64_t(r) * b.BytesPerScanLine() + x * 3 + k];
 }
 std::array<int, 3> pixel(const cBitmap24& b, int x, int r) { return {at(b, x, r, 0), at(b, x, r, 1), at(b, x, r, 2)}; }
-template <class F>
-long errorNumber(F&& f) {
-  try {
-    f();
-  } catch (const vb::VbError& e) {
-    return e.number;
-  }
-  return 0;
-}
 void put(cBitmap24& b, int x, int r, int blue, int green, int red) {
   std::uint8_t* p = b.DIBSectionBitsPtr() + std::int64_t(r) * b.BytesPerScanLine() + x * 3;
   p[0] = std::uint8_t(blue);
@@ -57,7 +49,7 @@ TEST(Bitmap24, RefusedSizesKeepTheRequestAndHoldNothing) {
   }
   EXPECT_EQ(gdi::objectCount(), before);
   // A stride beyond 32 bits is the overflow error, not a wrapped number.
-  EXPECT_EQ(errorNumber([&] { b.BytesPerScanLine(); }), 6);
+  EXPECT_EQ(testsupport::errorNumber([&] { b.BytesPerScanLine(); }), 6);
 }
 
 TEST(Bitmap24, StrideBlackStartAndClearUpThatKeepsTheSize) {
@@ -164,7 +156,7 @@ TEST(Bitmap24, ResampleCopiesAtTheSameSizeInterpolatesOtherwiseAndNeedsTwoPixels
 
   for (auto [w, h] : {std::pair{1, 3}, {3, 1}}) {
     ASSERT_TRUE(b.Create(w, h));
-    EXPECT_EQ(errorNumber([&] { b.Resample(4, 4); }), 9) << w << "x" << h;  // before any read
+    EXPECT_EQ(testsupport::errorNumber([&] { b.Resample(4, 4); }), 9) << w << "x" << h;  // before any read
   }
 }
 

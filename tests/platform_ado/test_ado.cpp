@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "error_number.h"
 #include "ado.h"
 #include "vb.h"
 
@@ -18,16 +19,6 @@ QByteArray fileHash(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-template <class F>
-long errorOf(F&& f) {
-  try {
-    f();
-  } catch (const vb::VbError& e) {
-    return e.number;
-  }
-  return 0;
 }
 
 class AdoTest : public ::testing::Test {
@@ -102,7 +93,7 @@ TEST_F(AdoTest, NothingButTheRightKeyOnADatabaseOpensAndNoFileIsCreatedOrChanged
                                                {empty, kPassword}};
   for (const auto& [path, password] : cases) {
     ado::Connection other;
-    EXPECT_EQ(errorOf([&] { open(other, path, password); }), -2147467259) << path.toStdString();
+    EXPECT_EQ(testsupport::errorNumber([&] { open(other, path, password); }), -2147467259) << path.toStdString();
     EXPECT_FALSE(other.isOpen());
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entriesBefore);
@@ -113,7 +104,7 @@ TEST_F(AdoTest, NothingButTheRightKeyOnADatabaseOpensAndNoFileIsCreatedOrChanged
   QString windowsStyle = dbPath;
   open(conn, windowsStyle.replace(u'/', u'\\'));  // either separator
   EXPECT_EQ(conn.dataSource(), dbPath);
-  EXPECT_EQ(errorOf([&] { conn.Open(); }), 3705);  // already open
+  EXPECT_EQ(testsupport::errorNumber([&] { conn.Open(); }), 3705);  // already open
 }
 
 // ------------------------------------------------------------------ schema and seed
@@ -184,8 +175,9 @@ TEST_F(AdoTest, JetDialectRunsAndNamesIgnoreCase) {
           ado::adLockOptimistic);
   EXPECT_FALSE(rs.isOpen());
   EXPECT_EQ(count(QStringLiteral("select * from temp")), 1);
-  EXPECT_EQ(errorOf([&] { rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn); }),
-            -2147217900);
+  EXPECT_EQ(
+      testsupport::errorNumber([&] { rs.Open(QStringLiteral("Select distinct * into temp from TblAnggota "), conn); }),
+      -2147217900);
 }
 
 TEST_F(AdoTest, PrintSelectionJoinsQuotedDigitsWithMemberIdsAsText) {
@@ -229,9 +221,9 @@ TEST_F(AdoTest, ValuesNeverChangeAStatementAndNothingIsSilentlyCutOff) {
       QStringLiteral("Insert Into T_kelas (kelas) values ('a") + nul + QStringLiteral("b')"),
   };
   for (const QString& sql : refused) {
-    EXPECT_NE(errorOf([&] { conn.Execute(sql); }), 0) << sql.toStdString();
+    EXPECT_NE(testsupport::errorNumber([&] { conn.Execute(sql); }), 0) << sql.toStdString();
     ado::Recordset rs;
-    EXPECT_NE(errorOf([&] { rs.Open(sql, conn); }), 0);
+    EXPECT_NE(testsupport::errorNumber([&] { rs.Open(sql, conn); }), 0);
   }
   EXPECT_EQ(column(QStringLiteral("select id from tblanggota")), QStringList{QString::number(keep)});
   EXPECT_EQ(count(QStringLiteral("select * from t_kelas")), values.size());
@@ -279,7 +271,7 @@ TEST_F(AdoTest, ComparisonsAndLikeFoldCaseForAllOfUnicode) {
   EXPECT_EQ(QList<QVariant>({rs.field(0), rs.field(1), rs.field(2), rs.field(3)}),
             QList<QVariant>({qlonglong(1), qlonglong(0), qlonglong(0), qlonglong(1)}));
   rs.Close();
-  EXPECT_NE(errorOf([&] { rs.Open(QStringLiteral("select 'a' like 'a' escape 'ab'"), conn); }), 0);
+  EXPECT_NE(testsupport::errorNumber([&] { rs.Open(QStringLiteral("select 'a' like 'a' escape 'ab'"), conn); }), 0);
 }
 
 TEST_F(AdoTest, PathologicalLikePatternFinishes) {
@@ -297,7 +289,7 @@ TEST_F(AdoTest, TransactionsCommitOrRollBackAsAWhole) {
   openConn();
   for (const char* id : {"1", "2", "3"}) conn.Execute(QStringLiteral("insert into tbltemp(id) values ('%1')").arg(id));
   EXPECT_EQ(conn.BeginTrans(), 1);
-  EXPECT_NE(errorOf([&] { conn.BeginTrans(); }), 0);
+  EXPECT_NE(testsupport::errorNumber([&] { conn.BeginTrans(); }), 0);
   conn.Execute(QStringLiteral("delete * from tbltemp where id < 3"));
   conn.RollbackTrans();
   EXPECT_EQ(count(QStringLiteral("select * from tbltemp")), 3);
@@ -305,14 +297,14 @@ TEST_F(AdoTest, TransactionsCommitOrRollBackAsAWhole) {
   conn.BeginTrans();
   conn.Execute(QStringLiteral("delete * from tbltemp where id = 1"));
   conn.CommitTrans();
-  EXPECT_EQ(errorOf([&] { conn.CommitTrans(); }), 3034);
-  EXPECT_EQ(errorOf([&] { conn.RollbackTrans(); }), 3034);
+  EXPECT_EQ(testsupport::errorNumber([&] { conn.CommitTrans(); }), 3034);
+  EXPECT_EQ(testsupport::errorNumber([&] { conn.RollbackTrans(); }), 3034);
 
   // Closing with a transaction open drops it.
   conn.BeginTrans();
   conn.Execute(QStringLiteral("delete * from tbltemp"));
   conn.Close();
-  EXPECT_EQ(errorOf([&] { conn.BeginTrans(); }), 3704);
+  EXPECT_EQ(testsupport::errorNumber([&] { conn.BeginTrans(); }), 3704);
   openConn();
   EXPECT_EQ(column(QStringLiteral("select id from tbltemp order by id")), QStringList({"2", "3"}));
 }
@@ -343,10 +335,10 @@ TEST_F(AdoTest, CursorAndFieldErrors) {
   ado::Recordset rs;
   rs.Open(QStringLiteral("select * from tblanggota"), conn);
   EXPECT_TRUE(rs.EOF_() && rs.BOF());
-  EXPECT_EQ(errorOf([&] { rs.field(QStringLiteral("nis")); }), 3021);
-  EXPECT_EQ(errorOf([&] { rs.MoveNext(); }), 3021);
-  EXPECT_EQ(errorOf([&] { rs.field(QStringLiteral("alamat")); }), 3265);
-  EXPECT_EQ(errorOf([&] { rs.field(9); }), 3265);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.field(QStringLiteral("nis")); }), 3021);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.MoveNext(); }), 3021);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.field(QStringLiteral("alamat")); }), 3265);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.field(9); }), 3265);
   rs.Close();
 
   addMember(QStringLiteral("1"), QStringLiteral("A"));
@@ -354,12 +346,12 @@ TEST_F(AdoTest, CursorAndFieldErrors) {
   rs.Open(QStringLiteral("select * from tblanggota order by nama"), conn);
   EXPECT_EQ(rs.RecordCount(), 2);
   EXPECT_EQ(rs(QStringLiteral("NAMA")).toString(), QStringLiteral("A"));
-  EXPECT_EQ(errorOf([&] { rs.setField(QStringLiteral("nama"), QStringLiteral("Z")); }), 3251);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.setField(QStringLiteral("nama"), QStringLiteral("Z")); }), 3251);
   rs.Close();
   // A join names no single row: it reads, but takes no changes.
   rs.Open(QStringLiteral("select a.id, b.nama from tbltemp a left join tblanggota b on a.id = b.id"), conn,
           ado::adOpenDynamic, ado::adLockOptimistic);
-  EXPECT_EQ(errorOf([&] { rs.AddNew(); }), 3251);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.AddNew(); }), 3251);
 }
 
 TEST_F(AdoTest, EditableRowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows) {
@@ -383,13 +375,13 @@ TEST_F(AdoTest, EditableRowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows)
   // A change the database refuses (longer than 255) leaves the row as stored.
   rs.MoveFirst();
   rs.setField(QStringLiteral("nama"), QString(256, u'x'));
-  EXPECT_EQ(errorOf([&] { rs.Update(); }), -2147467259);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.Update(); }), -2147467259);
   EXPECT_EQ(rs.field(nama).toString(), QStringLiteral("N1"));
 
   rs.MoveNext();
   const qlonglong deletedId = rs.field(QStringLiteral("id")).toLongLong();
   rs.Delete();
-  EXPECT_EQ(errorOf([&] { rs.fieldRef(nama); }), 3021);
+  EXPECT_EQ(testsupport::errorNumber([&] { rs.fieldRef(nama); }), 3021);
   EXPECT_EQ(rs.RecordCount(), 2);
   EXPECT_EQ(names(), QStringList({"N1", "N3"}));
 
@@ -397,7 +389,7 @@ TEST_F(AdoTest, EditableRowsKeepTheirOwnValuesThroughEditsDeletesAndRefusedRows)
   rs.MoveFirst();
   rs.AddNew();
   rs.setField(QStringLiteral("nama"), QString(256, u'x'));
-  EXPECT_NE(errorOf([&] { rs.Update(); }), 0);
+  EXPECT_NE(testsupport::errorNumber([&] { rs.Update(); }), 0);
   EXPECT_EQ(rs.field(nama).toString(), QStringLiteral("N1"));
   rs.AddNew();
   rs.setField(QStringLiteral("nama"), QStringLiteral("Empat"));

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include "error_number.h"
 #include "listview.h"
 #include "vb.h"
 
@@ -16,16 +17,6 @@ QStringList column(const ui::ListView& lv, int sub) {
   QStringList out;
   for (int i = 1; i <= lv.count(); ++i) out << (sub == 0 ? lv.itemText(i) : lv.subItem(i, sub));
   return out;
-}
-
-template <class F>
-long errorNumber(F&& f) {
-  try {
-    f();
-  } catch (const vb::VbError& e) {
-    return e.number;
-  }
-  return 0;
 }
 
 class ListViewTest : public ::testing::Test {
@@ -52,7 +43,7 @@ TEST_F(ListViewTest, ColumnsKeepTwipsAndMapToFixedPixels) {
   EXPECT_EQ(lv.columnText(2), "No");
   EXPECT_EQ(lv.header()->sectionSize(0), 96 + box);
   EXPECT_EQ(lv.header()->sectionSize(1), 27);  // the old first column gives up the box's room
-  EXPECT_EQ(errorNumber([&] { lv.columnText(9); }), 35600);
+  EXPECT_EQ(testsupport::errorNumber([&] { lv.columnText(9); }), 35600);
 }
 
 TEST_F(ListViewTest, RowsHoldTextSubItemsTicksAndSelection) {
@@ -73,7 +64,7 @@ TEST_F(ListViewTest, RowsHoldTextSubItemsTicksAndSelection) {
   EXPECT_TRUE(lv.checked(1));
   EXPECT_FALSE(lv.selected(1));
   EXPECT_TRUE(lv.selected(2));
-  EXPECT_EQ(errorNumber([&] { lv.itemText(5); }), 35600);
+  EXPECT_EQ(testsupport::errorNumber([&] { lv.itemText(5); }), 35600);
   lv.clearItems();
   EXPECT_EQ(lv.count(), 0);
   EXPECT_EQ(lv.currentIndex1(), 0);
@@ -174,7 +165,7 @@ TEST_F(ListViewTest, SortedByKeyIgnoresCaseAndCarriesTicksAndSelection) {
   lv.setSorted(false);
   lv.addRow({"05"});
   EXPECT_EQ(column(lv, 0).last(), "05");
-  EXPECT_EQ(errorNumber([&] { lv.setSortOrder(5); }), 380);
+  EXPECT_EQ(testsupport::errorNumber([&] { lv.setSortOrder(5); }), 380);
 }
 
 TEST_F(ListViewTest, HeaderIconsGoWithTheirKeyAndNotIntoARebuild) {
