@@ -20,7 +20,7 @@ ScriptedDialogs::ScriptedDialogs() : previous_(ui::setDialogHost(this)) {}
 ScriptedDialogs::~ScriptedDialogs() {
   ui::setDialogHost(previous_);
   if (!requireAllAnswersUsed) return;
-  const size_t left = msgAnswers_.size() + files_.size() + fonts_.size();
+  const size_t left = msgAnswers_.size() + files_.size() + fonts_.size() + folders_.size();
   if (left) ADD_FAILURE() << left << " queued dialog answer(s) were never asked for";
 }
 
@@ -29,6 +29,7 @@ void ScriptedDialogs::queueFile(const QString& fileName) { files_.push_back(ui::
 void ScriptedDialogs::queueFileCancel() { files_.push_back(ui::FileAnswer{}); }
 void ScriptedDialogs::queueFont(const QFont& f, const QColor& c) { fonts_.push_back(ui::FontAnswer{true, f, c}); }
 void ScriptedDialogs::queueFontCancel() { fonts_.push_back(ui::FontAnswer{}); }
+void ScriptedDialogs::queueFolder(const QString& f) { folders_.push_back(ui::FolderAnswer{!f.isEmpty(), f}); }
 
 std::vector<ScriptedDialogs::Call> ScriptedDialogs::callsOf(Kind k) const {
   std::vector<Call> out;
@@ -120,8 +121,13 @@ ui::FolderAnswer ScriptedDialogs::folder(const QString& title) {
   c.prompt = title;
   c.title = title;
   calls.push_back(c);
-  ADD_FAILURE() << "unexpected folder picker: \"" << utf8(title) << "\"";
-  return {};
+  if (folders_.empty()) {
+    ADD_FAILURE() << "unexpected folder picker: \"" << utf8(title) << "\"";
+    return {};
+  }
+  ui::FolderAnswer a = folders_.front();
+  folders_.pop_front();
+  return a;
 }
 
 bool ScriptedDialogs::openDocument(const QString& path) {

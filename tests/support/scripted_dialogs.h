@@ -1,8 +1,8 @@
 #pragma once
 // A dialog host for tests: every box and dialog is recorded, and answered from queues the
 // test fills. Boxes that only inform (OK alone) are answered OK by themselves; a question,
-// a file or font dialog without a queued answer fails the test, and so does any input box,
-// colour dialog or folder picker (no test expects one). Documents "open" without a word.
+// a file, font or folder dialog without a queued answer fails the test, and so does any input
+// box or colour dialog (no test expects one). Documents "open" without a word.
 // Installs itself for its lifetime and puts the previous host back afterwards.
 #include <QColor>
 #include <QFont>
@@ -43,6 +43,7 @@ class ScriptedDialogs : public ui::DialogHost {
   void queueFileCancel();
   void queueFont(const QFont& font, const QColor& color = QColor(Qt::black));
   void queueFontCancel();
+  void queueFolder(const QString& folder);  // "" answers as a cancel
 
   // Everything shown, in order.
   std::vector<Call> calls;
@@ -71,6 +72,7 @@ class ScriptedDialogs : public ui::DialogHost {
   std::deque<int> msgAnswers_;
   std::deque<ui::FileAnswer> files_;
   std::deque<ui::FontAnswer> fonts_;
+  std::deque<ui::FolderAnswer> folders_;
 };
 
 }  // namespace testsupport
