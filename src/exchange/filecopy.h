@@ -7,8 +7,10 @@ namespace exchange {
 
 // Copies `from` over `to` through a temporary file beside `to` that is renamed into place
 // only when complete, so a failure never leaves a half-written or missing `to`. With
-// `durable` the bytes reach the disk before the rename. The copy is readable and writable
-// by its owner, whatever the source allowed. On failure `error` (when given) says why.
+// `durable` the bytes reach the disk before the rename; without it (bulk copies into a
+// backup) a file that does not exist yet is written under its own name and removed again
+// on failure. The copy is readable and writable by its owner, whatever the source allowed.
+// On failure `error` (when given) says why.
 bool replaceFile(const QString& from, const QString& to, bool durable, QString* error = nullptr);
 
 // Names of the files (not folders) directly in `dir` whose name contains ".jpg",
