@@ -46,6 +46,7 @@ class CardDesignTest : public ::testing::Test {
 
   ProgramFolder pf;
   ScriptedDialogs dialogs;
+  ScopedEndHook endHook;  // unloading the main window ends the program
   frmsetting* s = nullptr;
 };
 
