@@ -183,6 +183,7 @@ Face front(const Settings& s) {
     Item v = text(col("Label15(%1)", i), QRect(2200, rowTop, valueWidth[i], 200),
                   QStringLiteral(": ") + s.caption[i], small);
     c.visible = v.visible = s.show[i];
+    c.clipWidth = 2200 - 1500;
     face.push_back(c);
     face.push_back(v);
   }
@@ -216,8 +217,9 @@ void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& p
   if (!pics.background.isNull()) p.drawImage(target, pics.background);
   // A point is 20 twips; the device's own resolution turns that into its points.
   const double dpi = p.device() ? p.device()->logicalDpiY() : 96.0;
+  for (const bool texts : {false, true})
   for (const Item& it : face) {
-    if (!it.visible) continue;
+    if (!it.visible || (it.kind == Item::Kind::Text) != texts) continue;
     const QRectF box = dev(it.box);
     switch (it.kind) {
       case Item::Kind::Photo:
@@ -246,7 +248,14 @@ void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& p
           p.drawText(box, it.align | Qt::AlignTop | Qt::TextWordWrap, it.text);
           p.restore();
         } else {
-          const QString line = QFontMetricsF(f, p.device()).elidedText(it.text, Qt::ElideRight, box.width());
+          const QFontMetricsF fm(f, p.device());
+          QString line = it.text;
+          if (it.clipWidth > 0) {
+            const double room = it.clipWidth * sx;
+            while (!line.isEmpty() && fm.horizontalAdvance(line) > room) line.chop(1);
+          } else if (fm.horizontalAdvance(line) > box.width()) {
+            line = fm.elidedText(line, Qt::ElideRight, box.width());
+          }
           p.drawText(box, it.align | Qt::AlignTop | Qt::TextDontClip, line);
         }
         break;

@@ -45,8 +45,11 @@ struct Settings {
   FontValue headerFont[6];
   QString footer[4];
   QString judul, isi, bawah;
-  QString caption[7];
-  bool show[7] = {};
+  // Without a caption row every field shows under its own name.
+  QString caption[7] = {QStringLiteral("NIS"),    QStringLiteral("NISN"),          QStringLiteral("Nama"),
+                        QStringLiteral("Tempat, Tgl. Lahir"), QStringLiteral("Agama"),
+                        QStringLiteral("Jenis Kelamin"), QStringLiteral("Kelas")};
+  bool show[7] = {true, true, true, true, true, true, true};
   bool qr = false;  // barcode type "QR Code"; anything else prints Code 128
 };
 // Reads the rows '2' of tblsetting, Tblukuran and tlabel; what cannot be read keeps its
@@ -66,6 +69,7 @@ struct Item {
   int align = Qt::AlignLeft;
   bool wrap = false;
   bool visible = true;
+  int clipWidth = 0;  // twips; a caption is cut where the value column covers it
 };
 using Face = std::vector<Item>;
 
@@ -85,7 +89,11 @@ struct Pictures {
   std::function<void(QPainter&, const QRectF&)> code128;
   std::function<void(QPainter&, const QRectF&)> qr;
 };
-// Draws the face's visible items into `target` (device coordinates of `p`).
+// The member field each field row shows on a printed card, by row.
+inline const char* const kRowFields[7] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "kelas"};
+
+// Draws the face's visible items into `target` (device coordinates of `p`): the pictures,
+// then the texts over them.
 void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& pics);
 
 }  // namespace cardface

@@ -160,6 +160,8 @@ CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
     const QString key = job_.fieldNames.at(i).toLower();
     if (!fieldIndex_.contains(key)) fieldIndex_.insert(key, i);
   }
+  front_ = cardface::front(job_.face);
+  back_ = cardface::back(job_.face);
   if (!tpl_->background.isEmpty())
     background_ = loadPicture(vb::appPath(tpl_->background), pixelsAt(tpl_->card, kPrintDpi), false);
 }
@@ -298,6 +300,9 @@ void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, co
     case Element::Kind::SettingText:
       drawSettingText(p, e, box);
       break;
+    case Element::Kind::Face:
+      drawFace(p, e, box, row);
+      break;
     case Element::Kind::Line:
       p.setPen(QPen(e.color, e.lineWidth * s.kx, Qt::SolidLine, Qt::FlatCap));
       p.drawLine(QLineF(s.px(e.line.p1() + originMm), s.px(e.line.p2() + originMm)));
@@ -361,6 +366,19 @@ void CardRenderer::drawFields(QPainter& p, const Element& e, const QRectF& box, 
     }
     y += rowH;
   }
+}
+
+void CardRenderer::drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row) {
+  if (e.column == QLatin1String("back")) {
+    cardface::draw(p, back_, box, {});
+    return;
+  }
+  // The value column shows the member's own data where the preview shows the caption.
+  cardface::Face face = front_;
+  for (int i = 0; i < 7; ++i)
+    if (cardface::Item* v = cardface::find(face, QStringLiteral("Label15(%1)").arg(i)))
+      v->text = QStringLiteral(": ") + vb::text(value(row, QString::fromLatin1(cardface::kRowFields[i]))).simplified();
+  cardface::draw(p, face, box, {});
 }
 
 void CardRenderer::drawSettingText(QPainter& p, const Element& e, const QRectF& box) {

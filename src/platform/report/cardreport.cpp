@@ -111,6 +111,7 @@ void CardReportX::OpenDataset(const QString& name) {
   // The captions and the card texts the template shows, on the same connection.
   job_.labelRow = firstRow(*conn_, QStringLiteral("select * from tlabel where idlabel = '2'"));
   job_.settingRow = firstRow(*conn_, QStringLiteral("select * from tblsetting where idtext = '2'"));
+  job_.face = cardface::readSettings(*conn_);
   job_.fieldNames = names;
   job_.rows = std::move(rows);
   datasetOpen_ = true;

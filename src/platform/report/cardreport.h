@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "cardface.h"
+
 namespace ado {
 class Connection;
 }
@@ -35,6 +37,8 @@ struct Job {
   // column names in lower case; a missing row leaves its map empty.
   QVariantMap labelRow;
   QVariantMap settingRow;
+  // The same settings with the header fonts, as the card face layout takes them.
+  cardface::Settings face;
 };
 
 class CardReportX {

@@ -9,7 +9,9 @@
 #include <cmath>
 #include <optional>
 
+#include "cardface.h"
 #include "reporterrors.h"
+#include "cardface.h"
 #include "vb.h"
 
 namespace report {
@@ -164,6 +166,13 @@ class Reader {
         r.showColumn = text(ro, QStringLiteral("showColumn"), rw, false).toLower();
         e.rows.push_back(r);
       }
+    } else if (type == QLatin1String("face")) {
+      e.kind = Element::Kind::Face;
+      e.box = QRectF(QPointF(0, 0), card);
+      const QString code = text(o, QStringLiteral("barcode"), where, false);
+      if (!code.isEmpty() && code != QLatin1String("code128") && code != QLatin1String("qrimage"))
+        bad(where + QStringLiteral(".barcode"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
+      e.column = code;  // the expansion below puts the side here
     } else if (type == QLatin1String("line")) {
       e.kind = Element::Kind::Line;
       const auto a = numbers(o, QStringLiteral("from"), where, 2, -1.0, std::max(card.width(), card.height()) + 1.0);
@@ -243,12 +252,36 @@ class Reader {
     for (const QJsonValue& v : elements.toArray()) {
       const QString where = QStringLiteral("elements[%1]").arg(i++);
       if (!v.isObject()) bad(where, QStringLiteral("an object is required"));
-      t.elements.push_back(element(v.toObject(), where, t.card));
+      Element e = element(v.toObject(), where, t.card);
+      if (e.kind == Element::Kind::Face) addFace(t, e);
+      else t.elements.push_back(e);
     }
     return t;
   }
 
  private:
+  // A face on the template's side; on the front its photo and the chosen barcode come
+  // first, in the places the layout gives them.
+  static void addFace(CardTemplate& t, Element face) {
+    const QString code = face.column;
+    face.column = t.side;
+    if (t.side == QLatin1String("front")) {
+      const double kx = t.card.width() / cardface::kWidth, ky = t.card.height() / cardface::kHeight;
+      cardface::Face layout = cardface::front(cardface::Settings{});
+      auto place = [&](Element::Kind kind, const char* name) {
+        const QRect r = cardface::find(layout, QString::fromLatin1(name))->box;
+        Element e;
+        e.kind = kind;
+        e.box = QRectF(r.x() * kx, r.y() * ky, r.width() * kx, r.height() * ky);
+        t.elements.push_back(e);
+      };
+      place(Element::Kind::Photo, "photo");
+      if (code == QLatin1String("code128")) place(Element::Kind::Code128, "Barcode");
+      if (code == QLatin1String("qrimage")) place(Element::Kind::QrImage, "qrcode");
+    }
+    t.elements.push_back(face);
+  }
+
   QString file_;  // as given, for the messages and the template's identity
   QString path_;  // the file read
 };

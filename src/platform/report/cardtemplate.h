@@ -26,7 +26,9 @@ struct FieldRow {
 };
 
 struct Element {
-  enum class Kind { Photo, Fields, Code128, QrImage, SettingText, Line };
+  // Face: the card face layout of the stored settings, drawn over the whole card; its
+  // photo and barcode places become Photo and Code128/QrImage elements of their own.
+  enum class Kind { Photo, Fields, Code128, QrImage, SettingText, Line, Face };
   Kind kind = Kind::Photo;
   QRectF box;  // on the card, mm from its top left corner
   // Texts.
@@ -34,7 +36,7 @@ struct Element {
   QColor color = Qt::black;
   int align = 0;      // Qt::Alignment flags
   bool wrap = false;  // SettingText: word-wrapped within the box, else one line shrunk to fit
-  QString column;     // SettingText: tblsetting column
+  QString column;     // SettingText: tblsetting column; Face: "front" or "back"
   // Fields.
   double valueOffset = 12.0;  // from the box's left edge to the ": value" column
   double rowHeight = 3.0;
