@@ -46,8 +46,6 @@ class CardRenderer {
   void drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
                    const QImage& picture, bool qrModules, const QImage& blank);
   void drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules);
-  void drawFields(QPainter& p, const Element& e, const QRectF& box, const Scale& s, const QVariantList& row);
-  void drawSettingText(QPainter& p, const Element& e, const QRectF& box);
   void drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row);
   QVariant value(const QVariantList& row, const QString& field) const;
   double pictureDpi() const;
