@@ -9,7 +9,8 @@
 #include "vb.h"
 
 namespace {
-const QString kQuery = QStringLiteral("Select * From Tlabel where idlabel= '") + QStringLiteral("2") + QStringLiteral("'");
+const QString kQuery =
+    QStringLiteral("Select * From Tlabel where idlabel= '") + QStringLiteral("2") + QStringLiteral("'");
 QString col(const char* name, int i) { return QString::fromLatin1(name) + QStringLiteral("(%1)").arg(i); }
 }  // namespace
 
@@ -57,8 +58,7 @@ void frmlabel::Form_Load() {
     rs.CursorLocation = ado::adUseClient;
     rs.Open(kQuery, *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
     if (rs.EOF_()) return;
-    for (int i = 0; i < 7; ++i)
-      vb::resumeNext([&] { label21[i]->setText(vb::text(rs.field(col("Label21", i)))); });
+    for (int i = 0; i < 7; ++i) vb::resumeNext([&] { label21[i]->setText(vb::text(rs.field(col("Label21", i)))); });
     for (int i = 0; i < 7; ++i)
       vb::resumeNext([&] { Check21[i]->setChecked(vb::isTrue(rs.field(col("check21", i)))); });
   });

@@ -144,6 +144,7 @@ frmsetting::frmsetting() {
   Textjudul = place(new QLineEdit(Frame3), "Textjudul", 120, 240, 4335, 375);
   Textisi = place(new QPlainTextEdit(Frame3), "Textisi", 120, 720, 4335, 1815);
   TextBawah = place(new QPlainTextEdit(Frame3), "TextBawah", 120, 2640, 4335, 645);
+  for (QPlainTextEdit* e : {Textisi, TextBawah}) e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(Textjudul, &QLineEdit::textChanged, Label1, &QLabel::setText);
   connect(Textisi, &QPlainTextEdit::textChanged, this, [this] { Label2->setText(plain(Textisi)); });
   connect(TextBawah, &QPlainTextEdit::textChanged, this, [this] { Label3->setText(plain(TextBawah)); });
@@ -189,8 +190,10 @@ void frmsetting::Form_Load() {
   cmbBarcode_Click();
   for (PreviewLabel* l : LabelHeader) l->setText(QString());
   for (PreviewLabel* l : {Label1, Label2, Label3}) l->setText(QString());
-  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*image4, vb::appPath(QStringLiteral("images/depan2.jpg"))); });
-  vb::resumeNext([this] { photobox::PhotoBoxGlobal::loadInto(*image5, vb::appPath(QStringLiteral("images/back2.jpg"))); });
+  vb::resumeNext(
+      [this] { photobox::PhotoBoxGlobal::loadInto(*image4, vb::appPath(QStringLiteral("images/depan2.jpg"))); });
+  vb::resumeNext(
+      [this] { photobox::PhotoBoxGlobal::loadInto(*image5, vb::appPath(QStringLiteral("images/back2.jpg"))); });
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;

@@ -20,8 +20,9 @@ class Captions : public CardDesignTest {
 };
 
 TEST_F(Captions, TouchingTheWindowLoadsTheSettingsHiddenAndReadsFlagsByOneRule) {
-  pf.db().Execute("update tlabel set [check21(0)] = -1, [check21(1)] = NULL, [check21(2)] = 0, [check21(3)] = 2, "
-                  "[check21(4)] = 'True', [Label21(5)] = NULL where idlabel = '2'");
+  pf.db().Execute(
+      "update tlabel set [check21(0)] = -1, [check21(1)] = NULL, [check21(2)] = 0, [check21(3)] = 2, "
+      "[check21(4)] = 'True', [Label21(5)] = NULL where idlabel = '2'");
   const QString first = forms::get<frmlabel>()->label21[0]->text();
   EXPECT_EQ(first, "NIS");
   ASSERT_TRUE(forms::isLoaded<frmsetting>());
@@ -76,8 +77,8 @@ TEST_F(Captions, SettingsButtonOpensItAndSaveRebuildsTheMainListColumns) {
   EXPECT_EQ(modal.calls[0].className, "frmlabel");
   EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Data tersimpan"});
   EXPECT_EQ(s->Label8[0]->text(), "Nomor Induk");
-  const QStringList headers{"No", "Nomor Induk", "NISN", "Nama", "Tempat, Tgl. Lahir", "Agama", "Jenis Kelamin",
-                            "Barcode", "Kelas", "ID"};
+  const QStringList headers{"No",    "Nomor Induk",   "NISN",    "Nama",  "Tempat, Tgl. Lahir",
+                            "Agama", "Jenis Kelamin", "Barcode", "Kelas", "ID"};
   ASSERT_EQ(main->Lv1->columnCount(), 10);
   for (int c = 1; c <= 10; ++c) EXPECT_EQ(main->Lv1->columnText(c), headers[c - 1]) << c;
   EXPECT_EQ(main->Label5->text(), "Nomor Induk");

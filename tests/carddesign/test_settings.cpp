@@ -13,9 +13,10 @@ class Settings : public CardDesignTest {};
 
 TEST_F(Settings, SaveWritesBackExactlyWhatWasReadButTheEditedText) {
   // A font not installed here, size 9.75 and a system colour (button text).
-  pf.db().Execute("update Tblukuran set [textheader(0)fontName] = 'Gaya Sekolah Pro', [textheader(0)fontSize] = 9.75, "
-                  "[textheader(0)fontColor] = -2147483630, [textheader(0)fontUnderline] = 1, "
-                  "[textheader(0)fontItalic] = 1, [textheader(5)fontColor] = 16711680 where idfont = '2'");
+  pf.db().Execute(
+      "update Tblukuran set [textheader(0)fontName] = 'Gaya Sekolah Pro', [textheader(0)fontSize] = 9.75, "
+      "[textheader(0)fontColor] = -2147483630, [textheader(0)fontUnderline] = 1, "
+      "[textheader(0)fontItalic] = 1, [textheader(5)fontColor] = 16711680 where idfont = '2'");
   const QVariantList setting = row("tblsetting", "idtext"), fonts = row("Tblukuran", "idfont"),
                      labels = row("tlabel", "idlabel");
   open();
@@ -41,7 +42,8 @@ TEST_F(Settings, BarcodeListShowsWhatPrintingUses) {
     const char* stored;
     const char* shown;
   };
-  for (const Case c : {Case{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"}, {"xyz", "Code 128"}}) {
+  for (const Case c :
+       {Case{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"}, {"xyz", "Code 128"}}) {
     pf.db().Execute(QString("update tblsetting set barcode = %1 where idtext = '2'")
                         .arg(c.stored ? QString("'%1'").arg(c.stored) : QString("NULL")));
     open();

@@ -14,12 +14,19 @@ namespace {
 // a card looks the same on every machine.
 QRgb systemColour(int index) {
   switch (index) {
-    case 1: return qRgb(0, 0, 0);          // desktop
-    case 2: case 13: return qRgb(0, 120, 215);   // active caption, highlight
-    case 5: case 14: return qRgb(255, 255, 255);  // window, highlight text
-    case 15: return qRgb(240, 240, 240);  // button face
-    case 16: case 17: return qRgb(109, 109, 109);  // button shadow, grey text
-    default: return qRgb(0, 0, 0);       // window text, button text and the rest
+    case 2:
+    case 13:
+      return qRgb(0, 120, 215);  // active caption, highlight
+    case 5:
+    case 14:
+      return qRgb(255, 255, 255);  // window, highlight text
+    case 15:
+      return qRgb(240, 240, 240);  // button face
+    case 16:
+    case 17:
+      return qRgb(109, 109, 109);  // button shadow, grey text
+    default:
+      return qRgb(0, 0, 0);  // window text, button text and the rest
   }
 }
 
@@ -164,15 +171,15 @@ Face front(const Settings& s) {
   int top = 120, afterFourth = 0;
   for (int k = 0; k < 4; ++k) {
     const int h = lineHeight(s.headerFont[k]);
-    face.push_back(text(col("LabelHeader(%1)", k), QRect(0, top, 4940, h), s.header[k], s.headerFont[k],
-                        Qt::AlignHCenter));
+    face.push_back(
+        text(col("LabelHeader(%1)", k), QRect(0, top, 4940, h), s.header[k], s.headerFont[k], Qt::AlignHCenter));
     top += h;
     afterFourth = top;
   }
-  face.push_back(text(QStringLiteral("LabelHeader(4)"), QRect(0, 840, 4935, 255), s.header[4], s.headerFont[4],
+  face.push_back(
+      text(QStringLiteral("LabelHeader(4)"), QRect(0, 840, 4935, 255), s.header[4], s.headerFont[4], Qt::AlignHCenter));
+  face.push_back(text(QStringLiteral("LabelHeader(5)"), QRect(0, afterFourth, 4940, 255), s.header[5], s.headerFont[5],
                       Qt::AlignHCenter));
-  face.push_back(text(QStringLiteral("LabelHeader(5)"), QRect(0, afterFourth, 4940, 255), s.header[5],
-                      s.headerFont[5], Qt::AlignHCenter));
   // Field rows step by 180 and overlap by 20; a hidden row keeps its gap.
   static const int captionWidth[7] = {1695, 1455, 1335, 1335, 1335, 975, 855};
   static const int valueWidth[7] = {1215, 1095, 1095, 1095, 1095, 975, 1095};
@@ -180,8 +187,8 @@ Face front(const Settings& s) {
   for (int i = 0; i < 7; ++i) {
     const int rowTop = 1100 + 180 * i;
     Item c = text(col("Label8(%1)", i), QRect(1500, rowTop, captionWidth[i], 200), s.caption[i], small);
-    Item v = text(col("Label15(%1)", i), QRect(2200, rowTop, valueWidth[i], 200),
-                  QStringLiteral(": ") + s.caption[i], small);
+    Item v = text(col("Label15(%1)", i), QRect(2200, rowTop, valueWidth[i], 200), QStringLiteral(": ") + s.caption[i],
+                  small);
     c.visible = v.visible = s.show[i];
     c.clipWidth = 2200 - 1500;
     face.push_back(c);
@@ -218,50 +225,50 @@ void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& p
   // A point is 20 twips; the device's own resolution turns that into its points.
   const double dpi = p.device() ? p.device()->logicalDpiY() : 96.0;
   for (const bool texts : {false, true})
-  for (const Item& it : face) {
-    if (!it.visible || (it.kind == Item::Kind::Text) != texts) continue;
-    const QRectF box = dev(it.box);
-    switch (it.kind) {
-      case Item::Kind::Photo:
-        if (!pics.photo.isNull()) {
-          const QSizeF s = QSizeF(pics.photo.size()).scaled(box.size(), Qt::KeepAspectRatio);
-          p.drawImage(QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(),
-                             s.height()),
-                      pics.photo);
-        }
-        break;
-      case Item::Kind::Code128:
-        if (pics.code128) pics.code128(p, box);
-        break;
-      case Item::Kind::Qr:
-        if (pics.qr) pics.qr(p, box);
-        break;
-      case Item::Kind::Text: {
-        if (it.text.isEmpty()) break;
-        QFont f = it.font.font();
-        f.setPointSizeF(it.font.size * 20.0 * sy * 72.0 / dpi);
-        p.setFont(f);
-        p.setPen(it.font.qcolor());
-        if (it.wrap) {
-          p.save();
-          p.setClipRect(box, Qt::IntersectClip);
-          p.drawText(box, it.align | Qt::AlignTop | Qt::TextWordWrap, it.text);
-          p.restore();
-        } else {
-          const QFontMetricsF fm(f, p.device());
-          QString line = it.text;
-          if (it.clipWidth > 0) {
-            const double room = it.clipWidth * sx;
-            while (!line.isEmpty() && fm.horizontalAdvance(line) > room) line.chop(1);
-          } else if (fm.horizontalAdvance(line) > box.width()) {
-            line = fm.elidedText(line, Qt::ElideRight, box.width());
+    for (const Item& it : face) {
+      if (!it.visible || (it.kind == Item::Kind::Text) != texts) continue;
+      const QRectF box = dev(it.box);
+      switch (it.kind) {
+        case Item::Kind::Photo:
+          if (!pics.photo.isNull()) {
+            const QSizeF s = QSizeF(pics.photo.size()).scaled(box.size(), Qt::KeepAspectRatio);
+            p.drawImage(
+                QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height()),
+                pics.photo);
           }
-          p.drawText(box, it.align | Qt::AlignTop | Qt::TextDontClip, line);
+          break;
+        case Item::Kind::Code128:
+          if (pics.code128) pics.code128(p, box);
+          break;
+        case Item::Kind::Qr:
+          if (pics.qr) pics.qr(p, box);
+          break;
+        case Item::Kind::Text: {
+          if (it.text.isEmpty()) break;
+          QFont f = it.font.font();
+          f.setPointSizeF(it.font.size * 20.0 * sy * 72.0 / dpi);
+          p.setFont(f);
+          p.setPen(it.font.qcolor());
+          if (it.wrap) {
+            p.save();
+            p.setClipRect(box, Qt::IntersectClip);
+            p.drawText(box, it.align | Qt::AlignTop | Qt::TextWordWrap, it.text);
+            p.restore();
+          } else {
+            const QFontMetricsF fm(f, p.device());
+            QString line = it.text;
+            if (it.clipWidth > 0) {
+              const double room = it.clipWidth * sx;
+              while (!line.isEmpty() && fm.horizontalAdvance(line) > room) line.chop(1);
+            } else if (fm.horizontalAdvance(line) > box.width()) {
+              line = fm.elidedText(line, Qt::ElideRight, box.width());
+            }
+            p.drawText(box, it.align | Qt::AlignTop | Qt::TextDontClip, line);
+          }
+          break;
         }
-        break;
       }
     }
-  }
 }
 
 }  // namespace cardface

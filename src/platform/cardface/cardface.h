@@ -46,9 +46,10 @@ struct Settings {
   QString footer[4];
   QString judul, isi, bawah;
   // Without a caption row every field shows under its own name.
-  QString caption[7] = {QStringLiteral("NIS"),    QStringLiteral("NISN"),          QStringLiteral("Nama"),
-                        QStringLiteral("Tempat, Tgl. Lahir"), QStringLiteral("Agama"),
-                        QStringLiteral("Jenis Kelamin"), QStringLiteral("Kelas")};
+  QString caption[7] = {QStringLiteral("NIS"),   QStringLiteral("NISN"),
+                        QStringLiteral("Nama"),  QStringLiteral("Tempat, Tgl. Lahir"),
+                        QStringLiteral("Agama"), QStringLiteral("Jenis Kelamin"),
+                        QStringLiteral("Kelas")};
   bool show[7] = {true, true, true, true, true, true, true};
   bool qr = false;  // barcode type "QR Code"; anything else prints Code 128
 };

@@ -56,7 +56,8 @@ QByteArray encodeGif(const QImage& source) {
   const int transparentIndex = int(table.size());
   std::vector<GifColorType> colours(256, GifColorType{0, 0, 0});
   for (int i = 0; i < table.size(); ++i)
-    colours[size_t(i)] = GifColorType{GifByteType(qRed(table[i])), GifByteType(qGreen(table[i])), GifByteType(qBlue(table[i]))};
+    colours[size_t(i)] =
+        GifColorType{GifByteType(qRed(table[i])), GifByteType(qGreen(table[i])), GifByteType(qBlue(table[i]))};
   colours[size_t(transparentIndex)] = GifColorType{255, 255, 255};
 
   QByteArray out;
@@ -83,7 +84,8 @@ QByteArray encodeGif(const QImage& source) {
   for (int y = 0; y < argb.height(); ++y) {
     const uchar* idx = indexed.constScanLine(y);
     const QRgb* px = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-    for (int x = 0; x < argb.width(); ++x) line[size_t(x)] = qAlpha(px[x]) < 128 ? GifPixelType(transparentIndex) : idx[x];
+    for (int x = 0; x < argb.width(); ++x)
+      line[size_t(x)] = qAlpha(px[x]) < 128 ? GifPixelType(transparentIndex) : idx[x];
     if (EGifPutLine(gif.get(), line.data(), argb.width()) != GIF_OK) return {};
   }
   GifFileType* g = gif.release();

@@ -238,8 +238,8 @@ bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   std::vector<QImage> blanks(tpl_->elements.size());
   for (size_t i = 0; i < tpl_->elements.size(); ++i)
     if (tpl_->elements[i].kind == Element::Kind::Photo)
-      blanks[i] = forShow(loadPicture(photobox::blankPhotoFile(),
-                                      pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
+      blanks[i] =
+          forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
   ReadAhead<Pictures> pictures(cardCount(), [this](int i) { return readPictures(job_.rows[size_t(i)]); });
   for (int i = 0; i < cardCount(); ++i) {
     const int slot = i % per;

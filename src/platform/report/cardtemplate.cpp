@@ -189,8 +189,10 @@ class Reader {
       const QString where = QStringLiteral("elements[%1]").arg(i++);
       if (!v.isObject()) bad(where, QStringLiteral("an object is required"));
       Element e = element(v.toObject(), where, t.card);
-      if (e.kind == Element::Kind::Face) addFace(t, e);
-      else t.elements.push_back(e);
+      if (e.kind == Element::Kind::Face)
+        addFace(t, e);
+      else
+        t.elements.push_back(e);
     }
     return t;
   }
