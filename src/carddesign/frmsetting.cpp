@@ -116,6 +116,8 @@ frmsetting::frmsetting() {
   for (int i = 0; i < 7; ++i) {
     Label8[i] = label(picture1, idx("Label8", i), at(depan, idx("Label8", i)));
     Label15[i] = label(picture1, idx("Label15", i), at(depan, idx("Label15", i)));
+    Label8[i]->setText(cardface::Settings{}.caption[i]);  // design captions until the stored ones load
+    Label15[i]->setText(QStringLiteral(": ") + Label8[i]->text());
   }
   for (int i = 0; i < 4; ++i) Label4[i] = label(picture1, idx("Label4", i), at(depan, idx("Label4", i)));
   photo = label(picture1, QStringLiteral("photo"), at(depan, QStringLiteral("photo")));
@@ -353,7 +355,7 @@ void frmsetting::POSISI() {
 void frmsetting::geserFrame() {
   for (QGroupBox* f : {Frame1, Frame2, Frame3, Frame5, framebarcode, Frame6})
     twips::setLeft(f, twips::left(f) + nilaiSebelum - VScroll1->value());
-  nilaiSebelum = qint16(VScroll1->value());
+  nilaiSebelum = VScroll1->value();
 }
 
 void frmsetting::resizeEvent(QResizeEvent* e) {

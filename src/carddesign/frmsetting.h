@@ -106,6 +106,6 @@ class frmsetting : public forms::Form {
  private:
   void setHurufHeader(int i, const cardface::FontValue& f);
   void simpan();
-  qint16 nilaiSebelum = 0;
+  int nilaiSebelum = 0;  // whole twips: a wide window scrolls beyond 16 bits
   QImage contohFoto_;  // sample photo of the preview
 };

@@ -132,6 +132,12 @@ TEST_F(Settings, ScrollingSlidesTheFramesAndBringsThemBack) {
   EXPECT_EQ(s->VScroll1->value(), 300);
   s->VScroll1->setValue(0);
   for (int i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pos(), design[i]) << i;
+  // A window opened 3,000 pixels wide scrolls beyond 16-bit twips and still comes back.
+  s->VScroll1->setMaximum(40000);
+  s->VScroll1->setValue(36000);
+  EXPECT_EQ(s->Frame1->x(), design[0].x() - 2400);
+  s->VScroll1->setValue(0);
+  for (int i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pos(), design[i]) << i;
   s->resize(s->width() + 100, s->height());
   EXPECT_EQ(s->VScroll1->width(), s->width());
 }
