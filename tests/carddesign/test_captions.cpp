@@ -63,6 +63,7 @@ TEST_F(Captions, EditsShowAtOnceInThePreviewAndTutupStoresNothing) {
 
 TEST_F(Captions, SettingsButtonOpensItAndSaveRebuildsTheMainListColumns) {
   Frmcari* main = forms::get<Frmcari>();
+  const QString hint = main->Label2->text();
   open();
   ScopedModalHook modal([&](QWidget* w, QWidget* owner) {
     EXPECT_EQ(owner, s);
@@ -82,6 +83,9 @@ TEST_F(Captions, SettingsButtonOpensItAndSaveRebuildsTheMainListColumns) {
   ASSERT_EQ(main->Lv1->columnCount(), 10);
   for (int c = 1; c <= 10; ++c) EXPECT_EQ(main->Lv1->columnText(c), headers[c - 1]) << c;
   EXPECT_EQ(main->Label5->text(), "Nomor Induk");
+  EXPECT_GT(main->Lv1->columnWidthTwips(10), 0);
+  EXPECT_EQ(main->Label2->text(), hint);  // the hidden list and the search hint wait for the next start
+  EXPECT_EQ(main->Lv2->columnText(2), "NIS");
   const QVariantList stored = row("tlabel", "idlabel");
   EXPECT_EQ(stored[column("tlabel", "Label21(0)")].toString(), "Nomor Induk");
   EXPECT_EQ(stored[column("tlabel", "check21(1)")], false);

@@ -151,6 +151,7 @@ TEST_F(Settings, PreviewDrawsTheCardFromItsControls) {
   int dark = 0;
   for (int x = line.left(); x <= line.right(); ++x) dark += qGray(shot.pixel(x, line.center().y())) < 100;
   EXPECT_GT(dark, 10);
+  // For a look by eye under Xvfb: LENTAVO_SHOT=file.png saves the whole window.
   if (qEnvironmentVariableIsSet("LENTAVO_SHOT")) s->grab().save(qEnvironmentVariable("LENTAVO_SHOT"));
 }
 
