@@ -5,6 +5,7 @@
 #include "frmsetting.h"
 #include "msgbox.h"
 #include "named.h"
+#include "textfield.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -30,6 +31,8 @@ frmlabel::frmlabel() {
     label21[i] = new QLineEdit(Frame1);
     label21[i]->setObjectName(col("label21", i));
     twips::setGeometry(label21[i], 360, 360 + 480 * i, 2295, 375);
+    label21[i]->setMaxLength(255);
+    ui::refuseControlCharacters(label21[i]);
     Check21[i] = new QCheckBox(Frame1);
     Check21[i]->setObjectName(col("Check21", i));
     twips::setGeometry(Check21[i], 2760, 480 + 480 * i, 255, 195);
@@ -56,7 +59,7 @@ void frmlabel::Form_Load() {
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
-    rs.Open(kQuery, *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
+    rs.Open(kQuery, Module1::koneksi(), ado::adOpenDynamic, ado::adLockOptimistic);
     if (rs.EOF_()) return;
     for (int i = 0; i < 7; ++i) vb::resumeNext([&] { label21[i]->setText(vb::text(rs.field(col("Label21", i)))); });
     for (int i = 0; i < 7; ++i)
@@ -80,7 +83,7 @@ void frmlabel::Command1_Click() {
   try {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
-    rs.Open(kQuery, *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
+    rs.Open(kQuery, Module1::koneksi(), ado::adOpenDynamic, ado::adLockOptimistic);
     if (!rs.EOF_()) {
       for (int i = 0; i < 7; ++i) rs.setField(col("Label21", i), label21[i]->text());
       for (int i = 0; i < 7; ++i) rs.setField(col("check21", i), Check21[i]->isChecked() ? 1 : 0);

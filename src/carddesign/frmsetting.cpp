@@ -9,6 +9,7 @@
 #include "msgbox.h"
 #include "named.h"
 #include "qrcode.h"
+#include "textfield.h"
 #include "twips.h"
 #include "vb.h"
 
@@ -147,6 +148,11 @@ frmsetting::frmsetting() {
   Textisi = place(new QPlainTextEdit(Frame3), "Textisi", 120, 720, 4335, 1815);
   TextBawah = place(new QPlainTextEdit(Frame3), "TextBawah", 120, 2640, 4335, 645);
   for (QPlainTextEdit* e : {Textisi, TextBawah}) e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // One-line texts as their columns hold them.
+  for (QLineEdit* e : findChildren<QLineEdit*>()) {
+    e->setMaxLength(255);
+    ui::refuseControlCharacters(e);
+  }
   connect(Textjudul, &QLineEdit::textChanged, Label1, &QLabel::setText);
   connect(Textisi, &QPlainTextEdit::textChanged, this, [this] { Label2->setText(plain(Textisi)); });
   connect(TextBawah, &QPlainTextEdit::textChanged, this, [this] { Label3->setText(plain(TextBawah)); });
@@ -200,7 +206,7 @@ void frmsetting::Form_Load() {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
     rs.Open(QStringLiteral("select * from tblsetting where idtext = '") + QStringLiteral("2") + QStringLiteral("'"),
-            *Module1::Conn, ado::adOpenStatic, ado::adLockOptimistic);
+            Module1::koneksi(), ado::adOpenStatic, ado::adLockOptimistic);
     if (rs.EOF_()) return;
     auto txt = [&](const QString& c) {
       QString t;
@@ -214,7 +220,7 @@ void frmsetting::Form_Load() {
     TextBawah->setPlainText(txt(QStringLiteral("textbawah")));
     // Printing takes anything but "QR Code" (Null too) as Code 128; so does this list, so
     // a save never switches the card to QR codes by itself.
-    const bool qr = txt(QStringLiteral("barcode")).compare(QLatin1String("QR Code"), Qt::CaseInsensitive) == 0;
+    const bool qr = txt(QStringLiteral("barcode")) == QLatin1String("QR Code");
     {
       const QSignalBlocker block(cmbBarcode);
       cmbBarcode->setCurrentIndex(qr ? 0 : 1);
@@ -225,7 +231,7 @@ void frmsetting::Form_Load() {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
     rs.Open(QStringLiteral("Select * From Tblukuran where idfont = '") + QStringLiteral("2") + QStringLiteral("'"),
-            *Module1::Conn);
+            Module1::koneksi());
     if (rs.EOF_()) return;
     for (int i = 0; i < 6; ++i) {
       cardface::FontValue f = hurufHeader[i];
@@ -259,7 +265,7 @@ void frmsetting::cmdSimpan_Click() {
 
 void frmsetting::simpan() {
   // Both rows or neither: a failure leaves the stored settings as they were.
-  ado::Connection& conn = *Module1::Conn;
+  ado::Connection& conn = Module1::koneksi();
   conn.BeginTrans();
   try {
     auto row = [&](ado::Recordset& rs, const QString& sql) {
@@ -325,7 +331,7 @@ void frmsetting::BukaCaption() {
   ado::Recordset rs;
   rs.CursorLocation = ado::adUseClient;
   rs.Open(QStringLiteral("Select * From Tlabel where idlabel= '") + QStringLiteral("2") + QStringLiteral("'"),
-          *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
+          Module1::koneksi(), ado::adOpenDynamic, ado::adLockOptimistic);
   if (rs.EOF_()) return;
   for (int i = 0; i < 7; ++i) {
     // A Null caption reads as "", so no row keeps a caption from before.

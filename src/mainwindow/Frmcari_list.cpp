@@ -126,7 +126,7 @@ QStringList Frmcari::bacaCaption() {
   ado::Recordset rs;
   rs.CursorLocation = ado::adUseClient;
   rs.Open(QStringLiteral("select * from tlabel where idlabel = '") + QStringLiteral("2") + QStringLiteral("'"),
-          *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
+          Module1::koneksi(), ado::adOpenDynamic, ado::adLockOptimistic);
   QStringList captions;
   for (int i = 0; i < 7; ++i) captions << vb::text(rs.field(QStringLiteral("label21(%1)").arg(i)));
   rs.Close();

@@ -66,6 +66,10 @@ TEST_F(Settings, FailedSaveSaysSoAndStoresNothing) {
   EXPECT_NE(dialogs.lastMsgBox().prompt, "Simpan Sukses");
   EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbCritical);
   EXPECT_EQ(row("tblsetting", "idtext"), setting);
+  Module1::tutupKoneksi();  // an event after the main window's close path
+  click(s->cmdSimpan);
+  EXPECT_EQ(dialogs.msgBoxes().size(), 2u);
+  EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbCritical);
 }
 
 TEST_F(Settings, TutupLeavesTheDatabaseUnchanged) {
