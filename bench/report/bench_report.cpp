@@ -80,19 +80,13 @@ struct Folder {
                         QStringLiteral("Bandung, 1 Mei 2010"), QStringLiteral("Islam"),
                         i % 2 ? QStringLiteral("P") : QStringLiteral("L"),
                         QStringLiteral("SMA1-%1").arg(i + 1, 6, 10, QLatin1Char('0')), QStringLiteral("XII IPA 1")});
-    j.labelRow = {{"label21(0)", "NIS"},   {"label21(1)", "NISN"},
-                  {"label21(2)", "Nama"},  {"label21(3)", "Tempat, Tgl. Lahir"},
-                  {"label21(4)", "Agama"}, {"label21(5)", "Jenis Kelamin"},
-                  {"check21(0)", true},    {"check21(1)", true},
-                  {"check21(2)", true},    {"check21(3)", true},
-                  {"check21(4)", true},    {"check21(5)", true}};
-    j.settingRow = {{"textheader(0)", "PEMERINTAH KABUPATEN CONTOH"},
-                    {"textheader(1)", "DINAS PENDIDIKAN"},
-                    {"textheader(2)", "SMA NEGERI 1 CONTOH"},
-                    {"textheader(3)", "Jl. Pendidikan No. 1, Contoh"},
-                    {"textfooter(0)", "Kepala Sekolah,"},
-                    {"textfooter(2)", "Nama Kepala Sekolah"},
-                    {"textfooter(3)", "NIP. -"}};
+    const char* const header[] = {"PEMERINTAH KABUPATEN CONTOH", "DINAS PENDIDIKAN", "SMA NEGERI 1 CONTOH",
+                                  "Jl. Pendidikan No. 1, Contoh"};
+    for (int k = 0; k < 4; ++k) j.face.header[k] = QString::fromLatin1(header[k]);
+    j.face.footer[0] = QStringLiteral("Kepala Sekolah,");
+    j.face.footer[2] = QStringLiteral("Nama Kepala Sekolah");
+    j.face.footer[3] = QStringLiteral("NIP. -");
+    j.face.qr = templateNo == 4;
     return j;
   }
 };

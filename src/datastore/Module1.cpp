@@ -29,6 +29,13 @@ bool bukaKoneksi() {
 
 bool koneksiTerbuka() { return Conn && Conn->isOpen(); }
 
+ado::Connection& koneksi() {
+  if (!koneksiTerbuka())
+    throw vb::VbError(3704, QStringLiteral("ADODB.Recordset"),
+                      QStringLiteral("Operation is not allowed when the object is closed."));
+  return *Conn;
+}
+
 void isiDaftar(QComboBox* box, const QString& sql, const QString& field) {
   if (!koneksiTerbuka()) return;
   ado::Recordset rs;

@@ -22,6 +22,9 @@ bool bukaKoneksi();
 // True while Conn is open. Handlers that touch the database do nothing otherwise: an event
 // can still arrive after the main window's close path closed and released it.
 bool koneksiTerbuka();
+// Conn for a statement; a closed or released connection raises the error ADO gives, so a
+// handler skips or reports that step like any other failing one.
+ado::Connection& koneksi();
 // Adds the column `field` of every row of `sql` to `box`, in query order (nothing when
 // the connection is closed).
 void isiDaftar(QComboBox* box, const QString& sql, const QString& field);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QStringList>
 
 #include "ado.h"
 #include "cardreport.h"
@@ -95,6 +96,20 @@ class Frmcari : public forms::Form {
   void Lv1_Click();
   void Lv1_DblClick();
   void setHeader();
+  // The seven field captions of the tlabel row '2', every one read before any list is
+  // touched (Null reads as ""). Throws VbError 3021 when the row is missing and the
+  // database's error when the table cannot be read.
+  static QStringList bacaCaption();
+  // Widths in twips of the columns "No", the six captions, "Barcode", "Kelas", then the
+  // id column's caption and width (-1: the list's default).
+  struct LebarKolom {
+    int lebar[9];
+    const char* idCaption;
+    int idLebar;
+  };
+  // Builds the ten member-list columns from captions read by bacaCaption; the start-up
+  // and the field-caption window's save both use it.
+  static void pasangHeader(ui::ListView& lv, const QStringList& captions, const LebarKolom& k);
   // Paints two-colour row stripes as the list's background picture; no window calls it.
   void warnaBaris(ui::ListView& L);
 

@@ -122,44 +122,47 @@ void Frmcari::Lv1_DblClick() {
   vb::resumeNext([this] { PushButton11_Click(); });
 }
 
-void Frmcari::setHeader() {
-  // A missing row or a Null caption gives empty captions: the list still gets all ten
-  // columns, since printing and deleting read the last one.
+QStringList Frmcari::bacaCaption() {
   ado::Recordset rs;
   rs.CursorLocation = ado::adUseClient;
   rs.Open(QStringLiteral("select * from tlabel where idlabel = '") + QStringLiteral("2") + QStringLiteral("'"),
-          *Module1::Conn, ado::adOpenDynamic, ado::adLockOptimistic);
-  const bool hasRow = !rs.EOF_();
-  auto caption = [&](int i) -> QString {
-    if (!hasRow) return QString();
-    QString c;
-    vb::resumeNext([&] { c = vb::text(rs.field(QStringLiteral("label21(%1)").arg(i))); });
-    return c;
-  };
-  struct Col {
-    int captionIndex;
-    const char* fixed;
-    int lv1;
-    int lv2;
-  };
-  static const Col cols[] = {{-1, "No", 400, 400},      {0, nullptr, 1250, 950},
-                             {1, nullptr, 1850, 1450},  {2, nullptr, 2500, 2500},
-                             {3, nullptr, 1800, 1500},  {4, nullptr, 1800, 1500},
-                             {5, nullptr, 1800, 1500},  {-1, "Barcode", 1800, 1800},
-                             {-1, "Kelas", 8500, 8500}, {-1, "", 0, 0}};
-  for (ui::ListView* lv : {Lv1, Lv2}) {
-    lv->setReportStyle();
-    for (const Col& c : cols) {
-      const QString text = c.fixed ? QString::fromLatin1(c.fixed) : caption(c.captionIndex);
-      lv->addColumn(text, lv == Lv1 ? c.lv1 : c.lv2);
-    }
-  }
-  if (hasRow) {
-    Label5->setText(caption(0));
-    Label2->setText(QStringLiteral(" Kata Kunci : ") + caption(0) + QStringLiteral(" atau ") + caption(2) +
-                    QStringLiteral(" atau ") + caption(3) + QStringLiteral(" atau ") + caption(4));
-  }
+          Module1::koneksi(), ado::adOpenDynamic, ado::adLockOptimistic);
+  QStringList captions;
+  for (int i = 0; i < 7; ++i) captions << vb::text(rs.field(QStringLiteral("label21(%1)").arg(i)));
   rs.Close();
+  return captions;
+}
+
+void Frmcari::pasangHeader(ui::ListView& lv, const QStringList& captions, const LebarKolom& k) {
+  lv.clearColumns();
+  lv.setReportStyle();
+  lv.addColumn(QStringLiteral("No"), k.lebar[0]);
+  for (int i = 0; i < 6; ++i) lv.addColumn(captions.value(i), k.lebar[1 + i]);
+  lv.addColumn(QStringLiteral("Barcode"), k.lebar[7]);
+  lv.addColumn(QStringLiteral("Kelas"), k.lebar[8]);
+  lv.addColumn(QString::fromLatin1(k.idCaption), k.idLebar);
+}
+
+void Frmcari::setHeader() {
+  // A missing row gives empty captions: the list still gets all ten columns, since
+  // printing and deleting read the last one.
+  QStringList c(7);
+  bool hasRow = true;
+  try {
+    c = bacaCaption();
+  } catch (const vb::VbError& e) {
+    if (e.number != 3021) throw;
+    hasRow = false;
+  }
+  static const LebarKolom lv1{{400, 1250, 1850, 2500, 1800, 1800, 1800, 1800, 8500}, "", 0};
+  static const LebarKolom lv2{{400, 950, 1450, 2500, 1500, 1500, 1500, 1800, 8500}, "", 0};
+  pasangHeader(*Lv1, c, lv1);
+  pasangHeader(*Lv2, c, lv2);
+  if (hasRow) {
+    Label5->setText(c[0]);
+    Label2->setText(QStringLiteral(" Kata Kunci : ") + c[0] + QStringLiteral(" atau ") + c[2] +
+                    QStringLiteral(" atau ") + c[3] + QStringLiteral(" atau ") + c[4]);
+  }
 }
 
 void Frmcari::warnaBaris(ui::ListView& L) {

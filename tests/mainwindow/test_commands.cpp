@@ -13,7 +13,6 @@
 #include "frmAggota.h"
 #include "frmWebcame.h"
 #include "frmkelas.h"
-#include "frmlabel.h"
 #include "frmsetting.h"
 #include "mainwindow_fixture.h"
 
@@ -446,22 +445,6 @@ TEST_F(Commands, TaskWindowsOpenModallyAndOnlyImportAndRestoreRefill) {
     EXPECT_EQ(modal.calls.back().className, c.cls);
     EXPECT_EQ(w->Lv1->count(), c.refills ? members() : before) << c.cls;
   }
-}
-
-TEST_F(Commands, CaptionWindowRebuildsTheColumnsAndLabel5Only) {
-  pf.addMember("1", "Ani");
-  start();
-  const QString hint = w->Label2->text();
-  pf.db().Execute("update tlabel set [Label21(0)] = 'Nomor' where idlabel = '2'");
-  forms::get<frmlabel>()->gantiformat();
-  ASSERT_EQ(w->Lv1->columnCount(), 10);
-  EXPECT_EQ(w->Lv1->columnText(2), "Nomor");
-  EXPECT_EQ(w->Lv1->columnText(10), "ID");
-  EXPECT_GT(w->Lv1->columnWidthTwips(10), 0);
-  EXPECT_EQ(w->Label5->text(), "Nomor");
-  EXPECT_EQ(w->Label2->text(), hint);
-  EXPECT_EQ(w->Lv1->count(), 1);
-  EXPECT_EQ(w->Lv2->columnText(2), "NIS");
 }
 
 TEST_F(Commands, UserGuideAndWebSiteOpenWithTheSystemHandler) {

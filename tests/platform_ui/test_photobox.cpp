@@ -77,4 +77,26 @@ TEST_F(PhotoFiles, SaveEncodesWhatCannotBeKeptUprightOrAsPngAndFailsWithoutHarm)
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
+TEST_F(PhotoFiles, ElementPicturesOfKindNineAreRealGifs) {
+  // A logo with a transparent corner, and a photo of more colours than a GIF holds.
+  QImage logo(16, 12, QImage::Format_ARGB32);
+  logo.fill(qRgb(200, 30, 30));
+  logo.setPixel(0, 0, qRgba(0, 0, 0, 0));
+  QImage photo(64, 64, QImage::Format_RGB32);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) photo.setPixel(x, y, qRgb(x * 4, y * 4, (x + y) * 2));
+  for (const QImage& img : {logo, photo}) {
+    PhotoBoxGlobal::SavePictureFile(Picture(img), path("Front_logo1.GIF"), 9);
+    EXPECT_EQ(readFile(path("Front_logo1.GIF")).left(6), "GIF89a");
+    const QImage back = PhotoBoxGlobal::LoadPictureFile(path("Front_logo1.GIF")).image();
+    ASSERT_EQ(back.size(), img.size());
+    EXPECT_LT(std::abs(qRed(back.pixel(10, 10)) - qRed(img.pixel(10, 10))), 40);
+  }
+  EXPECT_EQ(qAlpha(PhotoBoxGlobal::LoadPictureFile(path("Front_logo1.GIF")).image().pixel(0, 0)), 255);
+  PhotoBoxGlobal::SavePictureFile(Picture(logo), path("Front_logo1.GIF"), 9);
+  const QImage back = PhotoBoxGlobal::LoadPictureFile(path("Front_logo1.GIF")).image();
+  EXPECT_EQ(qAlpha(back.pixel(0, 0)), 0);
+  EXPECT_EQ(back.pixel(5, 5), qRgb(200, 30, 30));
+}
+
 }  // namespace

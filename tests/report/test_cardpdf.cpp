@@ -44,19 +44,20 @@ TEST_F(CardPdfTest, TheCardShowsTheTickedCaptionsWithTheirValuesAndTheCardTexts)
   pf.addMember(QStringLiteral("77"), QStringLiteral("Rina Marlina"), QStringLiteral("XI IPS 2"));
   tick(idOf(QStringLiteral("77")));
   pf.db().Execute(
-      QStringLiteral("update tlabel set \"Label21(2)\" = 'Nama Lengkap', \"check21(1)\" = 0, "
+      QStringLiteral("update tlabel set \"Label21(2)\" = 'Siswa', \"check21(1)\" = 0, "
                      "\"check21(4)\" = NULL where idlabel = '2'"));
   const QString front = text(print(QStringLiteral("03.rep")));
   for (const char* shown :
-       {"SMA NEGERI 1 CONTOH", "Nama Lengkap : Rina Marlina", "NIS : 77", "Kelas : XI IPS 2", "Kepala Sekolah,"})
+       {"SMA NEGERI 1 CONTOH", "Siswa : Rina Marlina", "NIS : 77", "Kelas : XI IPS 2", "Kepala Sekolah,"})
     EXPECT_TRUE(front.contains(QString::fromLatin1(shown))) << shown << " in " << front.toStdString();
   EXPECT_FALSE(front.contains(QStringLiteral("NISN")));   // unticked
   EXPECT_FALSE(front.contains(QStringLiteral("Agama")));  // a Null flag is not ticked
 
-  // Without the caption row every field shows under the template's own caption.
+  // Without the caption row every field shows under its own name, cut where the value
+  // column begins.
   pf.db().Execute(QStringLiteral("delete from tlabel"));
   const QString plain = text(print(QStringLiteral("03.rep")));
-  for (const char* caption : {"NIS :", "NISN :", "Nama :", "Agama :", "Jenis Kelamin :", "Kelas :"})
+  for (const char* caption : {"NIS :", "NISN :", "Nama :", "Agama :", "Jenis Kela :", "Kelas :"})
     EXPECT_TRUE(plain.contains(QString::fromLatin1(caption))) << caption;
   const QString back = text(print(QStringLiteral("05.rep")));
   EXPECT_TRUE(back.contains(QStringLiteral("KARTU PELAJAR")));
@@ -86,7 +87,7 @@ TEST_F(CardPdfTest, MissingOrUnreadablePicturesLeaveAWhiteCardTheBlankPhotoOrAnE
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write(QByteArray("\xff\xd8\xff\xe0 truncated jpeg") + QByteArray(100, '\0'));
   junk.close();
-  const QPointF photo(3.5 + 9.0, 18.6 + 12.0), stripe(40.0, 53.6), frameEdge(3.55, 30.6);
+  const QPointF photo(3.5 + 9.0, 18.6 + 12.0), stripe(40.0, 53.6), frameEdge(3.46, 30.6);
   const QImage blank(pf.path(QStringLiteral("images/temp.jpg")));
   const QColor blankCentre = blank.pixelColor(blank.width() / 2, blank.height() / 2);
 

@@ -43,8 +43,8 @@ TEST_F(CardReportTest, TheTenStepsHandOverTheWholeJobWithRowsInQueryOrder) {
   EXPECT_TRUE(job.rows[1][8].isNull());
   EXPECT_EQ(job.rows[2][8].toString(), QStringLiteral("BC003"));
   // The captions and the card texts come along from the same database.
-  EXPECT_EQ(job.labelRow.value(QStringLiteral("label21(0)")).toString(), QStringLiteral("NIS"));
-  EXPECT_EQ(job.settingRow.value(QStringLiteral("textheader(2)")).toString(), QStringLiteral("SMA NEGERI 1 CONTOH"));
+  EXPECT_EQ(job.face.caption[0], QStringLiteral("NIS"));
+  EXPECT_EQ(job.face.header[2], QStringLiteral("SMA NEGERI 1 CONTOH"));
 }
 
 TEST_F(CardReportTest, ConnectionStringsAreReadWhateverTheOrderCaseAndQuoting) {

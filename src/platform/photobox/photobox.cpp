@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QSaveFile>
 
+#include "giffile.h"
 #include "vb.h"
 
 namespace photobox {
@@ -86,8 +87,17 @@ void showMemberPhoto(PhotoBox& box, const QString& nis) {
   vb::resumeNext([&] { loadInto(box, memberPhotoFile(nis)); });
 }
 
-void SavePictureFile(const Picture& pic, const QString& fileName, int) {
+void SavePictureFile(const Picture& pic, const QString& fileName, int kind) {
   if (pic.isEmpty()) fail(380, "Invalid property value");
+  if (kind == 9 && fileName.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+    // The designer's element pictures: a real GIF under their ".gif" names.
+    const QByteArray gif = encodeGif(pic.image());
+    if (gif.isEmpty()) fail(481, "Invalid picture");
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(gif) != gif.size() || !file.commit())
+      fail(75, "Path/File access error");
+    return;
+  }
   if (!pic.jpeg().isEmpty()) {
     // Stored as it came: encoding again would lose quality at every save.
     QSaveFile file(fileName);

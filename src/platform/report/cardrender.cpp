@@ -3,7 +3,6 @@
 #include <zint.h>
 
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QPageSize>
 #include <QPaintDevice>
 #include <QPainter>
@@ -40,14 +39,6 @@ QRectF fitted(QSizeF size, const QRectF& box) {
   if (size.isEmpty()) return box;
   const QSizeF s = size.scaled(box.size(), Qt::KeepAspectRatio);
   return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
-}
-
-QFont makeFont(const FontStyle& f, double size) {
-  QFont font(f.family);
-  font.setPointSizeF(size);
-  font.setBold(f.bold);
-  font.setItalic(f.italic);
-  return font;
 }
 
 // A QR picture as one bit a pixel: dark modules black, the rest white.
@@ -160,6 +151,8 @@ CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
     const QString key = job_.fieldNames.at(i).toLower();
     if (!fieldIndex_.contains(key)) fieldIndex_.insert(key, i);
   }
+  front_ = cardface::front(job_.face);
+  back_ = cardface::back(job_.face);
   if (!tpl_->background.isEmpty())
     background_ = loadPicture(vb::appPath(tpl_->background), pixelsAt(tpl_->card, kPrintDpi), false);
 }
@@ -245,8 +238,8 @@ bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   std::vector<QImage> blanks(tpl_->elements.size());
   for (size_t i = 0; i < tpl_->elements.size(); ++i)
     if (tpl_->elements[i].kind == Element::Kind::Photo)
-      blanks[i] = forShow(loadPicture(photobox::blankPhotoFile(),
-                                      pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
+      blanks[i] =
+          forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
   ReadAhead<Pictures> pictures(cardCount(), [this](int i) { return readPictures(job_.rows[size_t(i)]); });
   for (int i = 0; i < cardCount(); ++i) {
     const int slot = i % per;
@@ -289,18 +282,11 @@ void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, co
     case Element::Kind::QrImage:
       if (!picture.isNull()) drawQr(p, fitted(picture.size(), box), picture, qrModules);
       break;
-    case Element::Kind::Fields:
-      drawFields(p, e, box, s, row);
-      break;
     case Element::Kind::Code128:
       drawCode128(p, box, vb::text(value(row, QStringLiteral("barcode"))), 0.5 * s.kx);
       break;
-    case Element::Kind::SettingText:
-      drawSettingText(p, e, box);
-      break;
-    case Element::Kind::Line:
-      p.setPen(QPen(e.color, e.lineWidth * s.kx, Qt::SolidLine, Qt::FlatCap));
-      p.drawLine(QLineF(s.px(e.line.p1() + originMm), s.px(e.line.p2() + originMm)));
+    case Element::Kind::Face:
+      drawFace(p, e, box, row);
       break;
   }
 }
@@ -329,64 +315,17 @@ void CardRenderer::drawQr(QPainter& p, const QRectF& target, const QImage& img, 
   p.fillPath(path, Qt::black);
 }
 
-void CardRenderer::drawFields(QPainter& p, const Element& e, const QRectF& box, const Scale& s,
-                              const QVariantList& row) {
-  p.setFont(makeFont(e.font, e.font.size));
-  p.setPen(e.color);
-  const QFontMetricsF fm(p.font(), p.device());
-  const double rowH = e.rowHeight * s.ky, valueX = e.valueOffset * s.kx;
-  double y = box.top();
-  for (const FieldRow& r : e.rows) {
-    if (y + rowH > box.bottom() + 0.01 * s.ky) break;
-    // A row shows when its flag is True; Null or a missing flag column of a present
-    // caption row counts as not shown, no caption row at all shows every row.
-    if (!r.showColumn.isEmpty() && !job_.labelRow.isEmpty() && !job_.labelRow.value(r.showColumn).toBool()) continue;
-    QString caption = r.caption;
-    if (!r.captionColumn.isEmpty() && job_.labelRow.contains(r.captionColumn))
-      caption = vb::text(job_.labelRow.value(r.captionColumn));
-    const QString val = QStringLiteral(": ") + vb::text(value(row, r.field)).simplified();
-    const QRectF capRect(box.left(), y, valueX, rowH);
-    const QRectF valRect(box.left() + valueX, y, box.width() - valueX, rowH);
-    p.drawText(capRect, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(caption, Qt::ElideRight, capRect.width()));
-    // A long value (a long name) gets smaller type first, then loses its end.
-    const double w = fm.horizontalAdvance(val);
-    if (w > valRect.width()) {
-      const QFont small = makeFont(e.font, std::max(e.font.size * 0.75, e.font.size * valRect.width() / w));
-      const QFontMetricsF sfm(small, p.device());
-      p.setFont(small);
-      p.drawText(valRect, Qt::AlignLeft | Qt::AlignVCenter, sfm.elidedText(val, Qt::ElideRight, valRect.width()));
-      p.setFont(makeFont(e.font, e.font.size));
-    } else {
-      p.drawText(valRect, Qt::AlignLeft | Qt::AlignVCenter, val);
-    }
-    y += rowH;
-  }
-}
-
-void CardRenderer::drawSettingText(QPainter& p, const Element& e, const QRectF& box) {
-  const QString text = vb::text(job_.settingRow.value(e.column));
-  if (text.isEmpty()) return;
-  p.setPen(e.color);
-  double size = e.font.size;
-  if (e.wrap) {
-    // Smaller type until the text fits the box, down to two thirds of its size.
-    for (; size > e.font.size * 0.66; size *= 0.92) {
-      const QFontMetricsF fm(makeFont(e.font, size), p.device());
-      if (fm.boundingRect(box, e.align | Qt::TextWordWrap, text).height() <= box.height()) break;
-    }
-    p.save();
-    p.setClipRect(box, Qt::IntersectClip);
-    p.setFont(makeFont(e.font, size));
-    p.drawText(box, (e.align & ~Qt::AlignVCenter) | Qt::AlignTop | Qt::TextWordWrap, text);
-    p.restore();
+void CardRenderer::drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row) {
+  if (e.side == QLatin1String("back")) {
+    cardface::draw(p, back_, box, {});
     return;
   }
-  const QString line = text.simplified();
-  const double w = QFontMetricsF(makeFont(e.font, size), p.device()).horizontalAdvance(line);
-  if (w > box.width()) size = std::max(e.font.size * 0.6, size * box.width() / w);
-  const QFont font = makeFont(e.font, size);
-  p.setFont(font);
-  p.drawText(box, e.align, QFontMetricsF(font, p.device()).elidedText(line, Qt::ElideRight, box.width()));
+  // The value column shows the member's own data where the preview shows the caption.
+  cardface::Face face = front_;
+  for (int i = 0; i < 7; ++i)
+    if (cardface::Item* v = cardface::find(face, QStringLiteral("Label15(%1)").arg(i)))
+      v->text = QStringLiteral(": ") + vb::text(value(row, QString::fromLatin1(cardface::kRowFields[i]))).simplified();
+  cardface::draw(p, face, box, {});
 }
 
 }  // namespace report

@@ -46,8 +46,7 @@ class CardRenderer {
   void drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
                    const QImage& picture, bool qrModules, const QImage& blank);
   void drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules);
-  void drawFields(QPainter& p, const Element& e, const QRectF& box, const Scale& s, const QVariantList& row);
-  void drawSettingText(QPainter& p, const Element& e, const QRectF& box);
+  void drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row);
   QVariant value(const QVariantList& row, const QString& field) const;
   double pictureDpi() const;
   QImage forShow(const QImage& img) const;
@@ -58,6 +57,7 @@ class CardRenderer {
   QImage background_;               // loaded once, so a PDF stores it once
   QString folder_;                  // the program folder
   bool preview_ = false;
+  cardface::Face front_, back_;  // laid out once for the whole job
 };
 
 // Draws a Code 128 symbol of `text` as filled bars into `box` (device pixels), on a white

@@ -21,16 +21,6 @@ RunHook& hookStore() {
 [[noreturn]] void fail(const QString& description) { throw vb::VbError(kErrCall, kSource, description); }
 
 // The one row a lookup query gives, by lower-case column name; empty when there is none.
-QVariantMap firstRow(ado::Connection& conn, const QString& sql) {
-  ado::Recordset rs;
-  rs.Open(sql, conn);
-  QVariantMap row;
-  if (!rs.EOF_())
-    for (int i = 0; i < rs.fieldCount(); ++i) row.insert(rs.fieldName(i).toLower(), rs.field(i));
-  rs.Close();
-  return row;
-}
-
 }  // namespace
 
 void setRunHook(RunHook hook) { hookStore() = std::move(hook); }
@@ -108,9 +98,8 @@ void CardReportX::OpenDataset(const QString& name) {
     rows.push_back(std::move(row));
   }
   rs.Close();
-  // The captions and the card texts the template shows, on the same connection.
-  job_.labelRow = firstRow(*conn_, QStringLiteral("select * from tlabel where idlabel = '2'"));
-  job_.settingRow = firstRow(*conn_, QStringLiteral("select * from tblsetting where idtext = '2'"));
+  // The card settings the face shows, on the same connection.
+  job_.face = cardface::readSettings(*conn_);
   job_.fieldNames = names;
   job_.rows = std::move(rows);
   datasetOpen_ = true;

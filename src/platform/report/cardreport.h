@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "cardface.h"
+
 namespace ado {
 class Connection;
 }
@@ -30,11 +32,9 @@ struct Job {
   bool zoomToFit = false;
   QStringList fieldNames;          // of the dataset, in query order
   std::vector<QVariantList> rows;  // the dataset's rows, in query order
-  // Read on the same connection when the dataset opens: the field captions and show
-  // flags (the tlabel row '2') and the card texts (the tblsetting row '2'). Keys are the
-  // column names in lower case; a missing row leaves its map empty.
-  QVariantMap labelRow;
-  QVariantMap settingRow;
+  // Read on the same connection when the dataset opens: the card texts, header fonts,
+  // field captions and show flags (the rows '2' of tblsetting, Tblukuran and tlabel).
+  cardface::Settings face;
 };
 
 class CardReportX {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <optional>
 
+#include "cardface.h"
 #include "reporterrors.h"
 #include "vb.h"
 
@@ -17,7 +18,6 @@ namespace {
 
 constexpr qint64 kMaxTemplateBytes = 256 * 1024;
 constexpr int kMaxElements = 100;
-constexpr int kMaxRows = 20;
 constexpr int kMaxText = 200;
 const QSizeF kA4{210.0, 297.0};
 
@@ -85,31 +85,6 @@ class Reader {
     }
     return out;
   }
-  QColor color(const QJsonObject& o, const QString& where) const {
-    const QString s = text(o, QStringLiteral("color"), where, false, QStringLiteral("#000000"));
-    const QColor c = QColor::fromString(s);
-    if (!c.isValid() || !s.startsWith(u'#'))
-      bad(where + QStringLiteral(".color"), QStringLiteral("a colour \"#rrggbb\" is required"));
-    return c;
-  }
-  FontStyle font(const QJsonObject& o, const QString& where) const {
-    FontStyle f;
-    if (!o.contains(QStringLiteral("font"))) return f;
-    const QString w = where + QStringLiteral(".font");
-    const QJsonObject fo = object(o, QStringLiteral("font"), where, true);
-    f.family = text(fo, QStringLiteral("family"), w, false, f.family);
-    f.size = number(fo, QStringLiteral("size"), w, 2.0, 48.0, f.size);
-    f.bold = flag(fo, QStringLiteral("bold"), w, false);
-    f.italic = flag(fo, QStringLiteral("italic"), w, false);
-    return f;
-  }
-  int alignment(const QJsonObject& o, const QString& where) const {
-    const QString a = text(o, QStringLiteral("align"), where, false, QStringLiteral("left"));
-    if (a == QLatin1String("left")) return Qt::AlignLeft | Qt::AlignVCenter;
-    if (a == QLatin1String("center")) return Qt::AlignHCenter | Qt::AlignVCenter;
-    if (a == QLatin1String("right")) return Qt::AlignRight | Qt::AlignVCenter;
-    bad(where + QStringLiteral(".align"), QStringLiteral("\"left\", \"center\" or \"right\" is required"));
-  }
   // A box that lies on the card (a millimetre of slack for rounding in the files).
   QRectF box(const QJsonObject& o, const QString& where, QSizeF card) const {
     const auto b = numbers(o, QStringLiteral("box"), where, 4, -1.0, 1000.0);
@@ -134,43 +109,13 @@ class Reader {
       else
         bad(where + QStringLiteral(".kind"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
       e.box = box(o, where, card);
-    } else if (type == QLatin1String("setting")) {
-      e.kind = Element::Kind::SettingText;
-      e.box = box(o, where, card);
-      e.column = text(o, QStringLiteral("column"), where, true).toLower();
-      e.font = font(o, where);
-      e.color = color(o, where);
-      e.align = alignment(o, where);
-      e.wrap = flag(o, QStringLiteral("wrap"), where, false);
-    } else if (type == QLatin1String("fields")) {
-      e.kind = Element::Kind::Fields;
-      e.box = box(o, where, card);
-      e.font = font(o, where);
-      e.color = color(o, where);
-      e.valueOffset = number(o, QStringLiteral("valueOffset"), where, 0.0, e.box.width());
-      e.rowHeight = number(o, QStringLiteral("rowHeight"), where, 1.0, 20.0);
-      const QJsonValue rows = o.value(QStringLiteral("rows"));
-      if (!rows.isArray() || rows.toArray().isEmpty() || rows.toArray().size() > kMaxRows)
-        bad(where + QStringLiteral(".rows"), QStringLiteral("a list of 1 to %1 rows is required").arg(kMaxRows));
-      int i = 0;
-      for (const QJsonValue& rv : rows.toArray()) {
-        const QString rw = where + QStringLiteral(".rows[%1]").arg(i++);
-        if (!rv.isObject()) bad(rw, QStringLiteral("an object is required"));
-        const QJsonObject ro = rv.toObject();
-        FieldRow r;
-        r.field = text(ro, QStringLiteral("field"), rw, true);
-        r.caption = text(ro, QStringLiteral("caption"), rw, false);
-        r.captionColumn = text(ro, QStringLiteral("captionColumn"), rw, false).toLower();
-        r.showColumn = text(ro, QStringLiteral("showColumn"), rw, false).toLower();
-        e.rows.push_back(r);
-      }
-    } else if (type == QLatin1String("line")) {
-      e.kind = Element::Kind::Line;
-      const auto a = numbers(o, QStringLiteral("from"), where, 2, -1.0, std::max(card.width(), card.height()) + 1.0);
-      const auto b = numbers(o, QStringLiteral("to"), where, 2, -1.0, std::max(card.width(), card.height()) + 1.0);
-      e.line = QLineF(a[0], a[1], b[0], b[1]);
-      e.lineWidth = number(o, QStringLiteral("width"), where, 0.05, 5.0, 0.3);
-      e.color = color(o, where);
+    } else if (type == QLatin1String("face")) {
+      e.kind = Element::Kind::Face;
+      e.box = QRectF(QPointF(0, 0), card);
+      const QString code = text(o, QStringLiteral("barcode"), where, false);
+      if (!code.isEmpty() && code != QLatin1String("code128") && code != QLatin1String("qrimage"))
+        bad(where + QStringLiteral(".barcode"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
+      e.side = code;  // the expansion below puts the side here
     } else {
       bad(where + QStringLiteral(".type"), QStringLiteral("unknown element \"%1\"").arg(type.left(40)));
     }
@@ -243,12 +188,38 @@ class Reader {
     for (const QJsonValue& v : elements.toArray()) {
       const QString where = QStringLiteral("elements[%1]").arg(i++);
       if (!v.isObject()) bad(where, QStringLiteral("an object is required"));
-      t.elements.push_back(element(v.toObject(), where, t.card));
+      Element e = element(v.toObject(), where, t.card);
+      if (e.kind == Element::Kind::Face)
+        addFace(t, e);
+      else
+        t.elements.push_back(e);
     }
     return t;
   }
 
  private:
+  // A face on the template's side; on the front its photo and the chosen barcode come
+  // first, in the places the layout gives them.
+  static void addFace(CardTemplate& t, Element face) {
+    const QString code = face.side;
+    face.side = t.side;
+    if (t.side == QLatin1String("front")) {
+      const double kx = t.card.width() / cardface::kWidth, ky = t.card.height() / cardface::kHeight;
+      cardface::Face layout = cardface::front(cardface::Settings{});
+      auto place = [&](Element::Kind kind, const char* name) {
+        const QRect r = cardface::find(layout, QString::fromLatin1(name))->box;
+        Element e;
+        e.kind = kind;
+        e.box = QRectF(r.x() * kx, r.y() * ky, r.width() * kx, r.height() * ky);
+        t.elements.push_back(e);
+      };
+      place(Element::Kind::Photo, "photo");
+      if (code == QLatin1String("code128")) place(Element::Kind::Code128, "Barcode");
+      if (code == QLatin1String("qrimage")) place(Element::Kind::QrImage, "qrcode");
+    }
+    t.elements.push_back(face);
+  }
+
   QString file_;  // as given, for the messages and the template's identity
   QString path_;  // the file read
 };

@@ -1,8 +1,6 @@
 #pragma once
 // A card template: what one card shows and how cards sit on the page. Read from our
 // own JSON files (temp/01.rep .. temp/05.rep); every length is in millimetres.
-#include <QColor>
-#include <QLineF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -10,38 +8,13 @@
 
 namespace report {
 
-struct FontStyle {
-  QString family = QStringLiteral("Liberation Sans");
-  double size = 7.0;  // points
-  bool bold = false;
-  bool italic = false;
-};
-
-// One line of the member block: "caption : value".
-struct FieldRow {
-  QString field;          // dataset field of the value
-  QString caption;        // shown when the caption column is absent
-  QString captionColumn;  // tlabel column of the user's caption ("" = always `caption`)
-  QString showColumn;     // tlabel Yes/No column; "" = always shown
-};
-
 struct Element {
-  enum class Kind { Photo, Fields, Code128, QrImage, SettingText, Line };
+  // Face: the card face layout of the stored settings, drawn over the whole card; its
+  // photo and barcode places become Photo and Code128/QrImage elements of their own.
+  enum class Kind { Photo, Code128, QrImage, Face };
   Kind kind = Kind::Photo;
-  QRectF box;  // on the card, mm from its top left corner
-  // Texts.
-  FontStyle font;
-  QColor color = Qt::black;
-  int align = 0;      // Qt::Alignment flags
-  bool wrap = false;  // SettingText: word-wrapped within the box, else one line shrunk to fit
-  QString column;     // SettingText: tblsetting column
-  // Fields.
-  double valueOffset = 12.0;  // from the box's left edge to the ": value" column
-  double rowHeight = 3.0;
-  std::vector<FieldRow> rows;
-  // Line.
-  QLineF line;
-  double lineWidth = 0.3;
+  QRectF box;    // on the card, mm from its top left corner
+  QString side;  // Face: "front" or "back"
 };
 
 struct CardTemplate {

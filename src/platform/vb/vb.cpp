@@ -56,6 +56,21 @@ QString text(const QVariant& v) {
   return v.toString();
 }
 
+bool isTrue(const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return false;
+  if (v.typeId() == QMetaType::Bool) return v.toBool();
+  if (v.typeId() == QMetaType::QString) {
+    const QString s = v.toString().trimmed();
+    if (s.compare(u"true", Qt::CaseInsensitive) == 0) return true;
+    bool ok = false;
+    const double d = s.toDouble(&ok);
+    return ok && d != 0.0;
+  }
+  bool ok = false;
+  const double d = v.toDouble(&ok);
+  return ok && d != 0.0;
+}
+
 VbError::VbError(long n, QString src, QString desc)
     : std::runtime_error(desc.toStdString()), number(n), source(std::move(src)), description(std::move(desc)) {}
 

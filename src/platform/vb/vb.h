@@ -26,6 +26,10 @@ long long vbRound(double v);
 // Value of a field as text: Null becomes "" (what `& ""` does in VB).
 QString text(const QVariant& v);
 
+// The one truth rule of Yes/No values: non-zero (and the word True) is True; Null, zero,
+// and anything else is False.
+bool isTrue(const QVariant& v);
+
 // A run-time error as the handlers see it: Err.Number, Err.Source, Err.Description.
 struct VbError : std::runtime_error {
   VbError(long number, QString source, QString description);

@@ -1,0 +1,162 @@
+// The card settings window: load and save of the card texts and header fonts, the
+// barcode list, the preview layout and the sliding frames.
+#include <QPainter>
+
+#include "carddesign_fixture.h"
+#include "cardface.h"
+
+using namespace testsupport;
+
+namespace {
+
+class Settings : public CardDesignTest {};
+
+TEST_F(Settings, SaveWritesBackExactlyWhatWasReadButTheEditedText) {
+  // A font not installed here, size 9.75 and a system colour (button text).
+  pf.db().Execute(
+      "update Tblukuran set [textheader(0)fontName] = 'Gaya Sekolah Pro', [textheader(0)fontSize] = 9.75, "
+      "[textheader(0)fontColor] = -2147483630, [textheader(0)fontUnderline] = 1, "
+      "[textheader(0)fontItalic] = 1, [textheader(5)fontColor] = 16711680 where idfont = '2'");
+  const QVariantList setting = row("tblsetting", "idtext"), fonts = row("Tblukuran", "idfont"),
+                     labels = row("tlabel", "idlabel");
+  open();
+  EXPECT_EQ(s->LabelHeader[0]->font().family(), "Gaya Sekolah Pro");
+  EXPECT_EQ(s->hurufHeader[0].qcolor(), QColor(0, 0, 0));
+  EXPECT_EQ(s->hurufHeader[5].qcolor(), QColor(0, 0, 255));
+  EXPECT_EQ(s->LabelHeader[1]->text(), "DINAS PENDIDIKAN");
+  EXPECT_EQ(s->Label2->text(), s->Textisi->toPlainText());
+  s->TextFooter[3]->selectAll();
+  QTest::keyClicks(s->TextFooter[3], "NIP. 1970");
+  EXPECT_EQ(s->Label4[3]->text(), "NIP. 1970");
+  click(s->cmdSimpan);
+  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Simpan Sukses"});
+  QVariantList expected = setting;
+  expected[column("tblsetting", "textfooter(3)")] = "NIP. 1970";
+  EXPECT_EQ(row("tblsetting", "idtext"), expected);
+  EXPECT_EQ(row("Tblukuran", "idfont"), fonts);
+  EXPECT_EQ(row("tlabel", "idlabel"), labels);
+}
+
+TEST_F(Settings, BarcodeListShowsWhatPrintingUses) {
+  struct Case {
+    const char* stored;
+    const char* shown;
+  };
+  for (const Case c :
+       {Case{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"}, {"xyz", "Code 128"}}) {
+    pf.db().Execute(QString("update tblsetting set barcode = %1 where idtext = '2'")
+                        .arg(c.stored ? QString("'%1'").arg(c.stored) : QString("NULL")));
+    open();
+    EXPECT_EQ(s->cmbBarcode->currentText(), c.shown) << c.stored;
+    EXPECT_EQ(s->qrcode->isVisibleTo(s->picture1), QString(c.shown) == "QR Code") << c.stored;
+    EXPECT_EQ(s->Barcode->isVisibleTo(s->picture1), QString(c.shown) == "Code 128") << c.stored;
+    click(s->cmdSimpan);
+    EXPECT_EQ(row("tblsetting", "idtext")[column("tblsetting", "barcode")].toString(), c.shown);
+    forms::unload<frmsetting>();
+  }
+}
+
+TEST_F(Settings, FailedSaveSaysSoAndStoresNothing) {
+  const QVariantList setting = row("tblsetting", "idtext");
+  pf.db().Execute("delete from Tblukuran");
+  open();
+  QTest::keyClicks(s->Textjudul, " BARU");
+  click(s->cmdSimpan);
+  ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
+  EXPECT_NE(dialogs.lastMsgBox().prompt, "Simpan Sukses");
+  EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbCritical);
+  EXPECT_EQ(row("tblsetting", "idtext"), setting);
+  Module1::tutupKoneksi();  // an event after the main window's close path
+  click(s->cmdSimpan);
+  EXPECT_EQ(dialogs.msgBoxes().size(), 2u);
+  EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbCritical);
+}
+
+TEST_F(Settings, TutupLeavesTheDatabaseUnchanged) {
+  const QVariantList setting = row("tblsetting", "idtext"), fonts = row("Tblukuran", "idfont");
+  open();
+  QTest::keyClicks(s->TextHeader[0], "X");
+  s->cmbBarcode->setCurrentIndex(0);
+  click(s->Cmdtutup);
+  EXPECT_FALSE(forms::isLoaded<frmsetting>());
+  EXPECT_EQ(row("tblsetting", "idtext"), setting);
+  EXPECT_EQ(row("Tblukuran", "idfont"), fonts);
+}
+
+TEST_F(Settings, FieldRowsKeepTheirPlacesAndHiddenRowsTheirGaps) {
+  pf.db().Execute("update tlabel set [check21(3)] = 0, [check21(5)] = NULL, [Label21(1)] = NULL where idlabel = '2'");
+  open();
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(s->Label8[i]->twips(), QRect(1500, 1100 + 180 * i, s->Label8[i]->twips().width(), 200)) << i;
+    EXPECT_EQ(s->Label15[i]->twips().topLeft(), QPoint(2200, 1100 + 180 * i)) << i;
+    EXPECT_EQ(s->Label8[i]->isVisibleTo(s->picture1), i != 3 && i != 5) << i;
+    EXPECT_EQ(s->Label15[i]->isVisibleTo(s->picture1), i != 3 && i != 5) << i;
+  }
+  EXPECT_EQ(s->Label8[1]->text(), "");
+  EXPECT_EQ(s->Label15[1]->text(), ": ");
+  EXPECT_EQ(s->Label15[2]->text(), ": Nama");
+  EXPECT_EQ(s->photo->twips(), QRect(200, 1100, 1200, 1400));
+}
+
+TEST_F(Settings, HeaderLinesStackByTheirFontsAndAFontChosenRestacks) {
+  open();
+  auto top = [&](int k) { return s->LabelHeader[k]->twips().top(); };
+  auto bottom = [&](int k) { return s->LabelHeader[k]->twips().bottom() + 1; };
+  EXPECT_EQ(top(0), 120);
+  for (int k = 1; k < 4; ++k) EXPECT_EQ(top(k), bottom(k - 1)) << k;
+  EXPECT_EQ(top(5), bottom(3));
+  EXPECT_EQ(top(4), 840);
+  EXPECT_GT(s->LabelHeader[2]->twips().height(), s->LabelHeader[3]->twips().height());  // 11 pt over 7 pt
+  const int before = top(2);
+  QFont big("Liberation Serif");
+  big.setPointSizeF(16);
+  big.setUnderline(true);
+  dialogs.queueFont(big, QColor(200, 0, 0));
+  QTest::mouseDClick(s->LabelHeader[1], Qt::LeftButton);
+  EXPECT_GT(top(2), before);
+  EXPECT_EQ(s->hurufHeader[1].name, "Liberation Serif");
+  EXPECT_EQ(s->hurufHeader[1].color, 200);
+  EXPECT_TRUE(s->hurufHeader[1].underline);
+}
+
+TEST_F(Settings, ScrollingSlidesTheFramesAndBringsThemBack) {
+  open();
+  EXPECT_EQ(s->VScroll1->maximum(), 12225 - 5055);
+  EXPECT_EQ(s->VScroll1->singleStep(), 150);
+  EXPECT_EQ(s->VScroll1->pageStep(), 150);
+  const QList<QGroupBox*> frames{s->Frame1, s->Frame2, s->Frame3, s->Frame5, s->framebarcode, s->Frame6};
+  QList<QPoint> design;
+  for (QGroupBox* f : frames) design << f->pos();
+  const QPoint rightArrow(s->VScroll1->width() - 4, s->VScroll1->height() / 2);
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(s->VScroll1, Qt::LeftButton, {}, rightArrow);
+  EXPECT_EQ(s->VScroll1->value(), 450);
+  for (int i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pos(), design[i] - QPoint(30, 0)) << i;
+  EXPECT_EQ(s->Frame8->pos(), QPoint(0, 0));
+  QTest::mouseClick(s->VScroll1, Qt::LeftButton, {}, QPoint(4, s->VScroll1->height() / 2));
+  EXPECT_EQ(s->VScroll1->value(), 300);
+  s->VScroll1->setValue(0);
+  for (int i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pos(), design[i]) << i;
+  // A window opened 3,000 pixels wide scrolls beyond 16-bit twips and still comes back.
+  s->VScroll1->setMaximum(40000);
+  s->VScroll1->setValue(36000);
+  EXPECT_EQ(s->Frame1->x(), design[0].x() - 2400);
+  s->VScroll1->setValue(0);
+  for (int i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pos(), design[i]) << i;
+  s->resize(s->width() + 100, s->height());
+  EXPECT_EQ(s->VScroll1->width(), s->width());
+}
+
+TEST_F(Settings, PreviewDrawsTheCardFromItsControls) {
+  open();
+  QImage shot(s->picture1->size(), QImage::Format_RGB32);
+  s->picture1->render(&shot);
+  // The header line's text darkens the middle of its row; the card image is under it.
+  const QRect line = s->LabelHeader[2]->geometry();
+  int dark = 0;
+  for (int x = line.left(); x <= line.right(); ++x) dark += qGray(shot.pixel(x, line.center().y())) < 100;
+  EXPECT_GT(dark, 10);
+  // For a look by eye under Xvfb: LENTAVO_SHOT=file.png saves the whole window.
+  if (qEnvironmentVariableIsSet("LENTAVO_SHOT")) s->grab().save(qEnvironmentVariable("LENTAVO_SHOT"));
+}
+
+}  // namespace
