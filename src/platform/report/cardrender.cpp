@@ -320,11 +320,15 @@ void CardRenderer::drawFace(QPainter& p, const Element& e, const QRectF& box, co
     cardface::draw(p, back_, box, {});
     return;
   }
-  // The value column shows the member's own data where the preview shows the caption.
+  // The value column shows the member's own data where the preview shows the caption. A
+  // value is not known when the card is designed: it may run on to the card's right margin
+  // (nothing stands right of the field rows), so a birth place and date is not cut short.
   cardface::Face face = front_;
   for (int i = 0; i < 7; ++i)
-    if (cardface::Item* v = cardface::find(face, QStringLiteral("Label15(%1)").arg(i)))
+    if (cardface::Item* v = cardface::find(face, QStringLiteral("Label15(%1)").arg(i))) {
       v->text = QStringLiteral(": ") + vb::text(value(row, QString::fromLatin1(cardface::kRowFields[i]))).simplified();
+      v->box.setRight(qMax(v->box.right(), cardface::kWidth - 120));
+    }
   cardface::draw(p, face, box, {});
 }
 
