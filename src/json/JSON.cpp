@@ -135,10 +135,12 @@ class Parser {
         note(QStringLiteral("Missing '}': ") + tail());
         break;
       }
+      skipChar();
+      const QString keyAt = position();
       QString key = parseKey();
       try {
         json::Value value = parseValue();
-        if (obj.find(key)) throw ValueError{QStringLiteral("Kunci ganda")};
+        if (obj.find(key)) throw ValueError{QStringLiteral("Kunci ganda pada posisi ") + keyAt};
         obj.add(key, std::move(value));
       } catch (const ValueError& e) {
         note(e.description + QStringLiteral(": ") + key);
@@ -236,7 +238,10 @@ class Parser {
     if (pos_ >= n_) return json::Value();
     bool overflow = false;
     const auto d = json::Decimal::fromText(QStringView(t_).mid(start, pos_ - start), &overflow);
-    if (!d) throw ValueError{overflow ? QStringLiteral("Angka di luar jangkauan") : QStringLiteral("Angka tidak sah")};
+    if (!d) {
+      throw ValueError{(overflow ? QStringLiteral("Angka di luar jangkauan pada posisi ") : QStringLiteral("Angka tidak sah pada posisi ")) +
+                       QString::number(start + 1)};
+    }
     return json::Value(*d);
   }
 

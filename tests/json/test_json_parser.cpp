@@ -69,12 +69,12 @@ TEST(JsonParser, LenientDialect) {
 
 TEST(JsonParser, ExactErrorTexts) {
   check({
-      {"{'a':1,'a':2}", "{a=1}", "Kunci ganda: a\r\n"},
+      {"{'a':1,'a':2}", "{a=1}", "Kunci ganda pada posisi 8: a\r\n"},
       {"{'x':tru}", "{x=false,tru}=~}", "Invalid Boolean at position 6 : tru}\r\nMissing '}': {'x':tru}\r\n"},
       {"[1,nul]", "[1,~]", "Invalid null value at position 4 : nul]\r\n"},
       {"{\"a\" 1}", "{a=1}", "Invalid Key at position 6 : a\r\n"},
-      {"[1,-]", "[1]", "Angka tidak sah: ]\r\n"},
-      {"[1e29]", "[]", "Angka di luar jangkauan: ]\r\n"},
+      {"[1,-]", "[1]", "Angka tidak sah pada posisi 4: ]\r\n"},
+      {"[1e29]", "[]", "Angka di luar jangkauan pada posisi 2: ]\r\n"},
       // Long contexts are cut to 20 characters.
       {"{'x':t" + QString(100, u'a') + "}", "{x=false,t" + QString(100, u'a') + "}=~}",
        "Invalid Boolean at position 6 : t" + QString(19, u'a') + "\r\nMissing '}': " + QString(19, u'a') + "}\r\n"},
@@ -104,8 +104,8 @@ TEST(JsonParser, NumbersReadWithAPointWhateverTheLocale) {
        "[79228162514264337593543950335,-79228162514264337593543950335]", ""},
       {"[0.12345678901234567890123456789,2.5e-28,1.5e-28,1e-400,0e999999]",
        "[0.1234567890123456789012345679,0.0000000000000000000000000002,0.0000000000000000000000000002,0,0]", ""},
-      {"[1.1.1]", "[]", "Angka tidak sah: ]\r\n"},
-      {"[1e]", "[]", "Angka tidak sah: ]\r\n"},
+      {"[1.1.1]", "[]", "Angka tidak sah pada posisi 2: ]\r\n"},
+      {"[1e]", "[]", "Angka tidak sah pada posisi 2: ]\r\n"},
   });
   QLocale::setDefault(QLocale::c());
 }
