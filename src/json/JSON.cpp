@@ -31,6 +31,15 @@ bool isNumberChar(QChar c) {
   }
 }
 
+bool isKeyText(QChar c) {
+  switch (c.unicode()) {
+    case u'"': case u'\'': case u':': case u'\r': case u'\n': case u'\t': case u' ': case u'\\':
+      return false;
+    default:
+      return true;
+  }
+}
+
 int hexValue(QChar c) {
   if (c >= u'0' && c <= u'9') return c.unicode() - u'0';
   if (c >= u'a' && c <= u'f') return c.unicode() - u'a' + 10;
@@ -114,14 +123,27 @@ class Parser {
   };
 
   json::Value parseObject() {
-    json::Object obj;
     skipChar();
     if (ch() != u'{') {
       note(QStringLiteral("Invalid Object at position ") + position() + QStringLiteral(" : ") + context());
-      return json::Value(std::move(obj));
+      return json::Value(json::Object());
     }
     Nesting nesting(*this);
     ++pos_;
+    // Members gather on a stack shared by all objects of the parse, so each object is
+    // allocated once at its final size.
+    const size_t first = members_.size();
+    QHash<QString, size_t> seen;  // only for objects too large to search by hand
+    auto present = [&](const QString& key) {
+      if (members_.size() - first < 32) {
+        for (size_t i = first; i < members_.size(); ++i)
+          if (members_[i].first == key) return true;
+        return false;
+      }
+      if (seen.isEmpty())
+        for (size_t i = first; i < members_.size(); ++i) seen.insert(members_[i].first, i);
+      return seen.contains(key);
+    };
     for (;;) {
       skipChar();
       if (ch() == u'}') {
@@ -136,29 +158,33 @@ class Parser {
         break;
       }
       skipChar();
-      const QString keyAt = position();
+      const qsizetype keyAt = pos_ + 1;
       QString key = parseKey();
       try {
         json::Value value = parseValue();
-        if (obj.find(key)) throw ValueError{QStringLiteral("Kunci ganda pada posisi ") + keyAt};
-        obj.add(key, std::move(value));
+        if (present(key)) throw ValueError{QStringLiteral("Kunci ganda pada posisi ") + QString::number(keyAt)};
+        if (!seen.isEmpty()) seen.insert(key, members_.size());
+        members_.emplace_back(std::move(key), std::move(value));
       } catch (const ValueError& e) {
         note(e.description + QStringLiteral(": ") + key);
         break;
       }
     }
-    return json::Value(std::move(obj));
+    std::vector<json::Object::Member> own(std::make_move_iterator(members_.begin() + std::ptrdiff_t(first)),
+                                          std::make_move_iterator(members_.end()));
+    members_.resize(first);
+    return json::Value(json::Object(std::move(own)));
   }
 
   json::Value parseArray() {
-    json::Array arr;
     skipChar();
     if (ch() != u'[') {
       note(QStringLiteral("Invalid Array at position ") + position() + QStringLiteral(" : ") + context());
-      return json::Value(std::move(arr));
+      return json::Value(json::Array());
     }
     Nesting nesting(*this);
     ++pos_;
+    const size_t first = items_.size();  // items gather on a shared stack, as members do
     for (;;) {
       skipChar();
       if (ch() == u']') {
@@ -174,7 +200,7 @@ class Parser {
       }
       const qsizetype before = pos_;
       try {
-        arr.push_back(parseValue());
+        items_.push_back(parseValue());
       } catch (const ValueError& e) {
         note(e.description + QStringLiteral(": ") + context());
         break;
@@ -182,15 +208,24 @@ class Parser {
       // A value that consumed nothing (a misspelt true or null) would be read again forever.
       if (pos_ == before && pos_ < n_) break;
     }
-    return json::Value(std::move(arr));
+    json::Array own(std::make_move_iterator(items_.begin() + std::ptrdiff_t(first)), std::make_move_iterator(items_.end()));
+    items_.resize(first);
+    return json::Value(std::move(own));
   }
 
   QString parseString() {
     skipChar();
     const QChar quote = ch();
     ++pos_;
-    buf_.Remove(0, buf_.length());  // keeps the capacity for the next string
     const QChar* s = t_.constData();
+    qsizetype end = pos_;
+    while (end < n_ && s[end] != quote && s[end] != u'\\') ++end;
+    if (end < n_ && s[end] == quote) {  // nothing to unescape
+      const qsizetype start = pos_;
+      pos_ = end + 1;
+      return QString(s + start, end - start);
+    }
+    buf_.Remove(0, buf_.length());  // keeps the capacity for the next string
     while (pos_ < n_) {
       const QChar c = s[pos_];
       if (c == quote) {
@@ -300,8 +335,10 @@ class Parser {
         key += t_[pos_ + 1];
         pos_ += 2;
       } else {
-        key += c;
-        ++pos_;
+        qsizetype end = pos_ + 1;  // a run of ordinary characters goes in at once
+        while (end < n_ && isKeyText(t_[end])) ++end;
+        key += QStringView(t_).mid(pos_, end - pos_);
+        pos_ = end;
       }
     }
     return key;
@@ -312,6 +349,8 @@ class Parser {
   qsizetype pos_ = 0;
   int depth_ = 0;
   cTextBuffer buf_;
+  std::vector<json::Object::Member> members_;
+  json::Array items_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "json_value.h"
 
+#include <QVarLengthArray>
 #include <algorithm>
 
 namespace json {
@@ -7,7 +8,7 @@ namespace json {
 namespace {
 constexpr int kMaxScale = 28;
 constexpr unsigned __int128 kLimit = static_cast<unsigned __int128>(1) << 96;  // magnitude stays below
-constexpr qsizetype kLinearMembers = 8;  // small objects find keys without a hash
+constexpr qsizetype kLinearMembers = 32;  // small objects find keys without a hash
 
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 }  // namespace
@@ -19,7 +20,7 @@ std::optional<Decimal> Decimal::fromText(QStringView text, bool* overflow) {
   bool negative = false;
   if (i < n && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
   // Significant digits (leading zeros dropped) and where the decimal point stands among them.
-  std::vector<char> digits;
+  QVarLengthArray<char, 40> digits;
   std::int64_t intCount = 0;
   bool anyDigit = false, point = false;
   for (; i < n; ++i) {
@@ -28,7 +29,7 @@ std::optional<Decimal> Decimal::fromText(QStringView text, bool* overflow) {
       point = true;
     } else if (isDigit(c)) {
       anyDigit = true;
-      if (!digits.empty() || c != u'0') {
+      if (!digits.isEmpty() || c != u'0') {
         digits.push_back(char(c.unicode() - u'0'));
         if (!point) ++intCount;
       } else if (point) {
@@ -51,18 +52,20 @@ std::optional<Decimal> Decimal::fromText(QStringView text, bool* overflow) {
   if (i != n) return std::nullopt;
 
   Decimal d;
-  if (digits.empty()) return d;
+  if (digits.isEmpty()) return d;
+  unsigned __int128 mag = 0;
+  int scale = 0;
   intCount += exponent;  // digits before the point, negative for zeros after it
   if (intCount < -kMaxScale) return d;  // every digit lies beyond the last decimal: rounds to 0
   const qsizetype leadingZeros = intCount < 0 ? -intCount : 0;
   const qsizetype streamSize = leadingZeros + qsizetype(digits.size());
-  auto digitAt = [&](qsizetype j) { return j < leadingZeros ? 0 : digits[size_t(j - leadingZeros)]; };
+  auto digitAt = [&](qsizetype j) { return j < leadingZeros ? 0 : digits[j - leadingZeros]; };
   const std::int64_t intDigits = std::max<std::int64_t>(intCount, 0);
   qsizetype j = 0;
   for (; j < streamSize; ++j) {
     const bool isInt = j < intDigits;
-    if (!isInt && d.scale == kMaxScale) break;
-    const unsigned __int128 next = d.magnitude * 10 + unsigned(digitAt(j));
+    if (!isInt && scale == kMaxScale) break;
+    const unsigned __int128 next = mag * 10 + unsigned(digitAt(j));
     if (next >= kLimit) {
       if (isInt) {
         if (overflow) *overflow = true;
@@ -70,41 +73,44 @@ std::optional<Decimal> Decimal::fromText(QStringView text, bool* overflow) {
       }
       break;
     }
-    d.magnitude = next;
-    if (!isInt) ++d.scale;
+    mag = next;
+    if (!isInt) ++scale;
   }
   if (j < streamSize) {  // round the dropped digits half to even
     const int first = digitAt(j);
     bool sticky = false;
     for (qsizetype k = j + 1; k < streamSize && !sticky; ++k) sticky = digitAt(k) != 0;
-    if (first > 5 || (first == 5 && (sticky || (d.magnitude & 1)))) {
-      if (++d.magnitude >= kLimit) {
-        if (d.scale == 0) {
+    if (first > 5 || (first == 5 && (sticky || (mag & 1)))) {
+      if (++mag >= kLimit) {
+        if (scale == 0) {
           if (overflow) *overflow = true;
           return std::nullopt;
         }
-        const bool up = d.magnitude % 10 >= 5;
-        d.magnitude = d.magnitude / 10 + (up ? 1 : 0);
-        --d.scale;
+        const bool up = mag % 10 >= 5;
+        mag = mag / 10 + (up ? 1 : 0);
+        --scale;
       }
     }
   } else {
     for (std::int64_t k = qsizetype(digits.size()); k < intDigits; ++k) {
-      d.magnitude *= 10;
-      if (d.magnitude >= kLimit) {
+      mag *= 10;
+      if (mag >= kLimit) {
         if (overflow) *overflow = true;
         return std::nullopt;
       }
     }
   }
-  d.negative = negative && d.magnitude != 0;
+  d.low = quint64(mag);
+  d.high = quint32(mag >> 64);
+  d.scale = quint8(scale);
+  d.negative = negative && mag != 0;
   return d;
 }
 
 QString Decimal::toString() const {
   char buf[64];
   int len = 0;
-  unsigned __int128 m = magnitude;
+  unsigned __int128 m = magnitude();
   do {
     buf[len++] = char('0' + int(m % 10));
     m /= 10;
@@ -114,7 +120,7 @@ QString Decimal::toString() const {
   int intLen = len - scale, end = len;
   while (end > intLen && buf[end - 1] == '0') --end;
   QString out;
-  if (negative && magnitude != 0) out += u'-';
+  if (negative && magnitude() != 0) out += u'-';
   out += QLatin1StringView(buf, intLen);
   if (end > intLen) out += u'.' + QLatin1StringView(buf + intLen, end - intLen);
   return out;
@@ -125,22 +131,43 @@ Value Value::null() {
   v.kind_ = Kind::Null;
   return v;
 }
-Value::Value(bool b) : kind_(Kind::Boolean), boolean_(b) {}
-Value::Value(Decimal d) : kind_(Kind::Number), number_(d) {}
-Value::Value(QString s) : kind_(Kind::String), string_(std::move(s)) {}
-Value::Value(Array a) : kind_(Kind::Array), array_(std::make_unique<Array>(std::move(a))) {}
-Value::Value(Object o) : kind_(Kind::Object), object_(std::make_unique<Object>(std::move(o))) {}
+Value::Value(bool b) : kind_(Kind::Boolean), data_(b) {}
+Value::Value(Decimal d) : kind_(Kind::Number), data_(d) {}
+Value::Value(QString s) : kind_(Kind::String), data_(std::move(s)) {}
+Value::Value(Array a) : kind_(Kind::Array), data_(std::make_unique<Array>(std::move(a))) {}
+Value::Value(Object o) : kind_(Kind::Object), data_(std::make_unique<Object>(std::move(o))) {}
 Value::Value(Value&&) noexcept = default;
 Value& Value::operator=(Value&&) noexcept = default;
 Value::~Value() = default;
 
+bool Value::boolean() const {
+  const bool* b = std::get_if<bool>(&data_);
+  return b && *b;
+}
+const Decimal& Value::number() const {
+  static const Decimal none;
+  const Decimal* d = std::get_if<Decimal>(&data_);
+  return d ? *d : none;
+}
+const QString& Value::string() const {
+  static const QString none;
+  const QString* s = std::get_if<QString>(&data_);
+  return s ? *s : none;
+}
 const Array& Value::array() const {
   static const Array none;
-  return array_ ? *array_ : none;
+  const auto* a = std::get_if<std::unique_ptr<Array>>(&data_);
+  return a ? **a : none;
 }
 const Object& Value::object() const {
   static const Object none;
-  return object_ ? *object_ : none;
+  const auto* o = std::get_if<std::unique_ptr<Object>>(&data_);
+  return o ? **o : none;
+}
+
+Object::Object(std::vector<Member> members) : members_(std::move(members)) {
+  if (members_.size() >= size_t(kLinearMembers))
+    for (size_t i = 0; i < members_.size(); ++i) index_.insert(members_[i].first, qsizetype(i));
 }
 
 bool Object::add(QString key, Value value) {

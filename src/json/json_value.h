@@ -7,15 +7,19 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace json {
 
 // A signed 96-bit integer scaled by 10^-scale, scale 0..28.
 struct Decimal {
-  unsigned __int128 magnitude = 0;  // below 2^96
-  int scale = 0;
+  quint64 low = 0;   // the magnitude, below 2^96, in two parts
+  quint32 high = 0;
+  quint8 scale = 0;
   bool negative = false;
+
+  unsigned __int128 magnitude() const { return (static_cast<unsigned __int128>(high) << 64) | low; }
 
   // Reads an optional sign, digits with at most one ".", and an optional exponent
   // ("e"/"E", optional sign, digits); "." is the separator whatever the locale. Digits
@@ -47,24 +51,23 @@ class Value {
   ~Value();
 
   Kind kind() const { return kind_; }
-  bool boolean() const { return boolean_; }
-  const Decimal& number() const { return number_; }
-  const QString& string() const { return string_; }
+  bool boolean() const;
+  const Decimal& number() const;
+  const QString& string() const;
   const Array& array() const;    // empty for other kinds
   const Object& object() const;  // empty for other kinds
 
  private:
   Kind kind_ = Kind::Empty;
-  bool boolean_ = false;
-  Decimal number_;
-  QString string_;
-  std::unique_ptr<Array> array_;
-  std::unique_ptr<Object> object_;
+  std::variant<std::monostate, bool, Decimal, QString, std::unique_ptr<Array>, std::unique_ptr<Object>> data_;
 };
 
 class Object {
  public:
   using Member = std::pair<QString, Value>;
+  Object() = default;
+  // Takes members whose keys are known to differ.
+  explicit Object(std::vector<Member> members);
   // False, and nothing added, when the key is present already.
   bool add(QString key, Value value);
   const Value* find(const QString& key) const;
