@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "cJsonCommands.h"
 #include "scripted_dialogs.h"
 
@@ -60,6 +62,14 @@ TEST(JsonCommands, NestingLimitAndVariablesLastAcrossEvals) {
   EXPECT_EQ(commands.Eval(nested(40)), QStringLiteral("xy"));
   EXPECT_EQ(commands.Eval(nested(41)), QStringLiteral("ERROR: Nesting level exceeded.y"));
   EXPECT_EQ(commands.Eval(nested(40)), QStringLiteral("xy"));  // the level came back down
+  {
+    // A box that fails part-way leaves the level where it was.
+    struct FailingInput : ScriptedDialogs {
+      QString inputBox(const QString&, const QString&, const QString&) override { throw std::runtime_error("gone"); }
+    } failing;
+    EXPECT_THROW(commands.Eval("[[[[{input:{prompt:'P'}}]]]]"), std::runtime_error);
+  }
+  EXPECT_EQ(commands.Eval(nested(40)), QStringLiteral("xy"));
   commands.Eval("[{set:{name:'n', value:{return:'kept'}}}]");
   EXPECT_EQ(commands.Eval("[{get:{name:'n'}}]"), QStringLiteral("kept"));
 }
