@@ -20,7 +20,7 @@ ScriptedDialogs::ScriptedDialogs() : previous_(ui::setDialogHost(this)) {}
 ScriptedDialogs::~ScriptedDialogs() {
   ui::setDialogHost(previous_);
   if (!requireAllAnswersUsed) return;
-  const size_t left = msgAnswers_.size() + files_.size() + fonts_.size() + folders_.size();
+  const size_t left = msgAnswers_.size() + files_.size() + fonts_.size() + folders_.size() + inputs_.size();
   if (left) ADD_FAILURE() << left << " queued dialog answer(s) were never asked for";
 }
 
@@ -30,6 +30,7 @@ void ScriptedDialogs::queueFileCancel() { files_.push_back(ui::FileAnswer{}); }
 void ScriptedDialogs::queueFont(const QFont& f, const QColor& c) { fonts_.push_back(ui::FontAnswer{true, f, c}); }
 void ScriptedDialogs::queueFontCancel() { fonts_.push_back(ui::FontAnswer{}); }
 void ScriptedDialogs::queueFolder(const QString& f) { folders_.push_back(ui::FolderAnswer{!f.isEmpty(), f}); }
+void ScriptedDialogs::queueInput(const QString& text) { inputs_.push_back(text); }
 
 std::vector<ScriptedDialogs::Call> ScriptedDialogs::callsOf(Kind k) const {
   std::vector<Call> out;
@@ -76,8 +77,13 @@ QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title, c
   c.title = title;
   c.defaultText = def;
   calls.push_back(c);
-  ADD_FAILURE() << "unexpected input box: \"" << utf8(prompt) << "\"";
-  return QString();
+  if (inputs_.empty()) {
+    ADD_FAILURE() << "unexpected input box: \"" << utf8(prompt) << "\"";
+    return QString();
+  }
+  const QString typed = inputs_.front();
+  inputs_.pop_front();
+  return typed;
 }
 
 ui::FileAnswer ScriptedDialogs::file(const ui::FileRequest& req) {

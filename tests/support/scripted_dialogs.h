@@ -1,8 +1,8 @@
 #pragma once
 // A dialog host for tests: every box and dialog is recorded, and answered from queues the
 // test fills. Boxes that only inform (OK alone) are answered OK by themselves; a question,
-// a file, font or folder dialog without a queued answer fails the test, and so does any input
-// box or colour dialog (no test expects one). Documents "open" without a word.
+// a file, font, folder or input dialog without a queued answer fails the test, and so does any
+// colour dialog (no test expects one). Documents "open" without a word.
 // Installs itself for its lifetime and puts the previous host back afterwards.
 #include <QColor>
 #include <QFont>
@@ -44,6 +44,7 @@ class ScriptedDialogs : public ui::DialogHost {
   void queueFont(const QFont& font, const QColor& color = QColor(Qt::black));
   void queueFontCancel();
   void queueFolder(const QString& folder);  // "" answers as a cancel
+  void queueInput(const QString& text);     // what the user types into the next input box
 
   // Everything shown, in order.
   std::vector<Call> calls;
@@ -73,6 +74,7 @@ class ScriptedDialogs : public ui::DialogHost {
   std::deque<ui::FileAnswer> files_;
   std::deque<ui::FontAnswer> fonts_;
   std::deque<ui::FolderAnswer> folders_;
+  std::deque<QString> inputs_;
 };
 
 }  // namespace testsupport
