@@ -1,5 +1,6 @@
 // The main window's buttons: photo of the selected member, entry window, deletes, and
 // the windows of the other tasks.
+#include <QDate>
 #include <QFileInfo>
 
 #include "Frmbackup.h"
@@ -16,6 +17,7 @@
 #include "msgbox.h"
 #include "photos.h"
 #include "vb.h"
+#include "xlsxwrite.h"
 
 void Frmcari::connectCommands() {
   connect(Command1, &QPushButton::clicked, this, &Frmcari::Command1_Click);
@@ -197,7 +199,43 @@ void Frmcari::PushButton3_Click() {
 void Frmcari::PushButton4_Click() { forms::showModal(forms::get<Frmtentang>(), this); }
 
 void Frmcari::Export_Click() {
-  // Export to a workbook comes with the data exchange windows.
+  if (Lv1->count() == 0) {
+    ui::msgBox(QStringLiteral("No data to export"), ui::vbInformation, Caption());
+    return;
+  }
+  // The list as shown: its headings and rows in their order, without the last (id) column.
+  const int columns = Lv1->columnCount() - 1;
+  QList<QStringList> rows;
+  rows.reserve(Lv1->count() + 1);
+  QStringList header;
+  for (int c = 1; c <= columns; ++c) header << Lv1->columnText(c);
+  rows << header;
+  for (int i = 1; i <= Lv1->count(); ++i) {
+    QStringList r{Lv1->itemText(i)};
+    for (int c = 2; c <= columns; ++c) r << Lv1->subItem(i, c - 1);
+    rows << r;
+  }
+
+  CommonDialog1.CancelError = true;
+  CommonDialog1.Flags = 2054;
+  CommonDialog1.Filter = QStringLiteral("Excel File (*.xlsx)|*.xlsx");
+  CommonDialog1.FileName = QStringLiteral("Export ") + Caption() +
+                           QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) + QStringLiteral(".xlsx");
+  try {
+    CommonDialog1.ShowSave();
+  } catch (const vb::VbError&) {
+    ui::msgBox(QStringLiteral("you cancelled the dialog box"), ui::vbOKOnly, vb::appTitle());
+    return;
+  }
+  const QString file = CommonDialog1.FileName;
+  const QString error = excel::writeTextSheet(file, rows);
+  if (!error.isEmpty()) {
+    ui::msgBox(QStringLiteral("Unexpected error. Err %1 : ").arg(vb::kErrFileAccess) + error, ui::vbOKOnly,
+               vb::appTitle());
+    return;
+  }
+  ui::msgBox(QStringLiteral("Export Completed"), ui::vbInformation, Caption());
+  ui::openDocument(file);
 }
 
 void Frmcari::bukaPanduan() {

@@ -42,6 +42,7 @@ struct VbError : std::runtime_error {
 constexpr long kErrCancel = 32755;
 constexpr long kErrFileNotFound = 53;
 constexpr long kErrInvalidPicture = 481;
+constexpr long kErrFileAccess = 75;  // "Path/File access error"
 
 // "On Error Resume Next" for one statement: a failing step is skipped.
 template <class F>
