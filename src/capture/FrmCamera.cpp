@@ -1,24 +1,17 @@
 #include "FrmCamera.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "BuildGraph.h"
 #include "CameraListFile.h"
 #include "Form2.h"
-#include "Frmcari.h"
 #include "Module2.h"
-#include "Modulekamera.h"
-#include "dc.h"
-#include "frmAggota.h"
-#include "mJpegWriter.h"
+#include "dib.h"
 #include "msgbox.h"
 #include "named.h"
-#include "photobox.h"
 #include "screen.h"
 #include "twips.h"
 #include "vb.h"

@@ -68,6 +68,7 @@ class CameraWindow : public ::testing::Test {
   void addCamera(FrmCamera* w, const QString& name) {
     ScopedModalHook modal([&](QWidget* picker, QWidget*) {
       auto* f = static_cast<Form2*>(picker);
+      EXPECT_FALSE(f->cmdOk->isEnabled()) << "the refilled list has no selection";
       const auto found = f->lstFilters->findItems(name, Qt::MatchExactly);
       ASSERT_FALSE(found.isEmpty());
       f->lstFilters->setCurrentItem(found.back());
