@@ -38,7 +38,8 @@ FrmCamera::FrmCamera(Receiver receiver) : receiver_(receiver) {
   menuBar = ui::named(new QMenuBar(this), "menuBar");
   layout->setMenuBar(menuBar);
   client = new QWidget(this);
-  client->setFixedSize(twips::toPx(11640), twips::toPx(7320));
+  // Wide enough for the snapshot beside the preview, which takes the preview's size.
+  client->setFixedSize(twips::toPx(14280), twips::toPx(9600));
   layout->addWidget(client);
 
   imgPlaceHolder = label(client, "imgPlaceHolder", QString());
@@ -84,7 +85,7 @@ FrmCamera::FrmCamera(Receiver receiver) : receiver_(receiver) {
   Label13->setBuddy(txtSelHeight);
 
   Frame1 = ui::named(new QGroupBox(QStringLiteral("Petunjuk"), client), "Frame1");
-  twips::setGeometry(Frame1, 7200, 5400, 4260, 1000);
+  twips::setGeometry(Frame1, 120, 7320, 14040, 2160);
   const QStringList hints = {
       QStringLiteral("1. Setting Kamera Terlebih Dahulu ( yang ada di Pojok kiri atas )"),
       QStringLiteral("2. Capture Image dari Kamera"),
