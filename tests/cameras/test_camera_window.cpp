@@ -159,6 +159,15 @@ TEST_F(CameraWindow, AddCameraKeepsQuotedNameAndRefusesRepeats) {
   EXPECT_EQ(captions(w), QStringList({kQuoted}));
 }
 
+TEST_F(CameraWindow, UnwritableCameraListIsReported) {
+  ASSERT_TRUE(QDir(pf.root()).mkdir("Settings.txt"));
+  FrmCamera* w = open();
+  addCamera(w, "Test Cam");
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "Daftar kamera tidak dapat disimpan ke " + pf.path("Settings.txt"));
+  EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbExclamation);
+  EXPECT_TRUE(w->cmdSnap->isEnabled());
+}
+
 TEST_F(CameraWindow, FilterPicker) {
   ScopedModalHook modal([](QWidget* picker, QWidget*) {
     auto* f = static_cast<Form2*>(picker);
@@ -201,6 +210,13 @@ TEST_F(CameraWindow, SnapshotAndCrop) {
     }
   EXPECT_EQ(differing, 0);
   EXPECT_EQ(w->picDest->Image().copy(0, 0, 200, 250), snapshot.copy(0, 0, 200, 250).convertToFormat(w->picDest->Image().format()));
+
+  // The outline's right and bottom edges lie one pixel inside X2 and Y2; the inside is left.
+  w->picDestBuffer->setPicture({});
+  w->DrawRectangle(w->picDestBuffer, 2, 3, 10, 8, 0x0000FF);
+  const QImage box = w->picDestBuffer->Image();
+  for (QPoint p : {QPoint(2, 3), QPoint(9, 3), QPoint(2, 7), QPoint(9, 7)}) EXPECT_EQ(box.pixel(p), qRgb(255, 0, 0));
+  for (QPoint p : {QPoint(10, 7), QPoint(9, 8), QPoint(5, 5)}) EXPECT_NE(box.pixel(p), qRgb(255, 0, 0));
 
   w->txtSelWidth->setText("abc");
   QTest::mouseClick(w->cmdSnap, Qt::LeftButton);
