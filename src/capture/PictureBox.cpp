@@ -1,6 +1,7 @@
 #include "PictureBox.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "dc.h"
@@ -37,7 +38,8 @@ void PictureBox::makeSurface(int w, int h) const {
   const QImage before = bitmap_ && old ? old->toImage() : QImage();
   releaseSurface();
   surfaceSize_ = QSize(w, h);
-  bitmap_ = gdi::createDIBSection(std::max(w, 1), std::max(h, 1), 32);
+  // Top-down, so a paint can show the pixels where they lie.
+  bitmap_ = gdi::createDIBSection(std::max(w, 1), -std::max(h, 1), 32);
   oldBitmap_ = gdi::selectObject(dc_, bitmap_);
   gdi::fillRect(dc_, QRect(0, 0, std::max(w, 1), std::max(h, 1)), kButtonFace);
   if (!before.isNull()) {
@@ -77,9 +79,13 @@ void PictureBox::paintStretched(const QImage& img) {
   update();
 }
 
-void PictureBox::paintEvent(QPaintEvent*) {
+void PictureBox::paintEvent(QPaintEvent* e) {
+  syncSurface();
+  auto dib = gdi::surfaceOf(dc_);
+  if (!dib || dib->bitCount() != 32 || dib->bottomUp()) return;
+  const QImage view(dib->bits(), dib->width(), dib->absHeight(), dib->stride(), QImage::Format_RGB32);
   QPainter p(this);
-  p.drawImage(0, 0, Image());
+  p.drawImage(e->rect(), view, e->rect());
 }
 
 void PictureBox::resizeEvent(QResizeEvent*) { syncSurface(); }
