@@ -188,7 +188,7 @@ std::int16_t FrmCamera::StartCamera(const QString& name) {
     // The frame size is known only once frames flow, so the graph runs before the window
     // is laid out for it.
     graph_->Run();
-    if (!graph_->waitForFrame(kFirstFrameMs)) {
+    if (!graph_->waitForFrame(kFirstFrameMs) || graph_->VideoWidth() <= 0 || graph_->VideoHeight() <= 0) {
       const QString why = graph_->lastError();
       throw vb::VbError(camgraph::kErrGraph, QStringLiteral("FilterGraph"),
                         why.isEmpty() ? QStringLiteral("The camera sends no picture") : why);
