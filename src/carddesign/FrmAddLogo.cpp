@@ -159,7 +159,8 @@ FrmAddLogo::FrmAddLogo() {
   connect(FlatButton1, &QPushButton::clicked, this, [this] { FlatButton1_Click(); });
 }
 
-FrmAddLogo::~FrmAddLogo() = default;
+// The views go before the elements they show.
+FrmAddLogo::~FrmAddLogo() { delete picture1; }
 
 GambarDesain* FrmAddLogo::buatGambar(const desain::Rancangan& r) {
   auto e = std::make_unique<Elemen>();
@@ -302,6 +303,10 @@ void FrmAddLogo::Form_Load() {
   bg->width = desain::kCanvasWidth;
   bg->height = desain::kCanvasHeight;
   tampilkan(*bg);
+  // The first entry may be a label made only now: the box shows its text.
+  const QSignalBlocker block(Text1);
+  const Elemen* e = terpilih();
+  Text1->setText(e && e->label ? e->caption : QString());
 }
 
 void FrmAddLogo::openDesain() {

@@ -100,6 +100,7 @@ TEST_F(Designer, AddAndDeleteLabels) {
   baris("NewLabel1", QRect(100, 100, 900, 450), true, "label", "Satu", 4);
   buka();
   ASSERT_EQ(d->nomerLabel, 5);
+  EXPECT_EQ(d->Text1->text(), "Satu");  // the first entry, a label, shows its text
   QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
   QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
   EXPECT_EQ(d->CmbJenis->currentText(), "NewLabel1");  // the selection stays
@@ -145,19 +146,13 @@ TEST_F(Designer, TheFontChooserCancelledChangesNothingAcceptedRestylesTheLabel) 
   QTest::mouseClick(d->FlatButton4, Qt::LeftButton);
   EXPECT_EQ(el("NewLabel1").font, before.font);
   EXPECT_EQ(el("NewLabel1").width, 900);
-  QFont f("Liberation Serif");
-  f.setPointSizeF(14);
-  f.setBold(true);
-  f.setItalic(true);
+  QFont f("Liberation Serif", 14, QFont::Bold, true);
   dialogs.queueFont(f, QColor(200, 0, 0));
   QTest::mouseClick(d->FlatButton4, Qt::LeftButton);
   ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Font).size(), 2u);
   EXPECT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Font)[0].font.pointSizeF(), 10);
   const desain::Elemen& e = el("NewLabel1");
-  EXPECT_EQ(e.font.name, "Liberation Serif");
-  EXPECT_TRUE(e.font.bold && e.font.italic);
-  EXPECT_EQ(e.font.size, 14);
-  EXPECT_EQ(e.font.color, 200);
+  EXPECT_EQ(e.font, (cardface::FontValue{"Liberation Serif", 14, true, true, false, 200}));
   EXPECT_NE(e.width, 900);  // sized to the caption
 
   // The chooser itself, through its controls.
@@ -171,10 +166,8 @@ TEST_F(Designer, TheFontChooserCancelledChangesNothingAcceptedRestylesTheLabel) 
   EXPECT_EQ(c.lblContoh->font().family(), "Liberation Serif");
   QTest::mouseClick(c.tombol->button(QDialogButtonBox::Ok), Qt::LeftButton);
   EXPECT_EQ(c.result(), QDialog::Accepted);
-  EXPECT_EQ(c.chosenFont().family(), "Liberation Serif");
-  EXPECT_EQ(c.chosenFont().pointSizeF(), 12.5);
-  EXPECT_TRUE(c.chosenFont().bold() && !c.chosenFont().italic());
-  EXPECT_EQ(c.chosenColor(), QColor(0, 0, 255));
+  EXPECT_EQ(cardface::fontOf(c.chosenFont(), c.chosenColor()),
+            (cardface::FontValue{"Liberation Serif", 12.5, true, false, false, 0xFF0000}));
   c.show();
   QTest::mouseClick(c.tombol->button(QDialogButtonBox::Cancel), Qt::LeftButton);
   EXPECT_EQ(c.result(), QDialog::Rejected);
