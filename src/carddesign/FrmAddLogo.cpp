@@ -429,8 +429,8 @@ bool FrmAddLogo::eventFilter(QObject* o, QEvent* ev) {
       g->tandaGeser = false;
       g->unsetCursor();
       g->update();
-      // The click that ends the press selects the element, when the list has it.
-      pilih(g->objectName());
+      // The click that ends a left press selects the element, when the list has it.
+      if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton) pilih(g->objectName());
       return true;
     default:
       return forms::Form::eventFilter(o, ev);
