@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "FrmAddLogo.h"
 #include "Module1.h"
 #include "dialogs.h"
 #include "frmlabel.h"
@@ -198,10 +199,7 @@ void frmsetting::Form_Load() {
   cmbBarcode_Click();
   for (PreviewLabel* l : LabelHeader) l->setText(QString());
   for (PreviewLabel* l : {Label1, Label2, Label3}) l->setText(QString());
-  vb::resumeNext(
-      [this] { photobox::PhotoBoxGlobal::loadInto(*image4, vb::appPath(QStringLiteral("images/depan2.jpg"))); });
-  vb::resumeNext(
-      [this] { photobox::PhotoBoxGlobal::loadInto(*image5, vb::appPath(QStringLiteral("images/back2.jpg"))); });
+  muatGambarKartu();
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
@@ -306,9 +304,25 @@ void frmsetting::cmbBarcode_Click() {
 
 void frmsetting::Command13_Click() { forms::showModal(forms::get<frmlabel>(), this); }
 
-void frmsetting::Command16_Click() { Module1::Desain = QStringLiteral("Front"); }
+void frmsetting::Command16_Click() {
+  Module1::Desain = QStringLiteral("Front");
+  forms::showModal(forms::get<FrmAddLogo>(), this);
+}
 
-void frmsetting::Command17_Click() { Module1::Desain = QStringLiteral("Back"); }
+void frmsetting::Command17_Click() {
+  Module1::Desain = QStringLiteral("Back");
+  forms::showModal(forms::get<FrmAddLogo>(), this);
+}
+
+void frmsetting::muatGambarKartu() {
+  // A file that cannot be read leaves its preview as it was.
+  vb::resumeNext(
+      [this] { photobox::PhotoBoxGlobal::loadInto(*image4, vb::appPath(QStringLiteral("images/depan2.jpg"))); });
+  vb::resumeNext(
+      [this] { photobox::PhotoBoxGlobal::loadInto(*image5, vb::appPath(QStringLiteral("images/back2.jpg"))); });
+  picture1->update();
+  Picture2->update();
+}
 
 void frmsetting::LabelHeader_DblClick(int index) {
   // The header fonts are offered for change here, as the preview's hint says.

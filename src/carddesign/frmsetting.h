@@ -90,6 +90,8 @@ class frmsetting : public forms::Form {
   void Command13_Click();
   void Command16_Click();
   void Command17_Click();
+  // Shows both card face images again, as the designer's save leaves them.
+  void muatGambarKartu();
   void LabelHeader_DblClick(int index);
   void posisi2();
   void BukaCaption();

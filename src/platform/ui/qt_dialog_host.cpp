@@ -3,19 +3,14 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
-#include <QHBoxLayout>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
+#include "fontchooser.h"
 #include "msgbox.h"
 
 namespace ui {
@@ -154,42 +149,12 @@ FileAnswer QtDialogHost::file(const FileRequest& req) {
 }
 
 FontAnswer QtDialogHost::font(const QFont& initial, const QColor& color) {
-  // Qt's font dialog has no colour; the common dialog's has, so a colour button sits below it.
-  QDialog dlg(dialogParent());
-  auto* fonts = new QFontDialog(initial, &dlg);
-  fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-  fonts->setWindowFlags(Qt::Widget);
-  dlg.setWindowTitle(fonts->windowTitle());
-  QColor chosen = color.isValid() ? color : QColor(Qt::black);
-  auto* swatch = new QLabel(&dlg);
-  swatch->setFixedSize(48, 20);
-  swatch->setFrameShape(QFrame::Box);
-  auto paintSwatch = [&] { swatch->setStyleSheet(QStringLiteral("background: %1").arg(chosen.name())); };
-  paintSwatch();
-  auto* pick = new QPushButton(QStringLiteral("Warna..."), &dlg);
-  QObject::connect(pick, &QPushButton::clicked, &dlg, [&] {
-    const QColor c = QColorDialog::getColor(chosen, &dlg);
-    if (c.isValid()) {
-      chosen = c;
-      paintSwatch();
-    }
-  });
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-  auto* colourRow = new QHBoxLayout;
-  colourRow->addWidget(pick);
-  colourRow->addWidget(swatch);
-  colourRow->addStretch();
-  auto* layout = new QVBoxLayout(&dlg);
-  layout->addWidget(fonts);
-  layout->addLayout(colourRow);
-  layout->addWidget(buttons);
+  FontChooser dlg(dialogParent(), initial, color);
   FontAnswer a;
   if (dlg.exec() == QDialog::Accepted) {
     a.accepted = true;
-    a.font = fonts->currentFont();
-    a.color = chosen;
+    a.font = dlg.chosenFont();
+    a.color = dlg.chosenColor();
   }
   return a;
 }

@@ -1,0 +1,154 @@
+// The designer's save: one row per element in one transaction, the pictures picked, the
+// card face of the side with what the canvas shows, and the settings window's previews.
+#include <QDir>
+
+#include "designer_fixture.h"
+
+using namespace testsupport;
+
+namespace {
+
+class DesignerSave : public DesignerTest {
+ protected:
+  static bool dekat(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+           std::abs(a.blue() - b.blue()) < 40;
+  }
+  // A twips point of the canvas on the card face image.
+  static QPoint px(int x, int y) { return QPoint(x / 15, y / 15); }
+  QString tulisFile(const QString& name, QColor c, const char* format) {
+    QImage img(50, 30, QImage::Format_RGB32);
+    img.fill(c);
+    EXPECT_TRUE(img.save(pf.path(name), format));
+    return pf.path(name);
+  }
+};
+
+TEST_F(DesignerSave, RowsForEveryElementAndTheSidesCardFaceFromWhatTheCanvasShows) {
+  for (const char* sideName : {"Front", "Back", "front"}) {
+    const QString side = sideName;
+    pf.db().Execute("delete from tbl_ctrl");
+    gambar(side, "latar", Qt::red, QSize(200, 130));
+    gambar(side, "logo1", Qt::blue);
+    gambar(side, "logo2", Qt::green);
+    baris("logo2", QRect(8520, 360, 1095, 1095), false, {}, {}, 0, side);
+    const QByteArray latar = isi("images/" + side + "_templatar.jpg"), logo = isi("images/" + side + "_logo1.gif");
+    const QString face = side == "Front" ? "images/depan2.jpg" : "images/back2.jpg";
+    const QString other = side == "Front" ? "images/back2.jpg" : "images/depan2.jpg";
+    QFile::remove(pf.path(face));  // the sides before left the same picture
+    const QByteArray otherBefore = isi(other);
+    buka(side);
+    QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    EXPECT_FALSE(forms::isLoaded<FrmAddLogo>()) << sideName;
+    const QString where = " from tbl_ctrl order by ID";
+    EXPECT_EQ(kolom("select ctrl_name" + where),
+              QVariantList({"logo2", "tanda_tangan", "stempel", "logo1", "latar", "NewLabel0"}));
+    EXPECT_EQ(kolom("select ctrl_jenis" + where), QVariantList({{}, {}, {}, {}, {}, "label"}));
+    EXPECT_EQ(kolom("select count(*) from tbl_ctrl where ctrl_desain = '" + side + "'"), QVariantList{6});
+    EXPECT_EQ(kolom("select ctrl_caption from tbl_ctrl where ctrl_name = 'NewLabel0'"), QVariantList{"Label 0"});
+    EXPECT_EQ(kolom("select ctrl_width from tbl_ctrl where ctrl_name = 'latar'"), QVariantList{9772});
+    EXPECT_EQ(isi("images/" + side + "_templatar.jpg"), latar);  // not encoded again
+    EXPECT_EQ(isi("images/" + side + "_logo1.gif"), logo);
+    EXPECT_EQ(isi(other), otherBefore) << sideName;
+    ASSERT_TRUE(QFile::exists(pf.path(face))) << sideName;
+    const QImage img(pf.path(face));
+    EXPECT_EQ(img.size(), desain::kFaceSize);
+    EXPECT_TRUE(dekat(img.pixelColor(px(1027, 907)), Qt::blue)) << sideName;
+    EXPECT_TRUE(dekat(img.pixelColor(px(9067, 907)), Qt::red)) << sideName;  // the hidden green logo is absent
+    EXPECT_TRUE(dekat(img.pixelColor(px(5000, 3000)), Qt::red)) << sideName;
+    int ink = 0;  // the label's text
+    for (int y = 100 / 15; y < 400 / 15; ++y)
+      for (int x = 100 / 15; x < 1000 / 15; ++x) ink += dekat(img.pixelColor(x, y), Qt::black);
+    EXPECT_GT(ink, 20) << sideName;
+
+    // A second save updates the same rows.
+    const QVariantList ids = kolom("select ID" + where);
+    buka(side);
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    EXPECT_EQ(kolom("select ID" + where), ids) << sideName;
+  }
+}
+
+TEST_F(DesignerSave, PicturesPickedAreWrittenAndLoadBack) {
+  baris("latar", QRect(0, -120, 9772, 6350));
+  baris("logo1", QRect(480, 360, 1095, 1095));
+  const QString jpg = tulisFile("latar-baru.jpg", QColor(0, 128, 0), "JPG");
+  const QString png = tulisFile("logo-baru.png", QColor(255, 200, 0), "PNG");
+  buka();
+  dialogs.queueFileCancel();
+  QTest::mouseClick(d->vkCommand1, Qt::LeftButton);
+  EXPECT_TRUE(el("latar").gambar.isEmpty());
+  dialogs.queueFile(jpg);
+  QTest::mouseClick(d->vkCommand1, Qt::LeftButton);  // latar, the first entry
+  pilihDiDaftar("logo1");
+  dialogs.queueFile(png);
+  QTest::mouseClick(d->vkCommand1, Qt::LeftButton);
+  EXPECT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::File).back().file.filter,
+            "Pictures (*.gif;*.jpg;*.png)|*.gif;*.jpg;*.png");
+  EXPECT_EQ(static_cast<photobox::PhotoBox*>(w("logo1"))->picture(), el("logo1").gambar);
+  QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+  EXPECT_EQ(isi("images/Front_templatar.jpg"), isi("latar-baru.jpg"));
+  EXPECT_TRUE(isi("images/Front_logo1.gif").startsWith("GIF8"));
+  EXPECT_FALSE(QFile::exists(pf.path("images/Front_logo2.gif")));  // never had a picture
+  buka();
+  EXPECT_EQ(el("logo1").gambar.image().pixelColor(3, 3), QColor(255, 200, 0));
+  EXPECT_EQ(el("latar").gambar.image().size(), QSize(50, 30));
+}
+
+TEST_F(DesignerSave, AFailedSaveSaysSoKeepsTheWindowAndChangesNothing) {
+  gambar("Front", "latar", Qt::red);
+  baris("logo1", QRect(480, 360, 1095, 1095));
+  pf.db().Execute(
+      "create trigger tolak before insert on tbl_ctrl when new.ctrl_jenis = 'label' "
+      "begin select raise(abort, 'ditolak'); end");
+  const QStringList files = QDir(pf.path("images")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  const QByteArray face = isi("images/depan2.jpg");
+  buka();
+  pilihDiDaftar("logo1");
+  dialogs.queueFile(tulisFile("logo.png", Qt::blue, "PNG"));
+  QTest::mouseClick(d->vkCommand1, Qt::LeftButton);
+  QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
+  seret(w("logo1"), QPoint(10, 10));
+  QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+  ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
+  EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Desain tidak tersimpan: "));
+  EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbCritical);
+  EXPECT_TRUE(forms::isLoaded<FrmAddLogo>());
+  EXPECT_EQ(kolom("select ctrl_left from tbl_ctrl"), QVariantList{480});  // the rows before it rolled back
+  EXPECT_EQ(kolom("select count(*) from tbl_ctrl"), QVariantList{1});
+  EXPECT_EQ(QDir(pf.path("images")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+  EXPECT_EQ(isi("images/depan2.jpg"), face);
+  // Mended, the same canvas saves.
+  pf.db().Execute("drop trigger tolak");
+  QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+  EXPECT_FALSE(forms::isLoaded<FrmAddLogo>());
+  EXPECT_EQ(kolom("select ctrl_left from tbl_ctrl where ctrl_name = 'logo1'"), QVariantList{630});
+}
+
+TEST_F(DesignerSave, TheSettingsWindowOpensTheDesignerForEachSideAndShowsTheSavedFaces) {
+  gambar("Front", "latar", Qt::red);
+  gambar("Back", "latar", Qt::blue);
+  open();
+  std::vector<QString> sides;
+  ScopedModalHook modal([&](QWidget* w, QWidget* owner) {
+    EXPECT_EQ(owner, s);
+    sides.push_back(Module1::Desain);
+    QTest::mouseClick(static_cast<FrmAddLogo*>(w)->vkCommand2, Qt::LeftButton);
+  });
+  const auto middle = [](photobox::PhotoBox* b) {
+    const QImage img = b->picture().image();
+    return img.pixelColor(img.width() / 2, img.height() / 2);
+  };
+  QTest::mouseClick(s->Command16, Qt::LeftButton);
+  EXPECT_TRUE(dekat(middle(s->image4), Qt::red));
+  EXPECT_FALSE(dekat(middle(s->image5), Qt::blue));
+  QTest::mouseClick(s->Command17, Qt::LeftButton);
+  EXPECT_TRUE(dekat(middle(s->image4), Qt::red));
+  EXPECT_TRUE(dekat(middle(s->image5), Qt::blue));
+  EXPECT_EQ(sides, std::vector<QString>({"Front", "Back"}));
+  const QImage preview = s->picture1->grab().toImage();
+  EXPECT_TRUE(dekat(preview.pixelColor(preview.width() - 3, preview.height() / 2), Qt::red));
+}
+
+}  // namespace
