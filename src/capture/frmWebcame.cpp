@@ -63,6 +63,8 @@ frmWebcame::frmWebcame() {
   twips::setGeometry(picSource, 0, 0, 9660, 5235);
   picDest = named(new QLabel(client), "picDest");
   picDest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // It lies over the snapshot: the mouse over it still moves the crop.
+  picDest->setAttribute(Qt::WA_TransparentForMouseEvents);
   twips::setGeometry(picDest, 3360, 0, 2595, 3075);
   Frame2 = named(new QGroupBox(QStringLiteral("Crob Selection"), client), "Frame2");
   twips::setGeometry(Frame2, 120, 2400, 2895, 1695);
