@@ -82,8 +82,8 @@ BENCHMARK(BM_WebcamPreview)->UseManualTime()->Iterations(1)->Unit(benchmark::kSe
 // fakesink that does not sync lets run as fast as it can.
 void BM_GstLaunchFakesink(benchmark::State& state) {
   const QString source = state.range(0) == 0 ? QString::fromLatin1(kSource) : QStringLiteral("videotestsrc");
-  const QStringList args = QStringList{"-q"} + source.split(' ') +
-                           QStringList{"!", QString::fromLatin1(kCaps), "!", "fakesink"};
+  const QStringList args =
+      QStringList{"-q"} + source.split(' ') + QStringList{"!", QString::fromLatin1(kCaps), "!", "fakesink"};
   double cpu = 0, wall = 0;
   for (auto _ : state) {
     const double cpu0 = cpuSeconds(RUSAGE_CHILDREN);

@@ -1,11 +1,9 @@
 #include "PicSave.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
-#include <cstring>
 
 #include "cBitmap24.h"
 #include "giffile.h"
@@ -56,7 +54,8 @@ void PicSave::SavePicture(const QImage& picture, const QString& fileName, long f
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly)) {
     const bool folder = QFileInfo(QFileInfo(fileName).absolutePath()).isDir();
-    raise(kErrOpen, QStringLiteral("SHCreateStreamOnFile error ") + QString::number(folder ? kAccessDenied : kPathNotFound));
+    raise(kErrOpen,
+          QStringLiteral("SHCreateStreamOnFile error ") + QString::number(folder ? kAccessDenied : kPathNotFound));
   }
   const QString saveError = QStringLiteral("GdipSaveImageToStream error ") + QString::number(kWin32Error);
   if (format == 1) {
@@ -64,7 +63,8 @@ void PicSave::SavePicture(const QImage& picture, const QString& fileName, long f
     file.cancelWriting();
     file.commit();
     cBitmap24 dib;
-    if (!dib.Create(rgb.width(), rgb.height()) || !dib.DIBSectionBitsPtr()) raise(kErrBitmap, QStringLiteral("GdipCreateBitmapFromHBITMAP error 3"));
+    if (!dib.Create(rgb.width(), rgb.height()) || !dib.DIBSectionBitsPtr())
+      raise(kErrBitmap, QStringLiteral("GdipCreateBitmapFromHBITMAP error 3"));
     copyInto(dib, rgb);
     try {
       mJpegWriter::SaveJPG(dib, fileName, std::int32_t(jpegQualityPct));

@@ -4,6 +4,7 @@
 // description naming the step that failed.
 #include <QImage>
 #include <QString>
+#include <cstdint>
 
 class PicSave {
  public:

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QScreen>
-#include <memory>
 
 #include "DirectShowDIB.h"
 #include "Frmcari.h"
@@ -24,7 +23,7 @@ using ui::named;
 namespace {
 
 // Long enough for a camera to send its first frame, short enough not to freeze the window.
-constexpr int kFirstFrameMs = 3000;
+constexpr int kFirstFrameMs = 5000;
 // Polled faster than any camera sends, so no frame waits long for the screen.
 constexpr int kPollMs = 5;
 
@@ -326,8 +325,7 @@ void frmWebcame::crop_gambar() {
   crop_ = QImage();
   picDest->clear();
   const auto size = cropSize();
-  if (!size)
-    throw vb::VbError(13, QString(), QStringLiteral("Ukuran seleksi harus berupa angka lebih dari 0"));
+  if (!size) throw vb::VbError(13, QString(), QStringLiteral("Ukuran seleksi harus berupa angka lebih dari 0"));
   picDest->resize(size->boundedTo(picSource->picture().size()));
   picDest->raise();
   Frame2->raise();

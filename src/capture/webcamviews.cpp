@@ -68,7 +68,8 @@ void SnapshotView::mousePressEvent(QMouseEvent* e) {
 
 void SnapshotView::mouseReleaseEvent(QMouseEvent* e) {
   // A click is a press and a release of the left button over the picture.
-  if (pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked(e->position());
+  if (pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+    emit clicked(e->position());
   pressed_ = false;
   QWidget::mouseReleaseEvent(e);
 }

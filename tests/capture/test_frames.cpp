@@ -46,17 +46,49 @@ TEST(CapturedFrame, ConvertsEveryPackingOrFailsWithTheStepAndCode) {
     QString description;
   };
   const Case cases[] = {
-      {"bottom-up 24-bit", packed(2, 2, 24, 0, 0, hex("ff0000ffffff0000" "0000ff00ff000000")), {red, green, blue, white}, ""},
+      {"bottom-up 24-bit",
+       packed(2, 2, 24, 0, 0,
+              hex("ff0000ffffff0000"
+                  "0000ff00ff000000")),
+       {red, green, blue, white},
+       ""},
       {"wrong bit count", packed(2, 2, 12, 0, 0, QByteArray(64, 0)), {}, "CreateDIBSection error 0x00000057 (87)"},
-      {"top-down 32-bit", packed(2, -2, 32, 0, 0, hex("0000ff0000ff0000" "ff000000ffffff00")), {red, green, blue, white}, ""},
-      {"8-bit palette", packed(2, 2, 8, 0, 2, hex("0000ff00ff000000" "01000000" "00010000")), {red, blue, blue, red}, ""},
-      {"bit fields 5-6-5 after the header", packed(2, -2, 16, 3, 0, hex("00f80000e00700001f000000" "00f8e007" "1f00ffff")),
-       {red, green, blue, white}, ""},
+      {"top-down 32-bit",
+       packed(2, -2, 32, 0, 0,
+              hex("0000ff0000ff0000"
+                  "ff000000ffffff00")),
+       {red, green, blue, white},
+       ""},
+      {"8-bit palette",
+       packed(2, 2, 8, 0, 2,
+              hex("0000ff00ff000000"
+                  "01000000"
+                  "00010000")),
+       {red, blue, blue, red},
+       ""},
+      {"bit fields 5-6-5 after the header",
+       packed(2, -2, 16, 3, 0,
+              hex("00f80000e00700001f000000"
+                  "00f8e007"
+                  "1f00ffff")),
+       {red, green, blue, white},
+       ""},
       {"truncated bits", packed(640, 480, 24, 0, 0, QByteArray(1000, 0)), {}, "SetDIBits error 0x00000057 (87)"},
-      {"colour table past the end", packed(2, 2, 32, 0, 0xFFFFFFFF, QByteArray(16, 0)), {}, "SetDIBits error 0x00000057 (87)"},
-      {"larger than any picture", packed(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, {}), {}, "CreateDIBSection error 0x00000008 (8)"},
-      {"palette larger than the bit count", packed(2, 2, 1, 0, 3, QByteArray(32, 0)), {}, "CreateDIBSection error 0x00000057 (87)"},
-      {"masks that are no run of bits", packed(2, 2, 16, 3, 0, hex("05000000e00700001f000000") + QByteArray(8, 0)), {},
+      {"colour table past the end",
+       packed(2, 2, 32, 0, 0xFFFFFFFF, QByteArray(16, 0)),
+       {},
+       "SetDIBits error 0x00000057 (87)"},
+      {"larger than any picture",
+       packed(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, {}),
+       {},
+       "CreateDIBSection error 0x00000008 (8)"},
+      {"palette larger than the bit count",
+       packed(2, 2, 1, 0, 3, QByteArray(32, 0)),
+       {},
+       "CreateDIBSection error 0x00000057 (87)"},
+      {"masks that are no run of bits",
+       packed(2, 2, 16, 3, 0, hex("05000000e00700001f000000") + QByteArray(8, 0)),
+       {},
        "CreateDIBSection error 0x00000057 (87)"},
       {"header only", std::vector<std::int32_t>(5, 40), {}, "CreateDIBSection error 0x00000057 (87)"},
   };

@@ -61,17 +61,26 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
   struct Case {
     std::vector<camera::Device> devices;
     int chosen;
-    const char* loaded;  // status after the load
-    const char* viewing; // status after the choice
+    const char* loaded;   // status after the load
+    const char* viewing;  // status after the choice
     QStringList boxes;
     QColor colour;  // of the chosen camera's picture
   };
   const Case cases[] = {
       {{}, 0, " No cameras found!", " No cameras found!", {"Kamera tidak ditemukan."}, {}},
       {{cam("Satu", "0xffff0000"), cam("Dua", "0xff00ff00"), cam("Tiga", "0xff0000ff")},
-       1, " Ready for camera selection", " Viewing camera", {}, Qt::green},
+       1,
+       " Ready for camera selection",
+       " Viewing camera",
+       {},
+       Qt::green},
       {{{"Tanpa keluaran", "fakesink"}}, 0, " Ready for camera selection", " Gagal menghubungkan ke webcame!", {}, {}},
-      {{{"Tidak ada", "nosuchcamerasrc"}}, 0, " Ready for camera selection", " Gagal menghubungkan ke webcame!", {}, {}},
+      {{{"Tidak ada", "nosuchcamerasrc"}},
+       0,
+       " Ready for camera selection",
+       " Gagal menghubungkan ke webcame!",
+       {},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.loaded);
@@ -152,7 +161,7 @@ TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
   };
   const Case cases[] = {
       {{10, 10}, {200, 250}, {645, 502}, {0, 0, 200, 250}},
-      {{630, 470}, {200, 250}, {645, 502}, {445, 252, 200, 250}},  // far edges: inside, not one past
+      {{630, 470}, {200, 250}, {645, 502}, {445, 252, 200, 250}},   // far edges: inside, not one past
       {{300.5, 200}, {200, 250}, {640, 480}, {200, 75, 200, 250}},  // halves to even: 300
       {{301.5, 200}, {200, 250}, {640, 480}, {202, 75, 200, 250}},  // 302
       {{300, 240}, {200, 251}, {640, 480}, {200, 115, 200, 251}},   // half height 125

@@ -22,8 +22,7 @@ QString describe(const QString& caps) {
 
 }  // namespace
 
-FormatDialog::FormatDialog(const QStringList& formats, const QString& current, QWidget* parent)
-    : forms::Form(parent) {
+FormatDialog::FormatDialog(const QStringList& formats, const QString& current, QWidget* parent) : forms::Form(parent) {
   setObjectName(QStringLiteral("FormatDialog"));
   setCaption(QStringLiteral("Capture Properties"));
   cmbFormat = ui::named(new QComboBox(this), "cmbFormat");

@@ -36,7 +36,8 @@ QImage toImage(GstSample* sample) {
 }
 
 void addSizes(QStringList& out, const char* media, const GValue* width, const GValue* height) {
-  static const QSize common[] = {{160, 120}, {320, 240}, {640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
+  static const QSize common[] = {{160, 120},  {320, 240},  {640, 480},  {800, 600},
+                                 {1024, 768}, {1280, 720}, {1920, 1080}};
   auto fits = [](const GValue* v, int n) {
     if (G_VALUE_HOLDS_INT(v)) return g_value_get_int(v) == n;
     if (GST_VALUE_HOLDS_INT_RANGE(v)) return gst_value_get_int_range_min(v) <= n && n <= gst_value_get_int_range_max(v);
