@@ -58,7 +58,7 @@ void BM_WebcamPreview(benchmark::State& state) {
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
-    QTimer::singleShot(kSeconds * 1000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     cpu += cpuSeconds(RUSAGE_SELF) - cpu0;

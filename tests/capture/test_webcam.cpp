@@ -92,6 +92,8 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
     for (size_t i = 0; i < c.devices.size(); ++i) EXPECT_EQ(w->mnuCamerasCamera[i]->text(), c.devices[i].name);
     EXPECT_TRUE(w->mnuCameraS->menuAction()->isEnabled());
     EXPECT_FALSE(w->mnuSnap->isVisible());
+    for (QAction* a : {w->mnuCameraproperties, w->mnuCameraCapproperties, w->mnuCameraSave, w->mnuCameraLoad})
+      a->trigger();  // no camera yet: nothing happens
     w->mnuCamerasCamera[size_t(c.chosen)]->trigger();
     EXPECT_FALSE(w->mnuCameraS->menuAction()->isEnabled());  // one camera per load of the window
     EXPECT_EQ(w->lblStatus->text(), c.viewing);
@@ -151,6 +153,11 @@ TEST_F(Webcam, KeepsTheFormatAndControlsOfACameraInItsSettingsFile) {
   w->mnuCameraLoad->trigger();
   EXPECT_EQ(dialogs.lastMsgBox().prompt, "Pengaturan kamera tidak dapat dibaca: bukan berkas pengaturan kamera");
   EXPECT_TRUE(w->mnuSnap->isEnabled());
+  w->txtSelWidth->setText("lebar");
+  w->mnuSnap->trigger();
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "Ukuran seleksi harus berupa angka lebih dari 0");
+  QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
+  EXPECT_TRUE(w->isVisible());  // no crop, nothing handed over
 }
 
 TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
