@@ -39,16 +39,10 @@ ControlsDialog::ControlsDialog(Pipeline& pipeline, QWidget* parent) : forms::For
     form->addRow(label, s);
     connect(s, &QSlider::valueChanged, this, &ControlsDialog::apply);
   }
-  cmdDefault = ui::named(new QPushButton(QStringLiteral("Default"), this), "cmdDefault");
   cmdTutup = ui::named(new QPushButton(QStringLiteral("Tutup"), this), "cmdTutup");
-  connect(cmdDefault, &QPushButton::clicked, this, [this] {
-    for (QSlider* s : {sldBrightness, sldHue}) s->setValue(0);
-    for (QSlider* s : {sldContrast, sldSaturation}) s->setValue(100);
-  });
   connect(cmdTutup, &QPushButton::clicked, this, &QWidget::close);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  buttons->addWidget(cmdDefault);
   buttons->addWidget(cmdTutup);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -19,7 +19,6 @@ class ControlsDialog : public forms::Form {
   QSlider* sldContrast;
   QSlider* sldHue;
   QSlider* sldSaturation;
-  QPushButton* cmdDefault;
   QPushButton* cmdTutup;
 
  private:
