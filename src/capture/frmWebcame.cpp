@@ -1,29 +1,379 @@
 #include "frmWebcame.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QSaveFile>
+#include <QScreen>
 
+#include "DirectShowDIB.h"
 #include "Frmcari.h"
+#include "PicSave.h"
+#include "controlsdialog.h"
+#include "formatdialog.h"
 #include "frmAggota.h"
+#include "msgbox.h"
+#include "named.h"
 #include "photobox.h"
 #include "twips.h"
 #include "vb.h"
 
+using ui::named;
+
+namespace {
+
+// Long enough for a camera to send its first frame, short enough not to freeze the window.
+constexpr int kFirstFrameMs = 5000;
+// Polled faster than any camera sends, so no frame waits long for the screen.
+constexpr int kPollMs = 5;
+
+QString menuText(const QString& name) {
+  QString t = name;
+  return t.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
 frmWebcame::frmWebcame() {
   setObjectName(QStringLiteral("frmWebcame"));
-  setCaption(QStringLiteral("Webcam"));
-  resize(twips::toPx(9600), twips::toPx(7200));
-  picSource = new QLabel(this);
-  picSource->setObjectName(QStringLiteral("picSource"));
-  picSource->setAlignment(Qt::AlignCenter);
-  picSource->setText(QStringLiteral("Kamera belum tersedia"));
-  twips::setGeometry(picSource, 120, 120, 9360, 6960);
+  setCaption(QStringLiteral("WebCam"));
+  QFont f(QStringLiteral("Segoe UI"));
+  f.setPointSize(9);
+  setFont(f);
+
+  menuBar = named(new QMenuBar(this), "menuBar");
+  menuBar->setNativeMenuBar(false);
+  mnuCameraS = named(menuBar->addMenu(QStringLiteral("Choose a camera")), "mnuCameraS");
+  mnuCamerasCamera.push_back(mnuCameraS->addAction(QString()));
+  mnuSnap = menuBar->addAction(QStringLiteral("Capture"));
+  mnuSnap->setObjectName(QStringLiteral("mnuSnap"));
+  mnuSnap->setVisible(false);
+  mnuCamera = named(menuBar->addMenu(QString()), "mnuCamera");
+  mnuCameraproperties = mnuCamera->addAction(QStringLiteral("Camera Properties..."));
+  mnuCameraCapproperties = mnuCamera->addAction(QStringLiteral("Capture Properties..."));
+  mnuCamera->addSeparator();
+  mnuCameraSave = mnuCamera->addAction(QStringLiteral("Save current settings"));
+  mnuCameraLoad = mnuCamera->addAction(QStringLiteral("Load saved settings"));
+  mnuCameraSave->setEnabled(false);
+  mnuCameraLoad->setEnabled(false);
+
+  client = named(new QWidget(this), "client");
+  picSource = named(new SnapshotView(client), "picSource");
+  twips::setGeometry(picSource, 0, 0, 9660, 5235);
+  picDest = named(new QLabel(client), "picDest");
+  picDest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // It lies over the snapshot: the mouse over it still moves the crop.
+  picDest->setAttribute(Qt::WA_TransparentForMouseEvents);
+  twips::setGeometry(picDest, 3360, 0, 2595, 3075);
+  Frame2 = named(new QGroupBox(QStringLiteral("Crob Selection"), client), "Frame2");
+  twips::setGeometry(Frame2, 120, 2400, 2895, 1695);
+  Label12 = named(new QLabel(QStringLiteral("Selection Width"), Frame2), "Label12");
+  twips::setGeometry(Label12, 120, 240, 1335, 195);
+  txtSelWidth = named(new QLineEdit(QStringLiteral("200"), Frame2), "txtSelWidth");
+  twips::setGeometry(txtSelWidth, 1920, 240, 675, 285);
+  Label13 = named(new QLabel(QStringLiteral("Selection Height"), Frame2), "Label13");
+  twips::setGeometry(Label13, 120, 600, 1815, 195);
+  txtSelHeight = named(new QLineEdit(QStringLiteral("250"), Frame2), "txtSelHeight");
+  twips::setGeometry(txtSelHeight, 1920, 600, 675, 285);
+  Label12->setBuddy(txtSelWidth);
+  Label13->setBuddy(txtSelHeight);
+  lblStatus = named(new QLabel(client), "lblStatus");
+  twips::setGeometry(lblStatus, 0, 4920, 6045, 315);
+  videoWindow = named(new VideoView(client), "videoWindow");
+  videoWindow->hide();
+
+  resize(twips::toPx(9675), twips::toPx(5250) + menuBar->sizeHint().height());
+  layoutClient();
+
+  frameTimer_.setInterval(kPollMs);
+  connect(&frameTimer_, &QTimer::timeout, this, &frmWebcame::pollFrame);
+  connect(mnuSnap, &QAction::triggered, this, &frmWebcame::mnuSnap_Click);
+  connect(mnuCameraproperties, &QAction::triggered, this, &frmWebcame::mnuCameraproperties_Click);
+  connect(mnuCameraCapproperties, &QAction::triggered, this, &frmWebcame::mnuCameraCapproperties_Click);
+  connect(mnuCameraSave, &QAction::triggered, this, &frmWebcame::mnuCameraSave_Click);
+  connect(mnuCameraLoad, &QAction::triggered, this, &frmWebcame::mnuCameraLoad_Click);
+  connect(mnuCamerasCamera[0], &QAction::triggered, this, [this] { mnuCamerasCamera_Click(0); });
+  connect(picSource, &SnapshotView::mouseMoved, this, &frmWebcame::picSource_MouseMove);
+  connect(picSource, &SnapshotView::clicked, this, &frmWebcame::picSource_Click);
+}
+
+frmWebcame::~frmWebcame() { frameTimer_.stop(); }
+
+void frmWebcame::setStatus(const QString& text) {
+  lblStatus->setText(text);
+  if (!text.isEmpty()) lblStatus->setToolTip(text.mid(1));
+}
+
+void frmWebcame::layoutClient() {
+  const int bar = menuBar->sizeHint().height();
+  menuBar->setGeometry(0, 0, width(), bar);
+  client->setGeometry(0, bar, width(), std::max(0, height() - bar));
+  picSource->resize(client->size());
+}
+
+void frmWebcame::resizeEvent(QResizeEvent* e) {
+  forms::Form::resizeEvent(e);
+  layoutClient();
+}
+
+void frmWebcame::showEvent(QShowEvent* e) {
+  forms::Form::showEvent(e);
+  if (graph_.isRunning()) frameTimer_.start();
+}
+
+void frmWebcame::hideEvent(QHideEvent* e) {
+  // A hidden window's preview keeps running but is not drawn.
+  frameTimer_.stop();
+  forms::Form::hideEvent(e);
+}
+
+void frmWebcame::Form_Load() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  Devices = camera::videoDevices();
+  if (Devices.empty()) {
+    setStatus(QStringLiteral(" No cameras found!"));
+    return;
+  }
+  for (size_t i = 0; i < Devices.size(); ++i) {
+    if (i > 0) {
+      mnuCamerasCamera.push_back(mnuCameraS->addAction(QString()));
+      connect(mnuCamerasCamera[i], &QAction::triggered, this, [this, i] { mnuCamerasCamera_Click(int(i)); });
+    }
+    mnuCamerasCamera[i]->setText(menuText(Devices[i].name));
+    mnuCamerasCamera[i]->setVisible(true);
+  }
+  mnuCameraS->setEnabled(true);
+  setStatus(QStringLiteral(" Ready for camera selection"));
+}
+
+QString frmWebcame::settingsPath() const { return camera::settingsFile(vb::programFolder(), cameraName_); }
+
+void frmWebcame::mnuCamerasCamera_Click(int index) {
+  // One camera per load of the window.
+  mnuCameraS->setEnabled(false);
+  if (index < 0 || size_t(index) >= Devices.size()) {
+    ui::msgBox(QStringLiteral("Kamera tidak ditemukan."), ui::vbOKOnly);
+    return;
+  }
+  const camera::Device device = Devices[size_t(index)];
+  Devices.clear();
+  cameraName_ = device.name;
+  source_ = device.source;
+
+  // Saved settings apply before the preview starts.
+  camera::Settings settings;
+  const bool saved = QFileInfo::exists(settingsPath());
+  QString error;
+  if (saved) {
+    if (auto loaded = camera::loadSettings(settingsPath(), &error))
+      settings = *loaded;
+    else
+      ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
+  }
+  switch (graph_.open(source_, settings.caps)) {
+    case camera::Pipeline::Open::NoOutput:
+      setStatus(QStringLiteral(" Gagal menghubungkan ke webcame!"));
+      return;
+    case camera::Pipeline::Open::Failed:
+      ui::msgBox(graph_.error(), ui::vbOKOnly);
+      return;
+    case camera::Pipeline::Open::Ok:
+      break;
+  }
+  graph_.setBalance(settings.balance);
+  mnuSnap->setVisible(true);
+  mnuCamera->setTitle(menuText(cameraName_));
+  mnuCamera->menuAction()->setVisible(true);
+  mnuCameraSave->setEnabled(true);
+  mnuCameraLoad->setEnabled(saved);
+  StartViewing();
+}
+
+bool frmWebcame::StartViewing() {
+  setUpdatesEnabled(false);
+  const bool started = graph_.start(kFirstFrameMs);
+  if (started) {
+    const QSize video = graph_.videoSize();
+    picSource->clearSelection();
+    videoWindow->setGeometry(0, 0, video.width(), video.height());
+    videoWindow->show();
+    videoWindow->raise();
+    // The window fits the video's height with the status line right under it; its width stays.
+    const int clientHeight = video.height() + 1 + lblStatus->height();
+    resize(width(), menuBar->sizeHint().height() + clientHeight);
+    layoutClient();
+    lblStatus->setGeometry(0, clientHeight - lblStatus->height(), client->width(), lblStatus->height());
+    pollFrame();
+    if (isVisible()) frameTimer_.start();
+  }
+  setUpdatesEnabled(true);
+  if (!started) {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+    return false;
+  }
+  setStatus(QStringLiteral(" Viewing camera"));
+  return true;
+}
+
+void frmWebcame::stopPreview() {
+  frameTimer_.stop();
+  graph_.stop();
+  videoWindow->hide();
+}
+
+bool frmWebcame::reopen(const QString& caps, const camera::Balance& balance) {
+  stopPreview();
+  if (graph_.open(source_, caps) != camera::Pipeline::Open::Ok) {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+    return false;
+  }
+  graph_.setBalance(balance);
+  return StartViewing();
+}
+
+void frmWebcame::pollFrame() {
+  QImage frame;
+  if (graph_.pullFrame(frame)) videoWindow->setFrame(std::move(frame));
+}
+
+void frmWebcame::mnuCameraproperties_Click() {
+  if (!graph_.isOpen()) return;
+  camera::ControlsDialog dialog(graph_);
+  forms::showModal(&dialog, this);
+}
+
+void frmWebcame::mnuCameraCapproperties_Click() {
+  if (!graph_.isOpen()) return;
+  const QString before = graph_.caps();
+  camera::FormatDialog dialog(graph_.formats(), before);
+  forms::showModal(&dialog, this);
+  if (dialog.chosen().isEmpty() || dialog.chosen() == before) return;
+  mnuSnap->setEnabled(false);
+  // A format the camera refuses gives the old one back, so the window stays usable.
+  if (!reopen(dialog.chosen(), graph_.balance())) reopen(before, graph_.balance());
+  mnuSnap->setEnabled(true);
+}
+
+void frmWebcame::mnuCameraSave_Click() {
+  if (!graph_.isOpen()) return;
+  QString error;
+  if (!camera::saveSettings(settingsPath(), camera::Settings{graph_.caps(), graph_.balance()}, &error)) {
+    ui::msgBox(QStringLiteral("Pengaturan kamera gagal disimpan: ") + error, ui::vbExclamation);
+    return;
+  }
+  mnuCameraLoad->setEnabled(true);
+  setStatus(QStringLiteral(" Settings saved.  Viewing camera"));
+}
+
+void frmWebcame::mnuCameraLoad_Click() {
+  if (!graph_.isOpen()) return;
+  QString error;
+  const auto settings = camera::loadSettings(settingsPath(), &error);
+  if (!settings) {
+    ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
+    return;
+  }
+  mnuSnap->setEnabled(false);
+  const bool viewing = reopen(settings->caps, settings->balance);
+  mnuSnap->setEnabled(true);
+  if (viewing) setStatus(QStringLiteral(" Settings loaded.  Viewing camera"));
+}
+
+void frmWebcame::mnuSnap_Click() {
+  try {
+    pollFrame();
+    QImage frame = videoWindow->frame();
+    if (frame.isNull()) throw vb::VbError(5, QString(), QStringLiteral("Belum ada gambar dari kamera"));
+    DirectShowDIB& dib = DirectShowDIB::instance();
+    const QImage pic = dib.CreatePicture(DirectShowDIB::packFrame(frame));
+    if (pic.isNull()) {
+      setStatus(QStringLiteral(" Capture failed.  Error: ") + dib.LastDescription);
+    } else {
+      PicSave::instance().SavePicture(pic, QStringLiteral("temp.jpg"), 1, 70);
+      setStatus(QStringLiteral(" Snapped.  Viewing camera"));
+    }
+    stopPreview();
+    photobox::PictureFile file = photobox::readPictureFile(QDir::current().filePath(QStringLiteral("temp.jpg")));
+    if (file.status == photobox::PictureFile::Status::Missing)
+      throw vb::VbError(vb::kErrFileNotFound, QString(), QStringLiteral("File not found"));
+    if (file.status != photobox::PictureFile::Status::Ok)
+      throw vb::VbError(vb::kErrInvalidPicture, QString(), QStringLiteral("Invalid picture"));
+    picSource->clearSelection();
+    picSource->setPicture(std::move(file.image));
+    layoutClient();
+    crop_gambar();
+  } catch (const vb::VbError& e) {
+    ui::msgBox(e.description, ui::vbOKOnly);
+  }
+}
+
+std::optional<QSize> frmWebcame::cropSize() const {
+  bool okW = false, okH = false;
+  const double w = txtSelWidth->text().trimmed().toDouble(&okW), h = txtSelHeight->text().trimmed().toDouble(&okH);
+  // Beyond any picture a camera gives; the crop is cut to the snapshot anyway.
+  constexpr double kMax = 100000;
+  if (!okW || !okH || !(w >= 0.5 && w < kMax) || !(h >= 0.5 && h < kMax)) return std::nullopt;
+  const QSize size(int(vb::vbRound(w)), int(vb::vbRound(h)));
+  if (size.isEmpty()) return std::nullopt;
+  return size;
+}
+
+void frmWebcame::crop_gambar() {
+  Selecting = true;
+  SelColor = 0xFFFFFF;
+  crop_ = QImage();
+  picDest->clear();
+  const auto size = cropSize();
+  if (!size) throw vb::VbError(13, QString(), QStringLiteral("Ukuran seleksi harus berupa angka lebih dari 0"));
+  picDest->resize(size->boundedTo(picSource->picture().size()));
+  picDest->raise();
+  Frame2->raise();
+  lblStatus->raise();
+}
+
+QRect frmWebcame::cropRect(QPointF mouse, QSize crop, QSize frame) {
+  const int x = int(vb::vbRound(mouse.x())), y = int(vb::vbRound(mouse.y()));
+  const int cw = std::min(crop.width(), frame.width()), ch = std::min(crop.height(), frame.height());
+  const int left = std::clamp(x - cw / 2, 0, frame.width() - cw);
+  const int top = std::clamp(y - ch / 2, 0, frame.height() - ch);
+  return QRect(left, top, cw, ch);
+}
+
+void frmWebcame::updateCrop(QPointF pos) {
+  const auto size = cropSize();
+  if (!size || picSource->picture().isNull()) return;
+  const QRect r = cropRect(pos, *size, picSource->picture().size());
+  picSource->setSelection(r, SelColor);
+  crop_ = picSource->picture().copy(r);
+  picDest->resize(r.size());
+  picDest->setPixmap(QPixmap::fromImage(crop_));
+}
+
+void frmWebcame::picSource_MouseMove(QPointF pos) {
+  if (!Selecting) return;
+  SelColor = SelColor == 0 ? 0xFFFFFF : 0;
+  updateCrop(pos);
+}
+
+void frmWebcame::picSource_Click(QPointF pos) {
+  if (!Selecting) return;
+  updateCrop(pos);  // the crop under the click, also when no move came before it
+  if (crop_.isNull()) return;
+  Selecting = false;
+  if (!serahkanFoto(crop_)) Selecting = true;  // nothing handed over: the user may click again
 }
 
 bool frmWebcame::serahkanFoto(const QImage& crop) {
   if (crop.isNull()) return false;
   const QString file = vb::appPath(QStringLiteral("test.jpg"));
   QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly) || !crop.save(&out, "BMP") || !out.commit()) return false;
+  if (!out.open(QIODevice::WriteOnly) || !crop.save(&out, "BMP") || !out.commit()) {
+    // The receiver keeps what it shows: an older "test.jpg" is another member's photo.
+    ui::msgBox(QStringLiteral("Foto tidak dapat diserahkan: %1 tidak dapat ditulis (%2).").arg(file, out.errorString()),
+               ui::vbExclamation);
+    return false;
+  }
 
   const bool forEntry = Caption() == QLatin1String("Input");
   forms::Form* target = nullptr;
@@ -37,9 +387,19 @@ bool frmWebcame::serahkanFoto(const QImage& crop) {
     target = w;
     box = w->Image2;
   }
-  const bool loaded = vb::resumeNext([&] { photobox::PhotoBoxGlobal::loadInto(*box, file); });
+  try {
+    photobox::PhotoBoxGlobal::loadInto(*box, file);
+  } catch (const vb::VbError& e) {
+    ui::msgBox(e.description, ui::vbExclamation);
+  }
   box->Stretch = true;
-  target->show();
+  forms::showFront(target);
+  if (graph_.isOpen()) StartViewing();
   hide();
-  return loaded;
+  return true;
+}
+
+void frmWebcame::Form_Unload() {
+  frameTimer_.stop();
+  graph_.close();
 }

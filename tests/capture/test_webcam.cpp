@@ -1,0 +1,238 @@
+// The webcam window over test-pattern cameras: device list, camera choice, settings file,
+// format and controls dialogs, snapshot, crop and hand-over to the entry and main windows.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QTest>
+
+#include "Frmcari.h"
+#include "Module1.h"
+#include "controlsdialog.h"
+#include "formatdialog.h"
+#include "frmAggota.h"
+#include "frmWebcame.h"
+#include "photo_files.h"
+#include "program_folder.h"
+#include "scoped_hooks.h"
+#include "scripted_dialogs.h"
+
+using namespace testsupport;
+
+namespace {
+
+// A camera that shows one colour (ARGB), as a test pattern.
+camera::Device cam(const QString& name, const char* argb) {
+  return {name, QStringLiteral("videotestsrc is-live=true pattern=solid-color foreground-color=") + argb};
+}
+
+class Webcam : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldDir = QDir::currentPath();
+    QDir::setCurrent(pf.root());  // the snapshot "temp.jpg" lies in the current folder
+  }
+  void TearDown() override {
+    for (QWidget* w : forms::loaded()) forms::unload(w);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Module1::tutupKoneksi();
+    camera::setDeviceSource({});
+    QDir::setCurrent(oldDir);
+  }
+  frmWebcame* open(std::vector<camera::Device> devices, const QString& caption = "Input") {
+    camera::setDeviceSource([devices] { return devices; });
+    w = forms::get<frmWebcame>();
+    w->setCaption(caption);
+    w->show();
+    return w;
+  }
+  QColor frameColour() { return w->videoWindow->frame().pixelColor(5, 5); }
+  QString cfg(const QString& name) { return camera::settingsFile(pf.root(), name); }
+
+  ProgramFolder pf;
+  ScriptedDialogs dialogs;
+  ScopedEndHook end;  // unloading the main window ends the program
+  QString oldDir;
+  frmWebcame* w = nullptr;
+};
+
+TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
+  struct Case {
+    std::vector<camera::Device> devices;
+    int chosen;
+    const char* loaded;   // status after the load
+    const char* viewing;  // status after the choice
+    QStringList boxes;
+    QColor colour;  // of the chosen camera's picture
+  };
+  const Case cases[] = {
+      {{}, 0, " No cameras found!", " No cameras found!", {"Kamera tidak ditemukan."}, {}},
+      {{cam("Satu", "0xffff0000"), cam("Dua", "0xff00ff00"), cam("Tiga", "0xff0000ff")},
+       1,
+       " Ready for camera selection",
+       " Viewing camera",
+       {},
+       Qt::green},
+      {{{"Tanpa keluaran", "fakesink"}}, 0, " Ready for camera selection", " Gagal menghubungkan ke webcame!", {}, {}},
+      {{{"Tidak ada", "nosuchcamerasrc"}},
+       0,
+       " Ready for camera selection",
+       " Gagal menghubungkan ke webcame!",
+       {},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.loaded);
+    dialogs.clear();
+    open(c.devices);
+    EXPECT_EQ(w->lblStatus->text(), c.loaded);
+    EXPECT_EQ(w->lblStatus->toolTip(), QString(c.loaded).mid(1));
+    ASSERT_EQ(w->mnuCamerasCamera.size(), std::max<size_t>(1, c.devices.size()));
+    for (size_t i = 0; i < c.devices.size(); ++i) EXPECT_EQ(w->mnuCamerasCamera[i]->text(), c.devices[i].name);
+    EXPECT_TRUE(w->mnuCameraS->menuAction()->isEnabled());
+    EXPECT_FALSE(w->mnuSnap->isVisible());
+    for (QAction* a : {w->mnuCameraproperties, w->mnuCameraCapproperties, w->mnuCameraSave, w->mnuCameraLoad})
+      a->trigger();  // no camera yet: nothing happens
+    w->mnuCamerasCamera[size_t(c.chosen)]->trigger();
+    EXPECT_FALSE(w->mnuCameraS->menuAction()->isEnabled());  // one camera per load of the window
+    EXPECT_EQ(w->lblStatus->text(), c.viewing);
+    EXPECT_EQ(dialogs.msgBoxTexts(), c.boxes);
+    EXPECT_EQ(w->mnuSnap->isVisible(), c.colour.isValid());
+    if (c.colour.isValid()) {
+      EXPECT_EQ(w->mnuCamera->title(), c.devices[size_t(c.chosen)].name);
+      EXPECT_EQ(frameColour(), c.colour);
+    }
+    w->close();  // the close box unloads it, and the next opening lists the devices again
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(forms::isLoaded<frmWebcame>());
+  }
+}
+
+// The format and colour balance chosen are kept per camera in the program folder; a name
+// with "/" stays in it, and the window fits a 640 x 480 video under its menu.
+TEST_F(Webcam, KeepsTheFormatAndControlsOfACameraInItsSettingsFile) {
+  const QString name = "../USB/Cam";
+  open({cam(name, "0xff808080")});
+  w->mnuCamerasCamera[0]->trigger();
+  EXPECT_TRUE(w->mnuCameraSave->isEnabled());
+  EXPECT_FALSE(w->mnuCameraLoad->isEnabled());
+  EXPECT_EQ(w->videoWindow->frame().size(), QSize(320, 240));
+  ScopedModalHook modal([](QWidget* d, QWidget*) {
+    if (auto* f = qobject_cast<camera::FormatDialog*>(d)) {
+      f->cmbFormat->setCurrentText("640 x 480");
+      QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+    } else if (auto* c = qobject_cast<camera::ControlsDialog*>(d)) {
+      c->sldBrightness->setValue(50);
+    }
+  });
+  w->mnuCameraCapproperties->trigger();
+  w->mnuCameraproperties->trigger();
+  EXPECT_EQ(w->videoWindow->geometry(), QRect(0, 0, 640, 480));
+  EXPECT_EQ(w->client->size(), QSize(645, 502));  // the video, one pixel, the status line
+  EXPECT_EQ(w->lblStatus->geometry(), QRect(0, 481, 645, 21));
+  EXPECT_EQ(w->pipeline().balance().brightness, 0.5);
+  w->mnuCameraSave->trigger();
+  EXPECT_EQ(w->lblStatus->text(), " Settings saved.  Viewing camera");
+  EXPECT_EQ(QDir(pf.root()).entryList({"*.cfg"}), QStringList{"---USB-Cam.cfg"});
+  EXPECT_TRUE(readFile(cfg(name)).contains("caps=video/x-raw,width=640,height=480\nbrightness=0.5\n"));
+
+  w->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  open({cam(name, "0xff808080")});
+  w->mnuCamerasCamera[0]->trigger();  // applied before the preview starts
+  EXPECT_TRUE(w->mnuCameraLoad->isEnabled());
+  EXPECT_EQ(w->videoWindow->frame().size(), QSize(640, 480));
+  EXPECT_EQ(w->pipeline().balance().brightness, 0.5);
+  writeFile(cfg(name), "caps=video/x-raw,width=320,height=240\nhue=7\n");
+  w->mnuCameraLoad->trigger();
+  EXPECT_EQ(w->lblStatus->text(), " Settings loaded.  Viewing camera");
+  EXPECT_EQ(w->videoWindow->frame().size(), QSize(320, 240));
+  EXPECT_EQ(w->pipeline().balance(), (camera::Balance{0, 1, 1, 1}));  // out of range: the nearest end
+  writeFile(cfg(name), "rubbish");
+  w->mnuCameraLoad->trigger();
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "Pengaturan kamera tidak dapat dibaca: bukan berkas pengaturan kamera");
+  EXPECT_TRUE(w->mnuSnap->isEnabled());
+  w->txtSelWidth->setText("lebar");
+  w->mnuSnap->trigger();
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "Ukuran seleksi harus berupa angka lebih dari 0");
+  QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
+  EXPECT_TRUE(w->isVisible());  // no crop, nothing handed over
+}
+
+TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
+  struct Case {
+    QPointF mouse;
+    QSize crop, frame;
+    QRect expected;
+  };
+  const Case cases[] = {
+      {{10, 10}, {200, 250}, {645, 502}, {0, 0, 200, 250}},
+      {{630, 470}, {200, 250}, {645, 502}, {445, 252, 200, 250}},   // far edges: inside, not one past
+      {{300.5, 200}, {200, 250}, {640, 480}, {200, 75, 200, 250}},  // halves to even: 300
+      {{301.5, 200}, {200, 250}, {640, 480}, {202, 75, 200, 250}},  // 302
+      {{300, 240}, {200, 251}, {640, 480}, {200, 115, 200, 251}},   // half height 125
+      {{300, 100}, {200, 250}, {640, 240}, {200, 0, 200, 240}},     // higher than the frame: cut
+      {{300, 100}, {900, 900}, {640, 480}, {0, 0, 640, 480}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(frmWebcame::cropRect(c.mouse, c.crop, c.frame), c.expected) << c.mouse.x();
+}
+
+// Snapshot, the rectangle over it, and the click that hands the crop to the window that
+// opened the webcam; the entry window's save then stores it as the member's photo.
+TEST_F(Webcam, TheClickedCropBecomesThePhotoOfTheOpener) {
+  ASSERT_TRUE(camera::saveSettings(cfg("Cam"), {"video/x-raw,width=640,height=480", {}}));
+  for (const char* caption : {"Input", "Cari", "input"}) {
+    SCOPED_TRACE(caption);
+    const bool entry = QString(caption) == "Input";
+    auto* aggota = forms::get<frmAggota>();
+    auto* cari = forms::get<Frmcari>();
+    open({cam("Cam", "0xff2040c0")}, caption);
+    w->mnuCamerasCamera[0]->trigger();
+    QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {300, 300});  // no snapshot yet: nothing
+    EXPECT_TRUE(w->isVisible());
+    w->mnuSnap->trigger();
+    EXPECT_EQ(w->lblStatus->text(), " Snapped.  Viewing camera");
+    EXPECT_EQ(QImageReader("temp.jpg").size(), QSize(640, 480));
+    EXPECT_FALSE(w->videoWindow->isVisible());
+    std::vector<QRgb> colours;
+    for (QPoint p : {QPoint(100, 100), QPoint(101, 100), QPoint(630, 470)}) {
+      QMouseEvent move(QEvent::MouseMove, p, w->picSource->mapToGlobal(p), Qt::NoButton, Qt::NoButton, {});
+      QApplication::sendEvent(w->picSource, &move);
+      colours.push_back(w->picSource->selectionColor());
+    }
+    EXPECT_EQ(colours, (std::vector<QRgb>{0, 0xFFFFFF, 0}));
+    EXPECT_EQ(w->picSource->selection(), QRect(440, 230, 200, 250));
+    EXPECT_EQ(w->picDest->size(), QSize(200, 250));
+
+    QFile::remove(pf.path("test.jpg"));
+    QDir(pf.root()).mkdir("test.jpg");  // cannot be written: nothing stale is handed over
+    QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {630, 470});
+    EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Foto tidak dapat diserahkan"));
+    EXPECT_TRUE(w->isVisible());
+    QDir(pf.root()).rmdir("test.jpg");
+    // Through the window, over the crop shown in the corner: the click still reaches the snapshot.
+    QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, w->picSource->mapTo(w, QPoint(300, 100)));
+    EXPECT_TRUE(readFile(pf.path("test.jpg")).startsWith("BM"));
+    photobox::PhotoBox* box = entry ? aggota->Image1 : cari->Image2;
+    EXPECT_EQ(box->picture().image().size(), QSize(200, 250));
+    EXPECT_NEAR(box->picture().image().pixelColor(100, 100).blue(), 0xc0, 8);
+    EXPECT_EQ((entry ? static_cast<QWidget*>(aggota) : cari)->isVisible(), true);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->lblStatus->text(), " Viewing camera");
+    QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {300, 300});  // a second click: nothing
+    if (entry) {
+      aggota->TextNis->setText("2024/7");
+      aggota->TextNISN->setText("77");
+      aggota->TextNama->setText("Ani");
+      QTest::mouseClick(aggota->cmdSimpan, Qt::LeftButton);
+      QImageReader stored(pf.path("photos/2024-7.jpg"));
+      EXPECT_EQ(stored.format(), "jpeg");
+      EXPECT_EQ(stored.size(), QSize(200, 250));
+    }
+    forms::unload<frmWebcame>();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+}  // namespace
