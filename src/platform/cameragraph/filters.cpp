@@ -1,5 +1,7 @@
 #include "filters.h"
 
+#include "devices.h"
+
 #include <QStringList>
 #include <gst/gst.h>
 
@@ -17,34 +19,10 @@ CameraProvider& provider() {
 
 QString fromUtf8(const gchar* s) { return s ? QString::fromUtf8(s) : QString(); }
 
-// The device monitor's video sources that name a device node v4l2src can open.
+// The computer's cameras, from the one device list the webcam window also uses.
 std::vector<CameraSource> monitorCameras() {
   std::vector<CameraSource> out;
-  GstDeviceMonitor* monitor = gst_device_monitor_new();
-  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
-  if (gst_device_monitor_start(monitor)) {
-    GList* devices = gst_device_monitor_get_devices(monitor);
-    for (GList* l = devices; l; l = l->next) {
-      auto* device = GST_DEVICE(l->data);
-      gchar* name = gst_device_get_display_name(device);
-      GstStructure* props = gst_device_get_properties(device);
-      const gchar* path = nullptr;
-      if (props) {
-        path = gst_structure_get_string(props, "api.v4l2.path");
-        if (!path) path = gst_structure_get_string(props, "device.path");
-      }
-      if (path) {
-        QString quoted = fromUtf8(path);
-        quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
-        out.push_back({fromUtf8(name), QStringLiteral("v4l2src device=\"%1\"").arg(quoted)});
-      }
-      if (props) gst_structure_free(props);
-      g_free(name);
-    }
-    g_list_free_full(devices, gst_object_unref);
-    gst_device_monitor_stop(monitor);
-  }
-  gst_object_unref(monitor);
+  for (camera::Device& d : camera::videoDevices()) out.push_back({std::move(d.name), std::move(d.source)});
   return out;
 }
 
