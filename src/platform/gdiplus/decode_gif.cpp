@@ -25,21 +25,24 @@ class GifFrames : public FrameSource {
  public:
   GifFrames(int w, int h, std::vector<Frame> frames) : w_(w), h_(h), frames_(std::move(frames)) {}
   unsigned count() const override { return unsigned(frames_.size()); }
+  // Composes from the last frame composed when playing forward, else from the start.
   QImage frame(unsigned index) override {
     if (index >= frames_.size()) return {};
-    QImage canvas(w_, h_, QImage::Format_ARGB32);
-    if (canvas.isNull()) return {};
-    canvas.fill(0);
-    QImage saved;
-    for (unsigned i = 0; i <= index; ++i) {
-      const Frame& f = frames_[i];
-      if (f.disposal == 3) saved = canvas.copy();
-      draw(canvas, f);
-      if (i == index) break;
-      if (f.disposal == 2) clear(canvas, f.rect);
-      else if (f.disposal == 3 && !saved.isNull()) canvas = saved;
+    if (int(index) == composed_) return canvas_;
+    if (canvas_.isNull() || int(index) < composed_) {
+      canvas_ = QImage(w_, h_, QImage::Format_ARGB32);
+      if (canvas_.isNull()) return {};
+      canvas_.fill(0);
+      composed_ = -1;
     }
-    return canvas;
+    for (unsigned i = unsigned(composed_ + 1); i <= index; ++i) {
+      if (composed_ >= 0) dispose(frames_[std::size_t(composed_)]);
+      const Frame& f = frames_[i];
+      saved_ = f.disposal == 3 ? canvas_.copy() : QImage();
+      draw(canvas_, f);
+      composed_ = int(i);
+    }
+    return canvas_;
   }
 
  private:
@@ -60,8 +63,14 @@ class GifFrames : public FrameSource {
       }
     }
   }
+  void dispose(const Frame& f) {
+    if (f.disposal == 2) clear(canvas_, f.rect);
+    else if (f.disposal == 3 && !saved_.isNull()) canvas_ = saved_;
+  }
   int w_, h_;
   std::vector<Frame> frames_;
+  QImage canvas_, saved_;
+  int composed_ = -1;
 };
 
 struct Input {
@@ -140,9 +149,11 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
           break;
         }
         const GifImageDesc& d = gif->Image;
-        total += std::int64_t(w) * h;
+        // Frames are kept as indices and composed on the canvas when selected: the indices
+        // bound memory, frames x canvas bounds the composing.
+        total += std::int64_t(d.Width) * d.Height;
         if (!withinLimits(d.Width, d.Height, limits) || total > limits.maxTotalPixels ||
-            frames.size() >= limits.maxFrames)
+            std::int64_t(frames.size() + 1) * w * h > limits.maxComposedPixels || frames.size() >= limits.maxFrames)
           return Status::ValueOverflow;
         Frame f;
         f.rect = QRect(d.Left, d.Top, d.Width, d.Height);

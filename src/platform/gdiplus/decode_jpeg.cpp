@@ -107,9 +107,9 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
         std::uint8_t* px = row + 4 * x;
         unsigned c = px[0], m = px[1], y = px[2], k = px[3];
         if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
-        px[0] = std::uint8_t(y * k / 255);
-        px[1] = std::uint8_t(m * k / 255);
-        px[2] = std::uint8_t(c * k / 255);
+        px[0] = std::uint8_t((y * k + 127) / 255);
+        px[1] = std::uint8_t((m * k + 127) / 255);
+        px[2] = std::uint8_t((c * k + 127) / 255);
         px[3] = 255;
       }
     }

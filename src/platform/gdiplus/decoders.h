@@ -14,8 +14,10 @@ struct Limits {
   // The same bounds as the photo road: 12000 pixels a side, 40 megapixels a frame.
   int maxSide = 12000;
   std::int64_t maxPixels = 40'000'000;
-  // Frames x pixels over all frames of an animation, and the number of frames or pages.
+  // Pixels over all frames of an animation as stored, frames x picture size as shown, and
+  // the number of frames or pages.
   std::int64_t maxTotalPixels = 400'000'000;
+  std::int64_t maxComposedPixels = 4'000'000'000;
   unsigned maxFrames = 10'000;
 };
 const Limits& defaultLimits();
