@@ -213,19 +213,30 @@ TEST_F(PictureTest, TiffPagesSwitchInPlaceOrAsANewPicture) {
   EXPECT_TRUE(near(painted(flat, 1, 1), qRgb(255, 0, 0)));
 }
 
-TEST_F(PictureTest, AbortedLoadGivesNothingAndKeepsNothing) {
-  pics->BeforeLoad = [](int, imaging::PicProps&, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool& abort,
-                        QVariant*) { abort = true; };
+// Whether the client aborts the load or the picture is released later, every image, stream,
+// picture and handle made for it is gone.
+TEST_F(PictureTest, AbortedOrReleasedLoadsKeepNothing) {
+  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6), cmykJpegFile(4, 4, 1, 2, 3, 4),
+                                         pngFile(solid(4, 4, 0x80102030)),
+                                         gifFile({solid(4, 4, 0xFF102030), solid(4, 4, 0)}, 5),
+                                         tiffFile({solid(4, 4, 0xFF102030), solid(2, 2, 0xFF000000)})};
   const std::size_t images = gdiplus::Image::liveCount(), streams = gdi::Stream::liveCount(),
                     pictures = gdi::Picture::liveCount(), handles = liveHandles();
-  for (const QByteArray& f : {jpegFile(solid(4, 4, 0xFF102030)), pngFile(solid(4, 4, 0xFF102030)),
-                              gifFile({solid(4, 4, 0xFF102030), solid(4, 4, 0xFF000000)}, 5),
-                              tiffFile({solid(4, 4, 0xFF102030), solid(4, 4, 0xFF000000)})})
-    EXPECT_FALSE(load(f, -1, true));
-  EXPECT_EQ(gdiplus::Image::liveCount(), images);
-  EXPECT_EQ(gdi::Stream::liveCount(), streams);
-  EXPECT_EQ(gdi::Picture::liveCount(), pictures);
-  EXPECT_EQ(liveHandles(), handles);
+  for (bool abort : {true, false}) {
+    pics->BeforeLoad = [abort](int, imaging::PicProps&, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool& a,
+                               QVariant*) { a = abort; };
+    for (const QByteArray& f : files)
+      for (int style : {-1, 0, 1, 2, 3}) {
+        StdPicture p = load(f, style, true);
+        EXPECT_EQ(p == nullptr, abort);
+        if (p && pics->GetFramePageCount(p) > 1) p = pics->SetPageTIF(p, 2);
+      }
+    EXPECT_EQ(gdiplus::Image::liveCount(), images);
+    EXPECT_EQ(gdi::Stream::liveCount(), streams);
+    EXPECT_EQ(gdi::Picture::liveCount(), pictures);
+    EXPECT_EQ(liveHandles(), handles);
+    EXPECT_EQ(pics->host()->liveRecords(), 0);
+  }
 }
 
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {
@@ -257,6 +268,33 @@ TEST_F(PictureTest, CallbacksNeedAClientAndDrawingRaisesThem) {
   painted(p, 0, 0);
   painted(p, 0, 0);  // the second handler suppresses drawing and the after event
   EXPECT_EQ(seen, (QStringList{"pre k", "post k", "pre k"}));
+  gdi::RenderArgs zero{0, 0, 0, 0, 4, 0, 0, 10, -10};
+  EXPECT_EQ(p->render(zero), gdi::CTL_E_INVALIDPROPERTYVALUE);
+
+  // An owner-drawn picture is drawn by its owner's event alone, and not at all without one.
+  StdPicture owned = pics->LoadPictureEx(std::int32_t(0), 3, false, dpi, 0);
+  SourceDc dc(8, 8, 32);
+  gdi::fillRect(dc.dc, QRect(0, 0, 8, 8), qRgb(1, 2, 3));
+  pics->PaintPictureEx(dc.dc, owned, 0, 0, 8, 8);
+  int ownerCalls = 0;
+  pics->OwnerDrawn = [&](const QString& key, gdi::Picture&, gdi::Handle hDC, int x, int y, int cx, int cy) {
+    ++ownerCalls;
+    EXPECT_EQ(key, "own");
+    gdi::fillRect(hDC, QRect(x, y, cx, cy), qRgb(9, 9, 9));
+  };
+  ASSERT_TRUE(pics->SetCallBacks(owned, "own", 4, false));
+  EXPECT_EQ(dc.dib()->pixel(4, 4), qRgba(1, 2, 3, 255));
+  pics->PaintPictureEx(dc.dc, owned, 0, 0, 8, 8);
+  EXPECT_EQ(ownerCalls, 1);
+  EXPECT_EQ(dc.dib()->pixel(4, 4), qRgba(9, 9, 9, 255));
+
+  std::uint32_t attributes = 0;
+  EXPECT_TRUE(pics->SetForceTransparency(p, true));
+  p->attributes(&attributes);
+  EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, gdi::PICTURE_TRANSPARENT);
+  EXPECT_EQ(pics->UnmanagePicture(p, false, 0), p);
+  p->attributes(&attributes);
+  EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, 0u);
 }
 
 // Files that claim more pixels than the limits are refused from their headers.

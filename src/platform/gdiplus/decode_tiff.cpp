@@ -54,7 +54,8 @@ class TiffPages : public FrameSource {
     if (!withinLimits(w, h, limits_)) return {};
     char msg[1024];
     if (!TIFFRGBAImageOK(tif_, msg)) return {};
-    QImage img(int(w), int(h), QImage::Format_ARGB32);
+    // libtiff's RGBA raster carries premultiplied alpha, whatever the file stores.
+    QImage img(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
     if (img.isNull()) return {};
     auto* raster = reinterpret_cast<std::uint32_t*>(img.bits());
     if (!TIFFReadRGBAImageOriented(tif_, w, h, raster, ORIENTATION_TOPLEFT, 1)) return {};
@@ -64,7 +65,7 @@ class TiffPages : public FrameSource {
       const std::uint32_t v = raster[i];
       raster[i] = (v & 0xFF00FF00u) | ((v & 0xFF) << 16) | ((v >> 16) & 0xFF);
     }
-    return img;
+    return img.convertToFormat(QImage::Format_ARGB32);
   }
   bool hasAlpha() {
     std::uint16_t extra = 0, *types = nullptr;
