@@ -82,10 +82,15 @@ struct CopyRequest {
 };
 using PictureCopier = std::uint32_t (*)(cPicture& owner, CopyRequest& request);
 
-// The readers of the library that LoadPictureEx and CopyStdPicture call; empty entries are
-// skipped.
+// The program's resources by type (2 bitmap, 3 icon image, 1 cursor image, 14 icon group,
+// 12 cursor group) and number or name; empty when there is none.
+using ResourceLoader = QByteArray (*)(int type, const QVariant& id);
+
+// The readers of the library that LoadPictureEx and CopyStdPicture call, and where
+// LoadResPictureEx finds resources; empty entries are skipped.
 struct PictureReaders {
   std::vector<OwnReader> own;
+  ResourceLoader resources = nullptr;
   ApngFrameCount apngFrameCount = nullptr;
   ApngFrames apngFrames = nullptr;
   PictureCopier copier = nullptr;
@@ -108,6 +113,10 @@ class cPicture {
   StdPicture LoadPictureEx(const Source& Source, int ManageStyle, bool KeepOriginalFormat, int& ImageDPI,
                            std::int32_t TransparencyFillColor, int IconIndex = 0, int IconCx = 0, int IconCy = 0,
                            int IconDepth = 0, QVariant* pLoadPicEventParam = nullptr);
+  // ResType 0 bitmap, 1 icon, 2 cursor. An icon or cursor group naming an image that is not
+  // there raises vb::VbError 326.
+  StdPicture LoadResPictureEx(const QVariant& ResID, int ResType, int ManageStyle, int& ImageDPI, int IconIndex = 0,
+                              int IconCx = 0, int IconCy = 0, int IconDepth = 0);
   StdPicture CopyStdPicture(const StdPicture& thePicture, int Width, int Height, int ManageStyle, bool SendToEvents,
                             bool ReturnAsIcon, bool BmpAlphaTypeAsPARGB, bool FillTransparency,
                             std::int32_t FillTransparencyColor);
@@ -185,6 +194,9 @@ class cPicture {
   StdPicture FinishHandlePicture(StdPicture picture, int ManageStyle, std::shared_ptr<gdi::Stream> stream,
                                  std::int64_t length, std::unique_ptr<gdiplus::Image> image, std::uint32_t flags,
                                  bool KeepOriginalFormat);
+  // The file image of a resource: a BMP file, or an ICO or CUR file of a group; false when
+  // the resource is missing or too short to describe itself.
+  static bool ResourceFile(const QVariant& ResID, int ResType, QByteArray& file);
   static std::uint32_t SysColorToARGB(std::int32_t colour);
   static int GetScreenDPI(int* colourDepth = nullptr);
   static std::int32_t ScanlineBytes(std::int32_t width, std::int32_t bitsPerPixel);

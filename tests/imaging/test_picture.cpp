@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <QtEndian>
 #include <memory>
 
 #include "cPicture.h"
@@ -326,4 +327,59 @@ TEST(PictureEncoders, LookupByMimeTypeIgnoresCase) {
   EXPECT_EQ(cPicture::SwapLong(0x12345678), 0x78563412u);
   EXPECT_EQ(cPicture::ScanlineBytes(3, 24), 12);
   EXPECT_EQ(cPicture::ScanlineBytes(1, 1), 4);
+}
+
+namespace {
+// Resources of a made-up program: two bitmaps, a cursor group and its one image.
+QByteArray testResource(int type, const QVariant& id) {
+  auto dibHeader = [](int w, int h, int bits) {
+    QByteArray b(40, '\0');
+    b[0] = 40;
+    b[4] = char(w);
+    b[8] = char(h);
+    b[12] = 1;
+    b[14] = char(bits);
+    return b;
+  };
+  if (type == 2 && id.toInt() == 8) {  // 2 x 2, 8 bits, palette entry 1 red
+    QByteArray b = dibHeader(2, 2, 8);
+    QByteArray palette(1024, '\0');
+    palette[6] = char(255);
+    return b + palette + QByteArray("\1\1\0\0\1\1\0\0", 8);
+  }
+  if (type == 2 && id.toInt() == 24)  // 1 x 1, 24 bits, green
+    return dibHeader(1, 1, 24) + QByteArray("\0\xFF\0\0", 4);
+  if (type == 12 && id.toInt() == 1) {  // group: one entry naming image 5
+    QByteArray g("\0\0\2\0\1\0", 6);
+    QByteArray e(14, '\0');
+    e[12] = 5;
+    return g + e;
+  }
+  if (type == 1 && id.toInt() == 5)  // hot spot (3, 4), then a 1 x 1 image of 32 bits
+    return QByteArray("\3\0\4\0", 4) + dibHeader(1, 2, 32) + QByteArray(8, '\x7F');
+  return {};
+}
+}  // namespace
+
+TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
+  imaging::pictureReaders().resources = testResource;
+  QByteArray file;
+  ASSERT_TRUE(cPicture::ResourceFile(8, 0, file));
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 14u + 40 + 1024);
+  ASSERT_TRUE(cPicture::ResourceFile(24, 0, file));
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 54u);
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(8, 0, 0, dpi), 1, 1), qRgb(255, 0, 0), 0));
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(24, 0, 2, dpi), 0, 0), qRgb(0, 255, 0), 0));
+
+  ASSERT_TRUE(cPicture::ResourceFile(1, 2, file));
+  EXPECT_EQ(file.mid(6 + 4, 4), QByteArray("\3\0\4\0", 4));            // hot spot in the entry
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 6 + 8), 48u);  // 4 bytes shorter
+  EXPECT_EQ(file.size(), 6 + 16 + 48);
+  EXPECT_FALSE(pics->LoadResPictureEx(1, 5, 0, dpi));
+  EXPECT_FALSE(pics->LoadResPictureEx(99, 0, 0, dpi));
+  imaging::pictureReaders().resources = [](int type, const QVariant& id) {
+    return type == 1 ? QByteArray() : testResource(type, id);
+  };
+  EXPECT_THROW(cPicture::ResourceFile(1, 2, file), vb::VbError);
+  imaging::pictureReaders().resources = nullptr;
 }
