@@ -32,7 +32,7 @@ int roundEven(double v) { return int(std::nearbyint(v)); }
 
 std::uint32_t sysColor(int index) {
   switch (index) {
-    case 5:  // window
+    case 5:   // window
     case 14:  // highlight text
       return 0xFFFFFF;
     case 15:  // button face
@@ -146,8 +146,8 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
 
   int working = ManageStyle == -1 ? 2 : ManageStyle;
   if (ManageStyle == -1) Keep = false;
-  imaging::LoadRequest request{*this, *stream, length, working, Keep, ImageDPI, Fill, IconIndex, IconCx, IconCy,
-                               IconDepth, param};
+  imaging::LoadRequest request{*this, *stream,   length, working, Keep,      ImageDPI,
+                               Fill,  IconIndex, IconCx, IconCy,  IconDepth, param};
   for (imaging::OwnReader reader : imaging::pictureReaders().own) {
     if (!reader) continue;
     stream->seek(0, gdi::STREAM_SEEK_SET);
@@ -180,16 +180,18 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
       const gdi::Handle dib = RenderToDIB(*img, SysColorToARGB(Fill));
       img.reset();
       if (!dib) return nullptr;
-      return FinishPicture(HandleToStdPicture(dib, gdi::PICTYPE_BITMAP), ManageStyle, nullptr, 0, 0x1000000, false, Fill);
+      return FinishPicture(HandleToStdPicture(dib, gdi::PICTYPE_BITMAP), ManageStyle, nullptr, 0, 0x1000000, false,
+                           Fill);
     }
   }
 }
 
-bool cPicture::RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& Keep,
-                               std::int32_t& Fill, QVariant* param) {
+bool cPicture::RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& Keep, std::int32_t& Fill,
+                               QVariant* param) {
   bool abort = false;
   int iconIndex = 0, iconCx = 0, iconCy = 0, iconDepth = 0;
-  if (BeforeLoad) BeforeLoad(PicType, props, ManageStyle, Keep, iconIndex, iconCx, iconCy, iconDepth, Fill, abort, param);
+  if (BeforeLoad)
+    BeforeLoad(PicType, props, ManageStyle, Keep, iconIndex, iconCx, iconCy, iconDepth, Fill, abort, param);
   return abort;
 }
 
@@ -530,7 +532,8 @@ bool cPicture::SetCallBacks(const StdPicture& p, const QString& key, int Mode, b
     bool handled = false;
     if (EventHandler) EventHandler(handled);
     if (!handled)
-      throw vb::VbError(438, QStringLiteral("cPicture"), QStringLiteral("Object doesn't support this property or method"));
+      throw vb::VbError(438, QStringLiteral("cPicture"),
+                        QStringLiteral("Object doesn't support this property or method"));
     if (Mode == 4) {
       if (!(f & 0x2000)) return false;
       Mode = 1;
@@ -645,8 +648,10 @@ bool cPicture::GetGifPngAnimationInfo(const StdPicture& p, std::vector<std::int6
       // Hundredths of a second to milliseconds, in 64 bits: large delays stay whole.
       std::int64_t d = std::int32_t(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
                                     std::uint32_t(b[3]) << 24);
-      if (d >= 0 && d < 0xF000000) d *= 10;
-      else if (d < 0) d = 0;
+      if (d >= 0 && d < 0xF000000)
+        d *= 10;
+      else if (d < 0)
+        d = 0;
       FrameDurations[i + 1] = d;
     }
   }
@@ -759,9 +764,17 @@ StdPicture cPicture::CopyStdPicture(const StdPicture& p, int Width, int Height, 
   if (ManageStyle == -1) ManageStyle = ReturnAsIcon ? 2 : 0;
   StdPicture result;
   std::unique_ptr<gdiplus::Image> iconImage;
-  imaging::CopyRequest request{p,         result,       iconImage,          SendToEvents,     Width,
-                               Height,    ManageStyle,  ReturnAsIcon,       BmpAlphaTypeAsPARGB,
-                               FillTransparency, FillTransparencyColor};
+  imaging::CopyRequest request{p,
+                               result,
+                               iconImage,
+                               SendToEvents,
+                               Width,
+                               Height,
+                               ManageStyle,
+                               ReturnAsIcon,
+                               BmpAlphaTypeAsPARGB,
+                               FillTransparency,
+                               FillTransparencyColor};
   const std::uint32_t flags = copier(*this, request);
   if (!flags || !result) return nullptr;
   if (((flags >> 24) & 15) == 3)
@@ -771,9 +784,9 @@ StdPicture cPicture::CopyStdPicture(const StdPicture& p, int Width, int Height, 
 
 // --- drawing events -------------------------------------------------------------------------
 
-void cPicture::RaiseRenderEvent(bool before, const QString& key, gdi::Picture& picture, gdi::Handle hDC, int& x,
-                                int& y, int& cx, int& cy, int srcX, int srcY, int srcCx, int srcCy,
-                                gdiplus::Image* image, gdi::Handle& bufferDC, bool& ignoreBuffer, bool& doNotRender) {
+void cPicture::RaiseRenderEvent(bool before, const QString& key, gdi::Picture& picture, gdi::Handle hDC, int& x, int& y,
+                                int& cx, int& cy, int srcX, int srcY, int srcCx, int srcCy, gdiplus::Image* image,
+                                gdi::Handle& bufferDC, bool& ignoreBuffer, bool& doNotRender) {
   if (srcCy == 0) {
     if (OwnerDrawn) OwnerDrawn(key, picture, hDC, x, y, cx, cy);
     doNotRender = true;

@@ -120,7 +120,8 @@ class cPicture {
   StdPicture CopyStdPicture(const StdPicture& thePicture, int Width, int Height, int ManageStyle, bool SendToEvents,
                             bool ReturnAsIcon, bool BmpAlphaTypeAsPARGB, bool FillTransparency,
                             std::int32_t FillTransparencyColor);
-  StdPicture UnmanagePicture(const StdPicture& thePicture, bool PurgeOriginalFormat, std::int32_t TransparencyFillColor);
+  StdPicture UnmanagePicture(const StdPicture& thePicture, bool PurgeOriginalFormat,
+                             std::int32_t TransparencyFillColor);
   bool GetImageData(const StdPicture& thePicture, QByteArray& arrData);
   int IsManaged(const StdPicture& thePicture);
   bool HasOriginalFormat(const StdPicture& thePicture);
@@ -177,9 +178,9 @@ class cPicture {
   // Raises BeforeLoad; true when the client aborted the load.
   bool RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& KeepOriginalFormat,
                        std::int32_t& TransparencyFillColor, QVariant* param);
-  void RaiseRenderEvent(bool before, const QString& key, gdi::Picture& picture, gdi::Handle hDC, int& x, int& y, int& cx,
-                        int& cy, int srcX, int srcY, int srcCx, int srcCy, gdiplus::Image* image, gdi::Handle& bufferDC,
-                        bool& ignoreBuffer, bool& doNotRender);
+  void RaiseRenderEvent(bool before, const QString& key, gdi::Picture& picture, gdi::Handle hDC, int& x, int& y,
+                        int& cx, int& cy, int srcX, int srcY, int srcCx, int srcCy, gdiplus::Image* image,
+                        gdi::Handle& bufferDC, bool& ignoreBuffer, bool& doNotRender);
   void RaiseHGraphicsEvent(const QString& key, gdiplus::Graphics& graphics, int& x, int& y, int& cx, int& cy,
                            gdi::Picture& picture, gdiplus::Image* image);
   static StdPicture HandleToStdPicture(gdi::Handle handle, short type);

@@ -207,14 +207,20 @@ std::uint32_t cPicture::AnalyzeAlpha(const gdiplus::Image* image, gdi::Handle bi
     if (v == 0) {
       marks |= Z;
     } else if (a == 0) {
-      if ((marks & P) || ((marks & C) && (marks & O))) notPremultiplied = true;
-      else marks |= C;
+      if ((marks & P) || ((marks & C) && (marks & O)))
+        notPremultiplied = true;
+      else
+        marks |= C;
     } else if (a == 255) {
-      if (marks & C) notPremultiplied = true;
-      else marks |= O;
+      if (marks & C)
+        notPremultiplied = true;
+      else
+        marks |= O;
     } else {
-      if (a < (v & 0xFF) || a < ((v >> 8) & 0xFF) || a < ((v >> 16) & 0xFF)) notPremultiplied = true;
-      else marks |= P;
+      if (a < (v & 0xFF) || a < ((v >> 8) & 0xFF) || a < ((v >> 16) & 0xFF))
+        notPremultiplied = true;
+      else
+        marks |= P;
     }
     prev = v;
   }
@@ -304,8 +310,10 @@ StdPicture cPicture::LoadGIF(int ms, std::shared_ptr<gdi::Stream> stream, std::i
   }
   if (ms == 0) return pic;
   if (ms == 2) {
-    if (flags & 0x70000000) flags |= 0x2;
-    else img.reset();
+    if (flags & 0x70000000)
+      flags |= 0x2;
+    else
+      img.reset();
     flags |= 0x300;
   }
   ManagePicture(pic, flags | std::uint32_t(ms - 1) << 12, std::move(img), kept, length);
@@ -358,12 +366,16 @@ StdPicture cPicture::LoadPNGorTIF(bool tiff, int ms, std::shared_ptr<gdi::Stream
   if (!tiff && (flags & 0x10000000)) {
     std::unique_ptr<gdiplus::Image> frames = readers.apngFrames ? readers.apngFrames(*stream, length) : nullptr;
     stream->seek(0, gdi::STREAM_SEEK_SET);
-    if (frames) img = std::move(frames);
-    else flags = (flags & 0xE7FFFFFFu) | 0x7000000;
+    if (frames)
+      img = std::move(frames);
+    else
+      flags = (flags & 0xE7FFFFFFu) | 0x7000000;
   }
   if (ms == 2) {
-    if (flags & 0x70000000) flags |= 0x2;
-    else img.reset();
+    if (flags & 0x70000000)
+      flags |= 0x2;
+    else
+      img.reset();
     flags |= 0x300;
   } else {
     img.reset();

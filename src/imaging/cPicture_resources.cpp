@@ -13,8 +13,12 @@ std::uint32_t le32(const QByteArray& b, qsizetype at) {
 std::uint16_t le16(const QByteArray& b, qsizetype at) {
   return qFromLittleEndian<std::uint16_t>(reinterpret_cast<const uchar*>(b.constData()) + at);
 }
-void put32(QByteArray& b, qsizetype at, std::uint32_t v) { qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()) + at); }
-void put16(QByteArray& b, qsizetype at, std::uint16_t v) { qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()) + at); }
+void put32(QByteArray& b, qsizetype at, std::uint32_t v) {
+  qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()) + at);
+}
+void put16(QByteArray& b, qsizetype at, std::uint16_t v) {
+  qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()) + at);
+}
 
 QByteArray resource(int type, const QVariant& id) {
   const imaging::ResourceLoader load = imaging::pictureReaders().resources;
@@ -32,8 +36,10 @@ std::int64_t pixelOffset(const QByteArray& r) {
   const std::uint32_t used = le32(r, 32);
   std::int64_t offset = header;
   if ((bits == 16 || bits == 32) && le32(r, 16) == 3 && header == 40) offset += 12;
-  if (used) offset += 4 * std::int64_t(used);
-  else if (bits <= 8) offset += 4 * (std::int64_t(1) << bits);
+  if (used)
+    offset += 4 * std::int64_t(used);
+  else if (bits <= 8)
+    offset += 4 * (std::int64_t(1) << bits);
   return offset;
 }
 

@@ -16,8 +16,7 @@ namespace {
 // A window that can hold the host: top-level, shown, with a system menu, owned by no other.
 bool qualifies(const QWidget* w) {
   return w->isWindow() && w->isVisible() && !w->parentWidget() &&
-         (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog) &&
-         w->thread() == QThread::currentThread();
+         (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog) && w->thread() == QThread::currentThread();
 }
 
 int mulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
@@ -203,8 +202,7 @@ void PictureHost::released(gdi::Picture& picture) {
 }
 
 bool PictureHost::raise(gdi::Picture& picture, bool before, gdi::Handle dc, QRect& dst, const QRect& src,
-                        gdiplus::Image* image, gdi::Handle& buffer, bool& ignoreBuffer,
-                        bool& doNotRender) {
+                        gdiplus::Image* image, gdi::Handle& buffer, bool& ignoreBuffer, bool& doNotRender) {
   Record* r = find(&picture);
   if (!r || !r->callback || (r->flags & 0x80) || !r->callback->owner) return false;
   const std::uint32_t f = r->flags;
@@ -214,8 +212,8 @@ bool PictureHost::raise(gdi::Picture& picture, bool before, gdi::Handle dc, QRec
   int x = dst.x(), y = dst.y(), cx = dst.width(), cy = dst.height();
   // The owner-drawn event is told by a source height of 0.
   const bool owned = f & 0x2000;
-  owner->RaiseRenderEvent(before, key, picture, dc, x, y, cx, cy, src.x(), src.y(), src.width(), owned ? 0 : src.height(),
-                          image, buffer, ignoreBuffer, doNotRender);
+  owner->RaiseRenderEvent(before, key, picture, dc, x, y, cx, cy, src.x(), src.y(), src.width(),
+                          owned ? 0 : src.height(), image, buffer, ignoreBuffer, doNotRender);
   dst = QRect(x, y, cx, cy);
   if (Record* again = find(&picture)) again->flags &= ~0x80u;
   return true;
@@ -239,8 +237,9 @@ gdi::HRESULT PictureHost::render(gdi::Picture& picture, const gdi::RenderArgs& a
     return gdi::S_OK;
   }
   if (!picture.handle()) return gdi::S_OK;
-  bool viaGdiplus = (f & 0xE) || ((f & 0x300) && (f & 0x3000) &&
-                                  (std::abs(a.cx) != std::abs(srcPx.width()) || std::abs(a.cy) != std::abs(srcPx.height())));
+  bool viaGdiplus =
+      (f & 0xE) || ((f & 0x300) && (f & 0x3000) &&
+                    (std::abs(a.cx) != std::abs(srcPx.width()) || std::abs(a.cy) != std::abs(srcPx.height())));
   std::unique_ptr<gdiplus::Image> temporary;
   gdiplus::Image* img = nullptr;
   if (viaGdiplus) {

@@ -94,7 +94,8 @@ QByteArray gifFile(const std::vector<QImage>& frames, int delay) {
       }
   std::vector<GifColorType> table(256, GifColorType{0, 0, 0});
   for (std::size_t i = 0; i < colours.size() && i < 256; ++i)
-    table[i] = GifColorType{GifByteType(qRed(colours[i])), GifByteType(qGreen(colours[i])), GifByteType(qBlue(colours[i]))};
+    table[i] =
+        GifColorType{GifByteType(qRed(colours[i])), GifByteType(qGreen(colours[i])), GifByteType(qBlue(colours[i]))};
   ColorMapObject* map = GifMakeMapObject(256, table.data());
   EGifSetGifVersion(gif, true);
   EGifPutScreenDesc(gif, frames[0].width(), frames[0].height(), 8, 0, map);
@@ -143,7 +144,8 @@ QByteArray tiffFile(const std::vector<QImage>& pages) {
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(img.height()));
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    for (int y = 0; y < img.height(); ++y) TIFFWriteScanline(tif, const_cast<uchar*>(img.constScanLine(y)), std::uint32_t(y));
+    for (int y = 0; y < img.height(); ++y)
+      TIFFWriteScanline(tif, const_cast<uchar*>(img.constScanLine(y)), std::uint32_t(y));
     TIFFWriteDirectory(tif);
   }
   TIFFClose(tif);

@@ -92,7 +92,9 @@ TEST_F(PictureTest, QueriesAnswerByWhatWasLoaded) {
     return i;
   }();
   QByteArray apng = pngFile(solid(6, 4, qRgb(1, 2, 3)));
-  apng.insert(33, QByteArray("\0\0\0\x08" "acTL\0\0\0\x02\0\0\0\0\x12\x34\x56\x78", 20));  // ignored: no APNG switch
+  apng.insert(33, QByteArray("\0\0\0\x08"
+                             "acTL\0\0\0\x02\0\0\0\0\x12\x34\x56\x78",
+                             20));  // ignored: no APNG switch
   gdi::Handle bitmap = gdi::createDIBSection(5, 3, 24);
   struct Case {
     const char* name;
@@ -180,8 +182,8 @@ TEST_F(PictureTest, AnimatedGifKeepsItsFramesDelaysAndLoop) {
   EXPECT_TRUE(near(painted(p, 2, 2, 8, 8), qRgb(0, 255, 0)));
   EXPECT_FALSE(pics->SetFrameGifPng(p, 4));
   // A delay of 0xEFFFFFF hundredths is kept whole in milliseconds.
-  gdiplus::PropertyItem big{gdiplus::PropertyTagFrameDelay, gdiplus::PropertyTagTypeLong,
-                            {0xFF, 0xFF, 0xFF, 0x0E, 10, 0, 0, 0, 10, 0, 0, 0}};
+  gdiplus::PropertyItem big{
+      gdiplus::PropertyTagFrameDelay, gdiplus::PropertyTagTypeLong, {0xFF, 0xFF, 0xFF, 0x0E, 10, 0, 0, 0, 10, 0, 0, 0}};
   pics->host()->image(p.get())->setProperty(big);
   ASSERT_TRUE(pics->GetGifPngAnimationInfo(p, durations));
   EXPECT_EQ(durations[1], std::int64_t(0x0EFFFFFF) * 10);
@@ -191,7 +193,8 @@ TEST_F(PictureTest, AnimatedGifKeepsItsFramesDelaysAndLoop) {
 }
 
 TEST_F(PictureTest, TiffPagesSwitchInPlaceOrAsANewPicture) {
-  const QByteArray file = tiffFile({solid(4, 4, qRgb(255, 0, 0)), solid(4, 4, qRgb(0, 255, 0)), solid(6, 2, qRgb(0, 0, 255))});
+  const QByteArray file =
+      tiffFile({solid(4, 4, qRgb(255, 0, 0)), solid(4, 4, qRgb(0, 255, 0)), solid(6, 2, qRgb(0, 0, 255))});
   StdPicture p = load(file, -1, false);
   ASSERT_TRUE(p);
   EXPECT_EQ(pics->IsManaged(p), 2);
@@ -310,9 +313,11 @@ TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
   png[16] = png[20] = 0x01;  // 16 million a side; libpng stops at the user limit before the CRC
   std::unique_ptr<gdiplus::Image> img;
   for (const QByteArray& f : {jpeg, gif, png})
-    EXPECT_NE(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()), img),
-              gdiplus::Status::Ok);
-  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()), std::size_t(tiff.size()), img),
+    EXPECT_NE(
+        gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()), img),
+        gdiplus::Status::Ok);
+  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
+                                        std::size_t(tiff.size()), img),
             gdiplus::Status::Ok);
   EXPECT_NE(img->selectActiveFrame(gdiplus::FrameDimensionPage(), 1), gdiplus::Status::Ok);  // 20000 a side
   EXPECT_EQ(img->width(), 4);
@@ -372,7 +377,7 @@ TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
   EXPECT_TRUE(near(painted(pics->LoadResPictureEx(24, 0, 2, dpi), 0, 0), qRgb(0, 255, 0), 0));
 
   ASSERT_TRUE(cPicture::ResourceFile(1, 2, file));
-  EXPECT_EQ(file.mid(6 + 4, 4), QByteArray("\3\0\4\0", 4));            // hot spot in the entry
+  EXPECT_EQ(file.mid(6 + 4, 4), QByteArray("\3\0\4\0", 4));                    // hot spot in the entry
   EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 6 + 8), 48u);  // 4 bytes shorter
   EXPECT_EQ(file.size(), 6 + 16 + 48);
   EXPECT_FALSE(pics->LoadResPictureEx(1, 5, 0, dpi));

@@ -21,9 +21,7 @@ std::shared_ptr<Dib> copyDib(const Dib& src, int bitCount = 0) {
   return d;
 }
 
-std::shared_ptr<Dib> monoMask(int w, int h) {
-  return Dib::create(w, h, 1, {qRgb(0, 0, 0), qRgb(255, 255, 255)});
-}
+std::shared_ptr<Dib> monoMask(int w, int h) { return Dib::create(w, h, 1, {qRgb(0, 0, 0), qRgb(255, 255, 255)}); }
 
 // Scales an icon's image to w x h and builds the icon again.
 Handle scaledIcon(const Icon& icon, int w, int h) {
@@ -171,8 +169,7 @@ Handle copyImage(Handle h, int type, int cx, int cy, unsigned flags) {
   if (w == src->width() && hh == src->absHeight()) {
     d = Dib::create(w, src->absHeight(), src->bitCount(), src->palette(), (flags & LR_CREATEDIBSECTION) != 0);
     if (!d) return 0;
-    for (int y = 0; y < hh; ++y)
-      std::memcpy(d->scanLine(y), src->scanLine(y), std::size_t(src->stride()));
+    for (int y = 0; y < hh; ++y) std::memcpy(d->scanLine(y), src->scanLine(y), std::size_t(src->stride()));
   } else {
     d = Dib::create(w, hh, src->bitCount(), src->palette(), (flags & LR_CREATEDIBSECTION) != 0);
     if (!d || !d->fromImage(src->toImage().scaled(w, hh))) return 0;

@@ -117,10 +117,14 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
   QBuffer buf(&raw);
   buf.open(QIODevice::ReadOnly);
   const char* format = nullptr;
-  if (raw.startsWith("BM")) format = "bmp";
-  else if (raw.startsWith("\xFF\xD8\xFF")) format = "jpeg";
-  else if (raw.startsWith("GIF87a") || raw.startsWith("GIF89a")) format = "gif";
-  else if (raw.startsWith(QByteArray("\0\0\1\0", 4))) format = "ico";
+  if (raw.startsWith("BM"))
+    format = "bmp";
+  else if (raw.startsWith("\xFF\xD8\xFF"))
+    format = "jpeg";
+  else if (raw.startsWith("GIF87a") || raw.startsWith("GIF89a"))
+    format = "gif";
+  else if (raw.startsWith(QByteArray("\0\0\1\0", 4)))
+    format = "ico";
   if (!format) return nullptr;
   QImageReader reader(&buf, format);
   reader.setAutoTransform(false);
@@ -152,13 +156,17 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
 Picture::~Picture() {
   if (manager_) manager_->released(*this);
   if (own_ && handle_) {
-    if (type_ == PICTYPE_ICON) destroyIcon(handle_);
-    else deleteObject(handle_);
+    if (type_ == PICTYPE_ICON)
+      destroyIcon(handle_);
+    else
+      deleteObject(handle_);
   }
   --g_pictures;
 }
 
-HRESULT Picture::render(const RenderArgs& args) { return manager_ ? manager_->render(*this, args) : nativeRender(args); }
+HRESULT Picture::render(const RenderArgs& args) {
+  return manager_ ? manager_->render(*this, args) : nativeRender(args);
+}
 
 HRESULT Picture::attributes(std::uint32_t* attr) {
   return manager_ ? manager_->attributes(*this, attr) : nativeAttributes(attr);

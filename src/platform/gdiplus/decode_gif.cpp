@@ -64,8 +64,10 @@ class GifFrames : public FrameSource {
     }
   }
   void dispose(const Frame& f) {
-    if (f.disposal == 2) clear(canvas_, f.rect);
-    else if (f.disposal == 3 && !saved_.isNull()) canvas_ = saved_;
+    if (f.disposal == 2)
+      clear(canvas_, f.rect);
+    else if (f.disposal == 3 && !saved_.isNull())
+      canvas_ = saved_;
   }
   int w_, h_;
   std::vector<Frame> frames_;
@@ -184,7 +186,8 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
         int block = 0;
         while (ext) {
           if (code == GRAPHICS_EXT_FUNC_CODE && block == 0) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
-          if (code == APPLICATION_EXT_FUNC_CODE && block == 0 && ext[0] == 11 && std::memcmp(ext + 1, "NETSCAPE2.0", 11) == 0)
+          if (code == APPLICATION_EXT_FUNC_CODE && block == 0 && ext[0] == 11 &&
+              std::memcmp(ext + 1, "NETSCAPE2.0", 11) == 0)
             netscape = true;
           else if (netscape && block == 1 && ext[0] >= 3 && ext[1] == 1) {
             haveLoop = true;
@@ -216,8 +219,8 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
   out = std::make_unique<Image>(std::move(first), PixelFormat8bppIndexed, ImageFormatGIF, std::move(source));
   out->setProperty(std::move(delays));
   if (haveLoop)
-    out->setProperty(PropertyItem{PropertyTagLoopCount, PropertyTagTypeShort,
-                                  {std::uint8_t(loops & 0xFF), std::uint8_t(loops >> 8)}});
+    out->setProperty(PropertyItem{
+        PropertyTagLoopCount, PropertyTagTypeShort, {std::uint8_t(loops & 0xFF), std::uint8_t(loops >> 8)}});
   return Status::Ok;
 }
 

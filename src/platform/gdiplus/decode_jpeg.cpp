@@ -32,7 +32,9 @@ void onProgress(j_common_ptr c) {
   if (d->input_scan_number > kMaxScans) onError(c);
 }
 
-std::uint16_t rd16(const std::uint8_t* p, bool le) { return le ? std::uint16_t(p[0] | p[1] << 8) : std::uint16_t(p[0] << 8 | p[1]); }
+std::uint16_t rd16(const std::uint8_t* p, bool le) {
+  return le ? std::uint16_t(p[0] | p[1] << 8) : std::uint16_t(p[0] << 8 | p[1]);
+}
 std::uint32_t rd32(const std::uint8_t* p, bool le) {
   return le ? std::uint32_t(p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
             : std::uint32_t(std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
@@ -44,9 +46,12 @@ int exifOrientation(const std::uint8_t* p, std::size_t n) {
   p += 6;
   n -= 6;
   bool le;
-  if (p[0] == 'I' && p[1] == 'I') le = true;
-  else if (p[0] == 'M' && p[1] == 'M') le = false;
-  else return 0;
+  if (p[0] == 'I' && p[1] == 'I')
+    le = true;
+  else if (p[0] == 'M' && p[1] == 'M')
+    le = false;
+  else
+    return 0;
   const std::uint32_t ifd = rd32(p + 4, le);
   if (ifd > n || n - ifd < 2) return 0;
   const unsigned count = rd16(p + ifd, le);
@@ -133,11 +138,15 @@ Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limi
   jpeg_destroy_decompress(&ctx->cinfo);
   if (!ok) return status;
   out = std::make_unique<Image>(std::move(ctx->image),
-                                cmyk ? PixelFormat32bppCMYK : grey ? PixelFormat8bppIndexed : PixelFormat24bppRGB,
+                                cmyk   ? PixelFormat32bppCMYK
+                                : grey ? PixelFormat8bppIndexed
+                                       : PixelFormat24bppRGB,
                                 ImageFormatJPEG);
   if (jfifDpi) out->setResolution(dpiX, dpiY > 0 ? dpiY : dpiX, true);
   if (orientation) {
-    PropertyItem item{PropertyTagOrientation, PropertyTagTypeShort, {std::uint8_t(orientation & 0xFF), std::uint8_t(orientation >> 8)}};
+    PropertyItem item{PropertyTagOrientation,
+                      PropertyTagTypeShort,
+                      {std::uint8_t(orientation & 0xFF), std::uint8_t(orientation >> 8)}};
     out->setProperty(std::move(item));
   }
   return Status::Ok;

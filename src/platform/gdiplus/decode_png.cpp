@@ -74,8 +74,7 @@ Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limit
   if (png_get_rowbytes(png, info) != std::size_t(w) * 4) png_longjmp(png, 1);
   png_uint_32 resX = 0, resY = 0;
   int unit = 0;
-  if (png_get_pHYs(png, info, &resX, &resY, &unit) && unit == PNG_RESOLUTION_METER && resX > 0)
-    dpi = resX * 0.0254;
+  if (png_get_pHYs(png, info, &resX, &resY, &unit) && unit == PNG_RESOLUTION_METER && resX > 0) dpi = resX * 0.0254;
   ctx->image = QImage(int(w), int(h), QImage::Format_ARGB32);
   if (ctx->image.isNull()) {
     ctx->status = Status::OutOfMemory;

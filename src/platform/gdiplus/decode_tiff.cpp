@@ -100,8 +100,8 @@ Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limi
   TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(limits.maxPixels * 4 + (1 << 20)));
   TIFFOpenOptionsSetErrorHandlerExtR(opts, quiet, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(opts, quiet, nullptr);
-  TIFF* tif = TIFFClientOpenExt("memory", "rm", mem.get(), readProc, writeProc, seekProc, closeProc, sizeProc,
-                                mapProc, unmapProc, opts);
+  TIFF* tif = TIFFClientOpenExt("memory", "rm", mem.get(), readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
+                                unmapProc, opts);
   TIFFOpenOptionsFree(opts);
   if (!tif) return Status::GenericError;
   unsigned pages = 1;

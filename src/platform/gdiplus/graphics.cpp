@@ -86,7 +86,8 @@ std::unique_ptr<Image> createBitmapFromHBITMAP(gdi::Handle bitmap) {
 std::unique_ptr<Image> createBitmapFromScan0(int width, int height, int stride, PixelFormat format,
                                              const std::uint8_t* scan0) {
   const QImage::Format qf = qtFormat(format);
-  if (width <= 0 || height <= 0 || !scan0 || (qf != QImage::Format_ARGB32 && qf != QImage::Format_ARGB32_Premultiplied) ||
+  if (width <= 0 || height <= 0 || !scan0 ||
+      (qf != QImage::Format_ARGB32 && qf != QImage::Format_ARGB32_Premultiplied) ||
       std::abs(std::int64_t(stride)) < std::int64_t(width) * 4)
     return nullptr;
   QImage img(width, height, qf);

@@ -40,7 +40,9 @@ QImage::Format qtFormat(PixelFormat f) {
 }
 
 Image::Image(QImage first, PixelFormat format, std::uint32_t rawFormat, std::unique_ptr<FrameSource> frames)
-    : current_(first.convertToFormat(QImage::Format_ARGB32)), format_(format), raw_(rawFormat),
+    : current_(first.convertToFormat(QImage::Format_ARGB32)),
+      format_(format),
+      raw_(rawFormat),
       frames_(std::move(frames)) {
   ++g_live;
 }
