@@ -58,7 +58,12 @@ class GifFrames : public FrameSource {
       const std::uint8_t* src = f.indices.data() + std::size_t(y - f.rect.top()) * std::size_t(f.rect.width());
       for (int x = c.left(); x <= c.right(); ++x) {
         const int i = src[x - f.rect.left()];
-        if (i == f.transparent) continue;
+        if (i == f.transparent) {
+          // Over nothing, a transparent pixel shows its palette colour with alpha 0, as the
+          // palette lists it.
+          if (qAlpha(line[x]) == 0 && i < int(f.palette.size())) line[x] = f.palette[std::size_t(i)] & 0x00FFFFFFu;
+          continue;
+        }
         line[x] = i < int(f.palette.size()) ? f.palette[std::size_t(i)] : qRgb(0, 0, 0);
       }
     }
