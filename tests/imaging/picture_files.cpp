@@ -128,17 +128,21 @@ QByteArray gifFile(const std::vector<QImage>& frames, int delay) {
   return out;
 }
 
-QByteArray tiffFile(const std::vector<QImage>& pages) {
+QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha) {
   QTemporaryFile tmp;
   tmp.open();
   const QString name = tmp.fileName();
   tmp.close();
   TIFF* tif = TIFFOpen(name.toLocal8Bit().constData(), "w");
   for (const QImage& page : pages) {
-    const QImage img = page.convertToFormat(QImage::Format_RGB888);
+    const QImage img = page.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(img.width()));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(img.height()));
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, alpha ? 4 : 3);
+    if (alpha) {
+      const std::uint16_t unassociated = EXTRASAMPLE_UNASSALPHA;
+      TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &unassociated);
+    }
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);

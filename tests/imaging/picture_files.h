@@ -16,6 +16,7 @@ QByteArray pngFile(const QImage& img);
 // One GIF frame per image, each with its delay in hundredths and a loop count; pixels with
 // alpha 0 use the transparent index.
 QByteArray gifFile(const std::vector<QImage>& frames, int delay);
-QByteArray tiffFile(const std::vector<QImage>& pages);
+// With `alpha` the pages keep their alpha unassociated (straight), as a fourth sample.
+QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha = false);
 
 }  // namespace imaging_test

@@ -323,6 +323,17 @@ TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
   EXPECT_EQ(img->width(), 4);
 }
 
+// Straight alpha in a TIFF keeps the colour under it exactly.
+TEST(PictureDecoders, TiffWithUnassociatedAlphaKeepsItsColours) {
+  const QByteArray tiff = tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true);
+  std::unique_ptr<gdiplus::Image> img;
+  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
+                                        std::size_t(tiff.size()), img),
+            gdiplus::Status::Ok);
+  EXPECT_EQ(img->pixels().pixel(2, 1), qRgba(200, 100, 50, 64));
+  EXPECT_EQ(img->pixelFormat(), gdiplus::PixelFormat32bppARGB);
+}
+
 TEST(PictureEncoders, LookupByMimeTypeIgnoresCase) {
   QUuid clsid;
   EXPECT_EQ(cPicture::GetEncoderClsid(QStringLiteral("IMAGE/TIFF"), clsid), 3);

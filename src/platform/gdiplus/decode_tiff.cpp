@@ -52,6 +52,7 @@ class TiffPages : public FrameSource {
     TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &h);
     if (!withinLimits(w, h, limits_)) return {};
+    if (QImage straight = unassociatedRgba(w, h); !straight.isNull()) return straight;
     char msg[1024];
     if (!TIFFRGBAImageOK(tif_, msg)) return {};
     // libtiff's RGBA raster carries premultiplied alpha, whatever the file stores.
@@ -66,6 +67,34 @@ class TiffPages : public FrameSource {
       raster[i] = (v & 0xFF00FF00u) | ((v & 0xFF) << 16) | ((v >> 16) & 0xFF);
     }
     return img.convertToFormat(QImage::Format_ARGB32);
+  }
+  // 8-bit RGBA strips with unassociated alpha, read as stored: the RGBA raster would
+  // premultiply them and lose colour under low alpha. Null for any other layout.
+  QImage unassociatedRgba(std::uint32_t w, std::uint32_t h) {
+    std::uint16_t bits = 0, spp = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT;
+    std::uint16_t extra = 0, *types = nullptr;
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_ORIENTATION, &orientation);
+    if (!TIFFGetField(tif_, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        !TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extra, &types))
+      return {};
+    if (bits != 8 || spp != 4 || photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG || extra != 1 ||
+        types[0] != EXTRASAMPLE_UNASSALPHA || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tif_) ||
+        TIFFScanlineSize64(tif_) != std::int64_t(w) * 4)
+      return {};
+    QImage img(int(w), int(h), QImage::Format_ARGB32);
+    if (img.isNull()) return {};
+    for (std::uint32_t y = 0; y < h; ++y) {
+      auto* line = reinterpret_cast<std::uint32_t*>(img.scanLine(int(y)));
+      if (TIFFReadScanline(tif_, line, y, 0) != 1) return {};
+      for (std::uint32_t x = 0; x < w; ++x) {
+        const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(line + x);
+        line[x] = std::uint32_t(p[3]) << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+      }
+    }
+    return img;
   }
   bool hasAlpha() {
     std::uint16_t extra = 0, *types = nullptr;
