@@ -1,0 +1,155 @@
+// JPEG over libjpeg-turbo: baseline and progressive, grey, YCbCr, CMYK and YCCK (Adobe files
+// store CMYK inverted). A file cut short inside the scan data decodes with the missing rows
+// filled, as GDI+ shows such photos; a file cut before its scan data is refused.
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include "decoders.h"
+
+namespace gdiplus {
+namespace {
+
+// A progressive file may hold any number of scans, each a full pass over the picture; real
+// encoders write about a dozen.
+constexpr int kMaxScans = 500;
+
+struct Context {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err{};
+  jpeg_progress_mgr progress{};
+  std::jmp_buf jump{};
+  QImage image;
+};
+
+void onError(j_common_ptr c) { std::longjmp(static_cast<Context*>(c->client_data)->jump, 1); }
+void onMessage(j_common_ptr, int) {}
+void onProgress(j_common_ptr c) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(c);
+  if (d->input_scan_number > kMaxScans) onError(c);
+}
+
+std::uint16_t rd16(const std::uint8_t* p, bool le) {
+  return le ? std::uint16_t(p[0] | p[1] << 8) : std::uint16_t(p[0] << 8 | p[1]);
+}
+std::uint32_t rd32(const std::uint8_t* p, bool le) {
+  return le ? std::uint32_t(p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
+            : std::uint32_t(std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+}
+
+// The orientation tag of IFD0 in an Exif APP1 segment; 0 when there is none.
+int exifOrientation(const std::uint8_t* p, std::size_t n) {
+  if (n < 14 || std::memcmp(p, "Exif\0\0", 6) != 0) return 0;
+  p += 6;
+  n -= 6;
+  bool le;
+  if (p[0] == 'I' && p[1] == 'I')
+    le = true;
+  else if (p[0] == 'M' && p[1] == 'M')
+    le = false;
+  else
+    return 0;
+  const std::uint32_t ifd = rd32(p + 4, le);
+  if (ifd > n || n - ifd < 2) return 0;
+  const unsigned count = rd16(p + ifd, le);
+  for (unsigned i = 0; i < count; ++i) {
+    const std::size_t at = ifd + 2 + std::size_t(i) * 12;
+    if (at + 12 > n) return 0;
+    if (rd16(p + at, le) == 0x112 && rd16(p + at + 2, le) == 3 && rd32(p + at + 4, le) == 1)
+      return rd16(p + at + 8, le);
+  }
+  return 0;
+}
+
+bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limits& limits, Status& status,
+            int& orientation) {
+  jpeg_decompress_struct& cinfo = ctx.cinfo;
+  cinfo.err = jpeg_std_error(&ctx.err);
+  ctx.err.error_exit = onError;
+  ctx.err.emit_message = onMessage;
+  cinfo.client_data = &ctx;
+  if (setjmp(ctx.jump)) {
+    status = Status::GenericError;
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  ctx.progress.progress_monitor = onProgress;
+  cinfo.progress = &ctx.progress;
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
+    status = Status::GenericError;
+    return false;
+  }
+  if (!withinLimits(cinfo.image_width, cinfo.image_height, limits)) {
+    status = Status::ValueOverflow;
+    return false;
+  }
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 1 && !orientation) orientation = exifOrientation(m->data, m->data_length);
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+  ctx.image = QImage(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_ARGB32);
+  if (ctx.image.isNull()) {
+    status = Status::OutOfMemory;
+    return false;
+  }
+  jpeg_start_decompress(&cinfo);
+  if (cinfo.output_width != cinfo.image_width || cinfo.output_height != cinfo.image_height ||
+      cinfo.output_components != 4) {
+    status = Status::GenericError;
+    return false;
+  }
+  const bool inverted = cinfo.saw_Adobe_marker;
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = ctx.image.scanLine(int(cinfo.output_scanline));
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
+    if (cmyk) {
+      for (unsigned x = 0; x < cinfo.output_width; ++x) {
+        std::uint8_t* px = row + 4 * x;
+        unsigned c = px[0], m = px[1], y = px[2], k = px[3];
+        if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        px[0] = std::uint8_t((y * k + 127) / 255);
+        px[1] = std::uint8_t((m * k + 127) / 255);
+        px[2] = std::uint8_t((c * k + 127) / 255);
+        px[3] = 255;
+      }
+    }
+  }
+  jpeg_finish_decompress(&cinfo);
+  return true;
+}
+
+}  // namespace
+
+Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  auto ctx = std::make_unique<Context>();
+  Status status = Status::Ok;
+  int orientation = 0;
+  const bool ok = decode(*ctx, data, size, limits, status, orientation);
+  const bool cmyk = ctx->cinfo.jpeg_color_space == JCS_CMYK || ctx->cinfo.jpeg_color_space == JCS_YCCK;
+  const bool grey = ctx->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+  const bool jfifDpi = ctx->cinfo.saw_JFIF_marker && ctx->cinfo.density_unit != 0 && ctx->cinfo.X_density > 0;
+  double dpiX = ctx->cinfo.X_density, dpiY = ctx->cinfo.Y_density;
+  if (ctx->cinfo.density_unit == 2) dpiX *= 2.54, dpiY *= 2.54;
+  jpeg_destroy_decompress(&ctx->cinfo);
+  if (!ok) return status;
+  out = std::make_unique<Image>(std::move(ctx->image),
+                                cmyk   ? PixelFormat32bppCMYK
+                                : grey ? PixelFormat8bppIndexed
+                                       : PixelFormat24bppRGB,
+                                ImageFormatJPEG);
+  if (jfifDpi) out->setResolution(dpiX, dpiY > 0 ? dpiY : dpiX, true);
+  if (orientation) {
+    PropertyItem item{PropertyTagOrientation,
+                      PropertyTagTypeShort,
+                      {std::uint8_t(orientation & 0xFF), std::uint8_t(orientation >> 8)}};
+    out->setProperty(std::move(item));
+  }
+  return Status::Ok;
+}
+
+}  // namespace gdiplus

@@ -1,0 +1,152 @@
+// TIFF over libtiff: stripped and tiled pages in any layout libtiff's RGBA reader knows. Pages
+// are counted up front and decoded when selected, each page's size checked first; libtiff
+// itself is held to a bounded allocation and kept quiet.
+#include <tiffio.h>
+
+#include <QByteArray>
+#include <cstring>
+
+#include "decoders.h"
+
+namespace gdiplus {
+namespace {
+
+struct Memory {
+  QByteArray bytes;
+  toff_t pos = 0;
+};
+
+tsize_t readProc(thandle_t h, tdata_t buf, tsize_t n) {
+  auto* m = static_cast<Memory*>(h);
+  const toff_t size = toff_t(m->bytes.size());
+  if (m->pos >= size || n <= 0) return 0;
+  const toff_t take = std::min<toff_t>(toff_t(n), size - m->pos);
+  std::memcpy(buf, m->bytes.constData() + m->pos, take);
+  m->pos += take;
+  return tsize_t(take);
+}
+tsize_t writeProc(thandle_t, tdata_t, tsize_t) { return -1; }
+toff_t seekProc(thandle_t h, toff_t off, int whence) {
+  auto* m = static_cast<Memory*>(h);
+  const toff_t size = toff_t(m->bytes.size());
+  toff_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->pos : size;
+  if (whence != SEEK_SET && std::int64_t(off) < 0 && toff_t(-std::int64_t(off)) > base) return toff_t(-1);
+  m->pos = base + off;
+  return m->pos;
+}
+int closeProc(thandle_t) { return 0; }
+toff_t sizeProc(thandle_t h) { return toff_t(static_cast<Memory*>(h)->bytes.size()); }
+int mapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
+void unmapProc(thandle_t, tdata_t, toff_t) {}
+int quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+class TiffPages : public FrameSource {
+ public:
+  TiffPages(std::unique_ptr<Memory> mem, TIFF* tif, unsigned pages, Limits limits)
+      : mem_(std::move(mem)), tif_(tif), pages_(pages), limits_(limits) {}
+  ~TiffPages() override { TIFFClose(tif_); }
+  unsigned count() const override { return pages_; }
+  QImage frame(unsigned index) override {
+    if (index >= pages_ || !TIFFSetDirectory(tif_, tdir_t(index))) return {};
+    std::uint32_t w = 0, h = 0;
+    TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &h);
+    if (!withinLimits(w, h, limits_)) return {};
+    if (QImage straight = unassociatedRgba(w, h); !straight.isNull()) return straight;
+    char msg[1024];
+    if (!TIFFRGBAImageOK(tif_, msg)) return {};
+    // libtiff's RGBA raster carries premultiplied alpha, whatever the file stores.
+    QImage img(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull()) return {};
+    auto* raster = reinterpret_cast<std::uint32_t*>(img.bits());
+    if (!TIFFReadRGBAImageOriented(tif_, w, h, raster, ORIENTATION_TOPLEFT, 1)) return {};
+    // libtiff gives red in the low byte; ARGB32 wants blue there.
+    const std::size_t n = std::size_t(w) * h;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint32_t v = raster[i];
+      raster[i] = (v & 0xFF00FF00u) | ((v & 0xFF) << 16) | ((v >> 16) & 0xFF);
+    }
+    return img.convertToFormat(QImage::Format_ARGB32);
+  }
+  // 8-bit RGBA strips with unassociated alpha, read as stored: the RGBA raster would
+  // premultiply them and lose colour under low alpha. Null for any other layout.
+  QImage unassociatedRgba(std::uint32_t w, std::uint32_t h) {
+    std::uint16_t bits = 0, spp = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT;
+    std::uint16_t extra = 0, *types = nullptr;
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_ORIENTATION, &orientation);
+    if (!TIFFGetField(tif_, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        !TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extra, &types))
+      return {};
+    if (bits != 8 || spp != 4 || photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG || extra != 1 ||
+        types[0] != EXTRASAMPLE_UNASSALPHA || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tif_) ||
+        TIFFScanlineSize64(tif_) != std::int64_t(w) * 4)
+      return {};
+    QImage img(int(w), int(h), QImage::Format_ARGB32);
+    if (img.isNull()) return {};
+    for (std::uint32_t y = 0; y < h; ++y) {
+      auto* line = reinterpret_cast<std::uint32_t*>(img.scanLine(int(y)));
+      if (TIFFReadScanline(tif_, line, y, 0) != 1) return {};
+      for (std::uint32_t x = 0; x < w; ++x) {
+        const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(line + x);
+        line[x] = std::uint32_t(p[3]) << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+      }
+    }
+    return img;
+  }
+  bool hasAlpha() {
+    std::uint16_t extra = 0, *types = nullptr;
+    return TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extra, &types) && extra > 0;
+  }
+  double dpi(bool& real) {
+    float x = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    real = TIFFGetField(tif_, TIFFTAG_XRESOLUTION, &x) && x > 0;
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (!real || unit == RESUNIT_NONE) {
+      real = false;
+      return 96;
+    }
+    return unit == RESUNIT_CENTIMETER ? x * 2.54 : x;
+  }
+
+ private:
+  std::unique_ptr<Memory> mem_;
+  TIFF* tif_;
+  unsigned pages_;
+  Limits limits_;
+};
+
+}  // namespace
+
+Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  auto mem = std::make_unique<Memory>();
+  mem->bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  if (!opts) return Status::OutOfMemory;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(limits.maxPixels * 4 + (1 << 20)));
+  TIFFOpenOptionsSetErrorHandlerExtR(opts, quiet, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts, quiet, nullptr);
+  TIFF* tif = TIFFClientOpenExt("memory", "rm", mem.get(), readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
+                                unmapProc, opts);
+  TIFFOpenOptionsFree(opts);
+  if (!tif) return Status::GenericError;
+  unsigned pages = 1;
+  while (pages < limits.maxFrames && TIFFReadDirectory(tif)) ++pages;
+  auto source = std::make_unique<TiffPages>(std::move(mem), tif, pages, limits);
+  QImage first = source->frame(0);
+  if (first.isNull()) return Status::GenericError;
+  bool real = false;
+  const double dpi = source->dpi(real);
+  const bool alpha = source->hasAlpha();
+  std::unique_ptr<FrameSource> frames;
+  if (pages > 1) frames = std::move(source);
+  out = std::make_unique<Image>(std::move(first), alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, ImageFormatTIFF,
+                                std::move(frames));
+  out->setResolution(dpi, dpi, real);
+  return Status::Ok;
+}
+
+}  // namespace gdiplus

@@ -1,0 +1,22 @@
+#pragma once
+// Picture files the picture tests write for themselves: JPEG (with an Exif orientation, or
+// CMYK), PNG, animated GIF and multi-page TIFF, each built by its format's own writer.
+#include <QByteArray>
+#include <QImage>
+#include <vector>
+
+namespace imaging_test {
+
+QImage solid(int w, int h, QRgb c);
+// A JPEG of the image; with an orientation an Exif segment carrying it.
+QByteArray jpegFile(const QImage& img, int exifOrientation = 0);
+// A CMYK JPEG (Adobe, so stored inverted) of one colour.
+QByteArray cmykJpegFile(int w, int h, int c, int m, int y, int k);
+QByteArray pngFile(const QImage& img);
+// One GIF frame per image, each with its delay in hundredths and a loop count; pixels with
+// alpha 0 use the transparent index.
+QByteArray gifFile(const std::vector<QImage>& frames, int delay);
+// With `alpha` the pages keep their alpha unassociated (straight), as a fourth sample.
+QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha = false);
+
+}  // namespace imaging_test

@@ -1,0 +1,401 @@
+// The picture class over its host: loading each format through the one road, the queries a
+// client makes of what came out, frames and pages, and the host's life with its window.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <QtEndian>
+#include <memory>
+
+#include "cPicture.h"
+#include "dc.h"
+#include "decoders.h"
+#include "dib.h"
+#include "helpers.h"
+#include "picture_files.h"
+#include "vb.h"
+
+using namespace imaging_test;
+using gdi::StdPicture;
+
+namespace {
+
+class PictureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = std::make_unique<QWidget>();
+    window->show();
+    pics = std::make_unique<cPicture>();
+  }
+  StdPicture load(const QByteArray& bytes, int style, bool keep, std::int32_t fill = 0xFFFFFF) {
+    dpi = -1;
+    return pics->LoadPictureEx(bytes, style, keep, dpi, fill);
+  }
+  // The colour a picture paints at (x, y) when drawn at its natural size.
+  QRgb painted(const StdPicture& p, int x, int y, int w = 0, int h = 0) {
+    SourceDc dc(64, 64, 32);
+    pics->PaintPictureEx(dc.dc, p, 0, 0, float(w), float(h));
+    return dc.dib()->pixel(x, y) | 0xFF000000u;
+  }
+  std::unique_ptr<QWidget> window;
+  std::unique_ptr<cPicture> pics;
+  int dpi = 0;
+};
+
+bool near(QRgb a, QRgb b, int tol = 8) {
+  return std::abs(qRed(a) - qRed(b)) <= tol && std::abs(qGreen(a) - qGreen(b)) <= tol &&
+         std::abs(qBlue(a) - qBlue(b)) <= tol;
+}
+
+}  // namespace
+
+TEST_F(PictureTest, InstancesShareTheHostOfTheirWindowAndNoneExistsWithoutOne) {
+  cPicture second;
+  ASSERT_TRUE(pics->host());
+  EXPECT_EQ(second.host(), pics->host());
+  EXPECT_EQ(window->findChildren<imaging::PictureHost*>().size(), 1);
+  EXPECT_EQ(pics->GDIplusVersion(), 1.0f);
+
+  window->hide();
+  cPicture lonely;
+  EXPECT_FALSE(lonely.host());
+  EXPECT_EQ(lonely.GDIplusVersion(), 0.0f);
+  // Without a host every picture is a plain one.
+  int d = 0;
+  StdPicture p = lonely.LoadPictureEx(jpegFile(solid(8, 4, qRgb(0, 0, 255))), 2, true, d, 0);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(lonely.IsManaged(p), 0);
+  EXPECT_EQ(lonely.PictureTypeEx(p), 1);
+  EXPECT_FALSE(lonely.HasOriginalFormat(p));
+}
+
+// Ending the window ends the host; the pictures it managed draw on as plain pictures.
+TEST_F(PictureTest, HostEndingWithItsWindowReleasesEveryManagedPicture) {
+  StdPicture gif = load(gifFile({solid(4, 4, qRgb(255, 0, 0)), solid(4, 4, qRgb(0, 255, 0))}, 10), -1, false);
+  StdPicture jpg = load(jpegFile(solid(4, 4, qRgb(0, 0, 255))), -1, false);
+  ASSERT_EQ(pics->IsManaged(gif), 2);
+  ASSERT_EQ(pics->IsManaged(jpg), 2);
+  const std::size_t images = gdiplus::Image::liveCount();
+  window.reset();
+  EXPECT_FALSE(pics->host());
+  EXPECT_EQ(gif->manager(), nullptr);
+  EXPECT_EQ(jpg->manager(), nullptr);
+  EXPECT_LT(gdiplus::Image::liveCount(), images);  // the GIF's kept frames went with the record
+  EXPECT_EQ(pics->IsManaged(gif), 0);
+  EXPECT_TRUE(near(painted(gif, 1, 1), qRgb(255, 0, 0)));
+}
+
+TEST_F(PictureTest, QueriesAnswerByWhatWasLoaded) {
+  const QImage half = [] {
+    QImage i = solid(6, 4, qRgba(0, 0, 0, 0));
+    for (int x = 0; x < 3; ++x)
+      for (int y = 0; y < 4; ++y) i.setPixel(x, y, qRgb(200, 10, 10));
+    return i;
+  }();
+  QByteArray apng = pngFile(solid(6, 4, qRgb(1, 2, 3)));
+  apng.insert(33, QByteArray("\0\0\0\x08"
+                             "acTL\0\0\0\x02\0\0\0\0\x12\x34\x56\x78",
+                             20));  // ignored: no APNG switch
+  gdi::Handle bitmap = gdi::createDIBSection(5, 3, 24);
+  struct Case {
+    const char* name;
+    StdPicture picture;
+    int managed, type, transparency, frames;
+    bool original;
+  } cases[] = {
+      {"jpeg style -1", load(jpegFile(solid(6, 4, qRgb(9, 9, 9))), -1, true), 2, 1, 0, 0, false},
+      {"jpeg style 1 kept", load(jpegFile(solid(6, 4, qRgb(9, 9, 9))), 1, true), 1, 6, 0, 0, true},
+      {"png with alpha", load(pngFile(half), -1, false), 2, 1, 1, 0, false},
+      {"png with acTL", load(apng, 2, true), 2, 7, 0, 0, true},
+      {"bitmap handle", pics->WrapImageHandleToStdPicture(bitmap), 0, 1, 0, 0, false},
+      {"unmanaged jpeg", load(jpegFile(solid(6, 4, qRgb(9, 9, 9))), 0, false), 0, 1, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(c.picture) << c.name;
+    EXPECT_EQ(pics->IsManaged(c.picture), c.managed) << c.name;
+    EXPECT_EQ(pics->PictureTypeEx(c.picture), c.type) << c.name;
+    EXPECT_EQ(pics->HasTransparency(c.picture), c.transparency) << c.name;
+    EXPECT_EQ(pics->GetFramePageCount(c.picture), c.frames) << c.name;
+    EXPECT_EQ(pics->HasOriginalFormat(c.picture), c.original) << c.name;
+    int w = 0, h = 0;
+    pics->GetImageDimensions(c.picture, w, h, 0, 192);
+    EXPECT_EQ(w, c.type == 1 && c.managed == 0 && std::string(c.name) == "bitmap handle" ? 10 : 12) << c.name;
+  }
+  gdi::deleteObject(bitmap);
+  EXPECT_FALSE(pics->SetScalingQuality(cases[0].picture, 4));
+  EXPECT_FALSE(pics->SetScalingQuality(cases[0].picture, -1));
+  EXPECT_TRUE(pics->SetScalingQuality(cases[0].picture, 1));
+  EXPECT_FALSE(pics->EnableAPNGSupport());
+  EXPECT_EQ(pics->RemoveAlphaChannel(cases[5].picture), cases[5].picture);
+}
+
+TEST_F(PictureTest, ExifOrientationSixTurnsThePictureOnlyForStyleTwo) {
+  QImage img = solid(8, 4, qRgb(0, 0, 255));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) img.setPixel(x, y, qRgb(255, 0, 0));  // left half red
+  const QByteArray file = jpegFile(img, 6);
+  int props = 0;
+  pics->BeforeLoad = [&](int, imaging::PicProps& p, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool&,
+                         QVariant*) { props = p.extra; };
+  StdPicture turned = load(file, 2, true);
+  EXPECT_EQ(props, -1);
+  int w = 0, h = 0;
+  pics->GetImageDimensions(turned, w, h, 0, 0);
+  EXPECT_EQ(QSize(w, h), QSize(4, 8));
+  EXPECT_EQ(pics->IsManaged(turned), 2);
+  EXPECT_EQ(pics->PictureTypeEx(turned), 6);
+  EXPECT_TRUE(pics->HasOriginalFormat(turned));  // flags 0x400 with the source stream
+  QByteArray data;
+  ASSERT_TRUE(pics->GetImageData(turned, data));
+  EXPECT_EQ(data, file);
+  EXPECT_TRUE(near(painted(turned, 1, 1), qRgb(255, 0, 0), 40));  // turned clockwise: red on top
+  EXPECT_TRUE(near(painted(turned, 1, 6), qRgb(0, 0, 255), 40));
+
+  StdPicture upright = load(file, 1, true);
+  pics->GetImageDimensions(upright, w, h, 0, 0);
+  EXPECT_EQ(QSize(w, h), QSize(8, 4));
+  EXPECT_TRUE(upright->keepOriginalFormat());
+}
+
+TEST_F(PictureTest, CmykJpegBecomesABitmapOverWhite) {
+  for (int style : {-1, 1, 0}) {
+    StdPicture p = load(cmykJpegFile(6, 6, 0, 255, 255, 0), style, true);
+    ASSERT_TRUE(p) << style;
+    EXPECT_EQ(p->type(), gdi::PICTYPE_BITMAP);
+    EXPECT_TRUE(near(painted(p, 3, 3), qRgb(255, 0, 0), 12)) << style;
+  }
+}
+
+TEST_F(PictureTest, AnimatedGifKeepsItsFramesDelaysAndLoop) {
+  const QByteArray file =
+      gifFile({solid(4, 4, qRgb(255, 0, 0)), solid(4, 4, qRgb(0, 255, 0)), solid(4, 4, qRgb(0, 0, 255))}, 10);
+  StdPicture p = load(file, -1, false);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(pics->IsManaged(p), 2);
+  const std::uint32_t flags = pics->host()->flags(p.get());
+  EXPECT_EQ(flags & 0x1F000003u, 0x18000003u);  // GIF, several frames, image kept
+  EXPECT_EQ(pics->GetFramePageCount(p), 3);
+  std::vector<std::int64_t> durations;
+  ASSERT_TRUE(pics->GetGifPngAnimationInfo(p, durations));
+  EXPECT_EQ(durations, (std::vector<std::int64_t>{0, 100, 100, 100}));
+  EXPECT_TRUE(pics->SetFrameGifPng(p, 2));
+  EXPECT_TRUE(pics->SetForceGDIplusUsage(p, true));
+  EXPECT_TRUE(near(painted(p, 2, 2, 8, 8), qRgb(0, 255, 0)));
+  EXPECT_FALSE(pics->SetFrameGifPng(p, 4));
+  // A delay of 0xEFFFFFF hundredths is kept whole in milliseconds.
+  gdiplus::PropertyItem big{
+      gdiplus::PropertyTagFrameDelay, gdiplus::PropertyTagTypeLong, {0xFF, 0xFF, 0xFF, 0x0E, 10, 0, 0, 0, 10, 0, 0, 0}};
+  pics->host()->image(p.get())->setProperty(big);
+  ASSERT_TRUE(pics->GetGifPngAnimationInfo(p, durations));
+  EXPECT_EQ(durations[1], std::int64_t(0x0EFFFFFF) * 10);
+
+  StdPicture single = load(gifFile({solid(4, 4, qRgb(255, 0, 0))}, 0), 1, false);
+  EXPECT_EQ(pics->host()->flags(single.get()) & 0x7F000000u, 0x01000000u);
+}
+
+TEST_F(PictureTest, TiffPagesSwitchInPlaceOrAsANewPicture) {
+  const QByteArray file =
+      tiffFile({solid(4, 4, qRgb(255, 0, 0)), solid(4, 4, qRgb(0, 255, 0)), solid(6, 2, qRgb(0, 0, 255))});
+  StdPicture p = load(file, -1, false);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(pics->IsManaged(p), 2);
+  EXPECT_EQ(pics->PictureTypeEx(p), 9);
+  EXPECT_EQ(pics->GetFramePageCount(p), 3);
+  EXPECT_EQ(pics->SetPageTIF(p, 2), p);
+  pics->SetForceGDIplusUsage(p, true);
+  EXPECT_TRUE(near(painted(p, 1, 1), qRgb(0, 255, 0)));
+  StdPicture third = pics->SetPageTIF(p, 3);
+  ASSERT_NE(third, p);
+  EXPECT_EQ(pics->IsManaged(p), 0);
+  EXPECT_EQ(pics->GetFramePageCount(third), 3);
+  int w = 0, h = 0;
+  pics->GetImageDimensions(third, w, h, 0, 0);
+  EXPECT_EQ(QSize(w, h), QSize(6, 2));
+  EXPECT_TRUE(near(painted(third, 1, 1), qRgb(0, 0, 255)));
+
+  StdPicture flat = load(file, 0, false);
+  EXPECT_EQ(pics->IsManaged(flat), 0);
+  EXPECT_TRUE(near(painted(flat, 1, 1), qRgb(255, 0, 0)));
+}
+
+// Whether the client aborts the load or the picture is released later, every image, stream,
+// picture and handle made for it is gone.
+TEST_F(PictureTest, AbortedOrReleasedLoadsKeepNothing) {
+  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6), cmykJpegFile(4, 4, 1, 2, 3, 4),
+                                         pngFile(solid(4, 4, 0x80102030)),
+                                         gifFile({solid(4, 4, 0xFF102030), solid(4, 4, 0)}, 5),
+                                         tiffFile({solid(4, 4, 0xFF102030), solid(2, 2, 0xFF000000)})};
+  const std::size_t images = gdiplus::Image::liveCount(), streams = gdi::Stream::liveCount(),
+                    pictures = gdi::Picture::liveCount(), handles = liveHandles();
+  for (bool abort : {true, false}) {
+    pics->BeforeLoad = [abort](int, imaging::PicProps&, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool& a,
+                               QVariant*) { a = abort; };
+    for (const QByteArray& f : files)
+      for (int style : {-1, 0, 1, 2, 3}) {
+        StdPicture p = load(f, style, true);
+        EXPECT_EQ(p == nullptr, abort);
+        if (p && pics->GetFramePageCount(p) > 1) p = pics->SetPageTIF(p, 2);
+      }
+    EXPECT_EQ(gdiplus::Image::liveCount(), images);
+    EXPECT_EQ(gdi::Stream::liveCount(), streams);
+    EXPECT_EQ(gdi::Picture::liveCount(), pictures);
+    EXPECT_EQ(liveHandles(), handles);
+    EXPECT_EQ(pics->host()->liveRecords(), 0);
+  }
+}
+
+TEST_F(PictureTest, SourcesThatHoldNoPicture) {
+  EXPECT_EQ(load(QByteArray(1, 'x'), 2, false)->handle(), 0);  // bounds 0 to 0: an empty picture
+  EXPECT_EQ(pics->LoadPictureEx(QStringLiteral("   "), 2, false, dpi, 0)->handle(), 0);
+  EXPECT_FALSE(load(QByteArray("not a picture at all"), 2, false));
+  EXPECT_FALSE(pics->LoadPictureEx(std::int32_t(0), 2, false, dpi, 0));
+  StdPicture owner = pics->LoadPictureEx(std::int32_t(0), 3, false, dpi, 0);
+  ASSERT_TRUE(owner);
+  EXPECT_EQ(pics->IsManaged(owner), 3);
+  StdPicture managed = load(jpegFile(solid(4, 4, 0xFF102030)), 2, false);
+  EXPECT_EQ(pics->LoadPictureEx(managed, 2, false, dpi, 0), managed);
+}
+
+TEST_F(PictureTest, CallbacksNeedAClientAndDrawingRaisesThem) {
+  StdPicture p = load(jpegFile(solid(4, 4, 0xFF102030)), 2, false);
+  EXPECT_THROW(pics->SetCallBacks(p, "k", 1, false), vb::VbError);
+  pics->EventHandler = [](bool& handled) { handled = true; };
+  EXPECT_FALSE(pics->SetCallBacks(p, "k", 4, false));  // not owner-drawn
+  QStringList seen;
+  pics->PreRender = [&](const QString& key, gdi::Picture&, gdi::Handle, int&, int&, int&, int&, int, int, int, int,
+                        gdiplus::Image*, gdi::Handle&, bool&, bool& dont) {
+    seen << "pre " + key;
+    dont = seen.size() > 2;
+  };
+  pics->PostRender = [&](const QString& key, gdi::Picture&, gdi::Handle, int&, int&, int&, int&, int, int, int, int,
+                         gdiplus::Image*, gdi::Handle) { seen << "post " + key; };
+  ASSERT_TRUE(pics->SetCallBacks(p, "k", 3, false));
+  painted(p, 0, 0);
+  painted(p, 0, 0);  // the second handler suppresses drawing and the after event
+  EXPECT_EQ(seen, (QStringList{"pre k", "post k", "pre k"}));
+  gdi::RenderArgs zero{0, 0, 0, 0, 4, 0, 0, 10, -10};
+  EXPECT_EQ(p->render(zero), gdi::CTL_E_INVALIDPROPERTYVALUE);
+
+  // An owner-drawn picture is drawn by its owner's event alone, and not at all without one.
+  StdPicture owned = pics->LoadPictureEx(std::int32_t(0), 3, false, dpi, 0);
+  SourceDc dc(8, 8, 32);
+  gdi::fillRect(dc.dc, QRect(0, 0, 8, 8), qRgb(1, 2, 3));
+  pics->PaintPictureEx(dc.dc, owned, 0, 0, 8, 8);
+  int ownerCalls = 0;
+  pics->OwnerDrawn = [&](const QString& key, gdi::Picture&, gdi::Handle hDC, int x, int y, int cx, int cy) {
+    ++ownerCalls;
+    EXPECT_EQ(key, "own");
+    gdi::fillRect(hDC, QRect(x, y, cx, cy), qRgb(9, 9, 9));
+  };
+  ASSERT_TRUE(pics->SetCallBacks(owned, "own", 4, false));
+  EXPECT_EQ(dc.dib()->pixel(4, 4), qRgba(1, 2, 3, 255));
+  pics->PaintPictureEx(dc.dc, owned, 0, 0, 8, 8);
+  EXPECT_EQ(ownerCalls, 1);
+  EXPECT_EQ(dc.dib()->pixel(4, 4), qRgba(9, 9, 9, 255));
+
+  std::uint32_t attributes = 0;
+  EXPECT_TRUE(pics->SetForceTransparency(p, true));
+  p->attributes(&attributes);
+  EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, gdi::PICTURE_TRANSPARENT);
+  EXPECT_EQ(pics->UnmanagePicture(p, false, 0), p);
+  p->attributes(&attributes);
+  EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, 0u);
+}
+
+// Files that claim more pixels than the limits are refused from their headers.
+TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
+  QByteArray jpeg = jpegFile(solid(8, 8, 0xFF808080));
+  const int sof = int(jpeg.indexOf("\xFF\xC0"));
+  jpeg[sof + 5] = char(0xEA), jpeg[sof + 6] = char(0x60), jpeg[sof + 7] = char(0xEA), jpeg[sof + 8] = char(0x60);
+  QByteArray gif = gifFile({solid(4, 4, 0xFF808080)}, 0);
+  gif[6] = gif[7] = gif[8] = gif[9] = char(0xFF);
+  QByteArray tiff = tiffFile({solid(4, 4, 0xFF808080), solid(20000, 1, 0xFF808080)});
+  QByteArray png = pngFile(solid(4, 4, 0xFF808080));
+  png[16] = png[20] = 0x01;  // 16 million a side; libpng stops at the user limit before the CRC
+  std::unique_ptr<gdiplus::Image> img;
+  for (const QByteArray& f : {jpeg, gif, png})
+    EXPECT_NE(
+        gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()), img),
+        gdiplus::Status::Ok);
+  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
+                                        std::size_t(tiff.size()), img),
+            gdiplus::Status::Ok);
+  EXPECT_NE(img->selectActiveFrame(gdiplus::FrameDimensionPage(), 1), gdiplus::Status::Ok);  // 20000 a side
+  EXPECT_EQ(img->width(), 4);
+}
+
+// Straight alpha in a TIFF keeps the colour under it exactly.
+TEST(PictureDecoders, TiffWithUnassociatedAlphaKeepsItsColours) {
+  const QByteArray tiff = tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true);
+  std::unique_ptr<gdiplus::Image> img;
+  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
+                                        std::size_t(tiff.size()), img),
+            gdiplus::Status::Ok);
+  EXPECT_EQ(img->pixels().pixel(2, 1), qRgba(200, 100, 50, 64));
+  EXPECT_EQ(img->pixelFormat(), gdiplus::PixelFormat32bppARGB);
+}
+
+TEST(PictureEncoders, LookupByMimeTypeIgnoresCase) {
+  QUuid clsid;
+  EXPECT_EQ(cPicture::GetEncoderClsid(QStringLiteral("IMAGE/TIFF"), clsid), 3);
+  EXPECT_EQ(clsid, QUuid(QStringLiteral("{557CF405-1A04-11D3-9A73-0000F81EF32E}")));
+  EXPECT_EQ(cPicture::GetEncoderClsid(QStringLiteral("image/tif"), clsid), -1);
+  EXPECT_EQ(cPicture::SwapLong(0x80), 0x80000000u);
+  EXPECT_EQ(cPicture::SwapLong(0x12345678), 0x78563412u);
+  EXPECT_EQ(cPicture::ScanlineBytes(3, 24), 12);
+  EXPECT_EQ(cPicture::ScanlineBytes(1, 1), 4);
+}
+
+namespace {
+// Resources of a made-up program: two bitmaps, a cursor group and its one image.
+QByteArray testResource(int type, const QVariant& id) {
+  auto dibHeader = [](int w, int h, int bits) {
+    QByteArray b(40, '\0');
+    b[0] = 40;
+    b[4] = char(w);
+    b[8] = char(h);
+    b[12] = 1;
+    b[14] = char(bits);
+    return b;
+  };
+  if (type == 2 && id.toInt() == 8) {  // 2 x 2, 8 bits, palette entry 1 red
+    QByteArray b = dibHeader(2, 2, 8);
+    QByteArray palette(1024, '\0');
+    palette[6] = char(255);
+    return b + palette + QByteArray("\1\1\0\0\1\1\0\0", 8);
+  }
+  if (type == 2 && id.toInt() == 24)  // 1 x 1, 24 bits, green
+    return dibHeader(1, 1, 24) + QByteArray("\0\xFF\0\0", 4);
+  if (type == 12 && id.toInt() == 1) {  // group: one entry naming image 5
+    QByteArray g("\0\0\2\0\1\0", 6);
+    QByteArray e(14, '\0');
+    e[12] = 5;
+    return g + e;
+  }
+  if (type == 1 && id.toInt() == 5)  // hot spot (3, 4), then a 1 x 1 image of 32 bits
+    return QByteArray("\3\0\4\0", 4) + dibHeader(1, 2, 32) + QByteArray(8, '\x7F');
+  return {};
+}
+}  // namespace
+
+TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
+  imaging::pictureReaders().resources = testResource;
+  QByteArray file;
+  ASSERT_TRUE(cPicture::ResourceFile(8, 0, file));
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 14u + 40 + 1024);
+  ASSERT_TRUE(cPicture::ResourceFile(24, 0, file));
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 54u);
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(8, 0, 0, dpi), 1, 1), qRgb(255, 0, 0), 0));
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(24, 0, 2, dpi), 0, 0), qRgb(0, 255, 0), 0));
+
+  ASSERT_TRUE(cPicture::ResourceFile(1, 2, file));
+  EXPECT_EQ(file.mid(6 + 4, 4), QByteArray("\3\0\4\0", 4));                    // hot spot in the entry
+  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 6 + 8), 48u);  // 4 bytes shorter
+  EXPECT_EQ(file.size(), 6 + 16 + 48);
+  EXPECT_FALSE(pics->LoadResPictureEx(1, 5, 0, dpi));
+  EXPECT_FALSE(pics->LoadResPictureEx(99, 0, 0, dpi));
+  imaging::pictureReaders().resources = [](int type, const QVariant& id) {
+    return type == 1 ? QByteArray() : testResource(type, id);
+  };
+  EXPECT_THROW(cPicture::ResourceFile(1, 2, file), vb::VbError);
+  imaging::pictureReaders().resources = nullptr;
+}
