@@ -245,6 +245,8 @@ ReaderResult readEmbedded(Bytes src, std::uint32_t headerSize, std::uint32_t ima
   res.flags = analyzeAlpha(img) | kTypeBitmap;
   res.props[0][2] = transparencyKind(res.flags);
   if (!raiseLoadEvent(onLoad, 1, res.props, options)) return res;
+  // PNG alpha is straight whatever the analysis calls it; only an image without usable alpha
+  // is flattened.
   if (!(res.flags & kAlphaKindMask)) {
     // No usable alpha: drawn over opaque white.
     QImage white(img.size(), QImage::Format_ARGB32);
@@ -259,8 +261,6 @@ ReaderResult readEmbedded(Bytes src, std::uint32_t headerSize, std::uint32_t ima
       }
     }
     img = white;
-  } else {
-    applyAlphaKind(img, res.flags);
   }
   res.image = img;
   return res;

@@ -5,6 +5,7 @@
 
 #include <span>
 
+#include "readers_apng.h"
 #include "readers_bmp.h"
 #include "readers_ico.h"
 
@@ -37,7 +38,7 @@ int dumpStill(const imaging::ReaderResult& res, const char* kind, QTextStream& o
 }  // namespace
 
 int dumpWithReader(const QString& reader, const QString& file, QTextStream& out) {
-  if (reader != "bmp" && reader != "ico") return 2;
+  if (reader != "bmp" && reader != "ico" && reader != "apng") return 2;
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly)) return errorLine(out, QString("berkas tidak dapat dibuka: %1").arg(f.errorString()));
   const QByteArray data = f.readAll();
@@ -45,5 +46,9 @@ int dumpWithReader(const QString& reader, const QString& file, QTextStream& out)
                                             std::size_t(data.size()));
   imaging::LoadOptions options;
   if (reader == "bmp") return dumpStill(imaging::parseBmp(bytes, options), "BMP", out);
-  return dumpStill(imaging::parseIco(bytes, options), "ikon atau kursor", out);
+  if (reader == "ico") return dumpStill(imaging::parseIco(bytes, options), "ikon atau kursor", out);
+  const auto res = imaging::readApng(bytes, options);
+  if (!res.flags) return errorLine(out, "bukan berkas PNG");
+  if (res.frames.empty()) return errorLine(out, "berkas PNG rusak atau tidak didukung");
+  return okLine(out, res.frames.front().image, int(res.frames.size()));
 }
