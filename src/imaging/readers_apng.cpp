@@ -1,8 +1,5 @@
 #include "readers_apng.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,6 +7,7 @@
 
 #include "dib.h"
 #include "readers_alpha.h"
+#include "readers_png.h"
 
 namespace imaging {
 namespace {
@@ -39,17 +37,6 @@ bool crcMatches(ByteReader& r, std::uint64_t data, std::uint64_t length) {
 
 bool sizeAllowed(std::int64_t w, std::int64_t h) {
   return w > 0 && h > 0 && w <= gdi::kMaxDibSide && h <= gdi::kMaxDibSide && w * h * 4 <= gdi::kMaxDibBytes;
-}
-
-QImage decodePng(const QByteArray& bytes) {
-  QByteArray data = bytes;
-  QBuffer buf(&data);
-  buf.open(QIODevice::ReadOnly);
-  QImageReader reader(&buf, "png");
-  const QSize size = reader.size();
-  if (!sizeAllowed(size.width(), size.height())) return {};
-  const QImage img = reader.read();
-  return img.isNull() ? QImage() : img.convertToFormat(QImage::Format_ARGB32);
 }
 
 void appendBe32(QByteArray& out, std::uint32_t v) {
@@ -196,7 +183,7 @@ std::vector<ApngFrame> ApngReader::composeFrames(const QImage& defaultImage, Byt
         appendBe32(png, chunkCrc(reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())));
       }
       png.append("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
-      frame = decodePng(png);
+      frame = decodePng({reinterpret_cast<const std::uint8_t*>(png.constData()), std::size_t(png.size())});
     }
     if (frame.isNull()) return {};
 
@@ -228,8 +215,7 @@ ApngResult readApng(Bytes source, LoadOptions& options, const LoadEventHandler& 
   ApngResult res;
   if (source.size() < 8 || std::memcmp(source.data(), kSignature, 8) != 0) return res;
   res.flags = kTypePng;
-  const QImage image =
-      decodePng(QByteArray::fromRawData(reinterpret_cast<const char*>(source.data()), qsizetype(source.size())));
+  const QImage image = decodePng(source);
   if (image.isNull()) return res;
   ApngReader reader;
   int count = reader.scanChunks(source, image.width(), image.height());

@@ -9,6 +9,7 @@
 
 #include "dib.h"
 #include "readers_alpha.h"
+#include "readers_png.h"
 
 namespace imaging {
 namespace {
@@ -225,18 +226,22 @@ ReaderResult readEmbedded(Bytes src, std::uint32_t headerSize, std::uint32_t ima
   res.flags = kTypeBitmap;
   const std::uint64_t start = 14ull + headerSize;
   if (imageSize == 0 || start + imageSize > src.size()) return res;
-  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(src.data() + start), qsizetype(imageSize));
-  QBuffer buf(&data);
-  buf.open(QIODevice::ReadOnly);
-  QImageReader reader(&buf);
-  const QByteArray format = reader.format();
-  const QSize size = reader.size();
-  if ((format != "jpeg" && format != "png") || !sizeAllowed(size.width(), size.height())) return res;
-  QImage img = reader.read();
+  const Bytes embedded = src.subspan(start, imageSize);
+  const bool png = imageSize >= 8 && embedded[0] == 0x89 && embedded[1] == 'P';
+  QImage img;
+  if (png) {
+    img = decodePng(embedded);
+  } else if (imageSize >= 2 && embedded[0] == 0xFF && embedded[1] == 0xD8) {
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(embedded.data()), qsizetype(imageSize));
+    QBuffer buf(&data);
+    buf.open(QIODevice::ReadOnly);
+    QImageReader reader(&buf, "jpeg");
+    const QSize size = reader.size();
+    if (sizeAllowed(size.width(), size.height())) img = reader.read().convertToFormat(QImage::Format_ARGB32);
+  }
   if (img.isNull()) return res;
-  img = img.convertToFormat(QImage::Format_ARGB32);
   res.props = {{img.width(), img.height(), 0}};
-  if (format == "jpeg") {
+  if (!png) {
     if (!raiseLoadEvent(onLoad, 1, res.props, options)) return res;
     applyAlphaKind(img, 0);
     res.image = img;

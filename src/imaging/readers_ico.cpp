@@ -1,13 +1,11 @@
 #include "readers_ico.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include <algorithm>
 
 #include "dib.h"
 #include "readers_alpha.h"
 #include "readers_bmp.h"
+#include "readers_png.h"
 #include "screen.h"
 
 namespace imaging {
@@ -82,17 +80,6 @@ QImage decodeDibEntry(Bytes data, std::uint32_t& alphaFlags) {
   }
   alphaFlags = kAlphaStraight;
   return img;
-}
-
-QImage decodePngEntry(Bytes data) {
-  QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
-  QBuffer buf(&bytes);
-  buf.open(QIODevice::ReadOnly);
-  QImageReader reader(&buf, "png");
-  const QSize size = reader.size();
-  if (!sizeAllowed(size.width(), size.height())) return {};
-  const QImage img = reader.read();
-  return img.isNull() ? QImage() : img.convertToFormat(QImage::Format_ARGB32);
 }
 
 // The system makes an icon at the size asked for; 0 x 0 keeps the entry's own.
@@ -202,7 +189,7 @@ ReaderResult parseIco(Bytes src, LoadOptions& options, const LoadEventHandler& o
   }
   QImage img;
   if (e.png) {
-    img = decodePngEntry(data);
+    img = decodePng(data);
     if (img.isNull()) return res;
     res.flags |= kAlphaStraight;
   } else {
