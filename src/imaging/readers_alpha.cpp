@@ -20,6 +20,18 @@ struct AlphaWalk {
       started = true;
     }
     for (std::size_t i = 0; i < n; ++i) {
+      // Runs of opaque pixels only mark O until a clear colour has been seen; test eight at
+      // once, which is the common case of an opaque picture.
+      if (!(marks & kClearColour) && i + 8 <= n) {
+        std::uint32_t all = 0xFFFFFFFFu;
+        for (std::size_t k = 0; k < 8; ++k) all &= px[i + k];
+        if ((all >> 24) == 255) {
+          marks |= kOpaque;
+          previous = px[i + 7];
+          i += 7;
+          continue;
+        }
+      }
       const std::uint32_t p = px[i];
       if (p == previous) continue;
       previous = p;

@@ -62,18 +62,26 @@ void decodeRle(ByteReader& r, const DibLayout& l, const std::uint32_t (&lut)[256
   std::uint64_t p = l.pixelOffset;
   const std::uint64_t end = std::min<std::uint64_t>(l.pixelEnd, r.size());
   std::int64_t x = 0, y = 0;  // y counts file rows from the bottom
+  auto* bits = reinterpret_cast<std::uint32_t*>(img.bits());
+  const std::int64_t pitch = img.bytesPerLine() / 4;
   auto put = [&](std::uint32_t index) {
-    if (x < w && y < h) reinterpret_cast<std::uint32_t*>(img.scanLine(int(h - 1 - y)))[x] = lut[index & 0xFF];
+    if (x < w && y < h) bits[(h - 1 - y) * pitch + x] = lut[index & 0xFF];
     ++x;
   };
   while (p + 2 <= end && y < h) {
     const std::uint8_t n = *r.at(p), c = *r.at(p + 1);
     p += 2;
     if (n > 0) {
-      const std::int64_t room = std::max<std::int64_t>(0, w - x);
-      const int count = int(std::min<std::int64_t>(n, room));
-      for (int i = 0; i < count; ++i) put(four ? ((i & 1) ? (c & 0x0F) : (c >> 4)) : c);
-      x += n - count;
+      const int count = int(std::min<std::int64_t>(n, std::max<std::int64_t>(0, w - x)));
+      if (count > 0) {
+        std::uint32_t* row = bits + (h - 1 - y) * pitch + x;
+        if (four) {
+          for (int i = 0; i < count; ++i) row[i] = lut[(i & 1) ? (c & 0x0F) : (c >> 4)];
+        } else {
+          std::fill(row, row + count, lut[c]);
+        }
+      }
+      x += n;
     } else if (c == 0) {
       x = 0;
       ++y;
