@@ -226,6 +226,10 @@ TEST(AlphaAnalysis, VerdictFollowsTheFirstDecisivePixel) {
       {"partial within alpha", {0x80808080}, 0x40000001},
       {"partial over its alpha", {0x80810000}, 0x20000001},
       {"a single clear colour", {0x00FFFFFF}, 0},
+      {"opaque run, then clear colour", {0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004, 0xFF000005, 0xFF000006,
+                                         0xFF000007, 0xFF000008, 0x00010203}, 0},
+      {"clear colour, then opaque run", {0x00010203, 0xFF000002, 0xFF000003, 0xFF000004, 0xFF000005, 0xFF000006,
+                                         0xFF000007, 0xFF000008, 0xFF000009}, 0x20000001},
   };
   for (const Case& c : cases) EXPECT_EQ(imaging::analyzeAlpha(c.pixels.data(), c.pixels.size()), c.verdict) << c.name;
   QImage gray(2, 2, QImage::Format_Grayscale8);
