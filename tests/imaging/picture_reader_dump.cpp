@@ -1,12 +1,14 @@
 // picture-reader-dump --reader bmp|ico|apng|wmf FILE...: what our own readers make of files.
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
 
 #include "reader_dump.h"
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // Metafile text needs fonts, which need a GUI application; no window is ever shown.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
   const QStringList args = app.arguments().mid(1);
   QTextStream out(stdout);
   QTextStream err(stderr);

@@ -5,6 +5,7 @@
 
 #include <span>
 
+#include "metafile.h"
 #include "readers_apng.h"
 #include "readers_bmp.h"
 #include "readers_ico.h"
@@ -38,7 +39,7 @@ int dumpStill(const imaging::ReaderResult& res, const char* kind, QTextStream& o
 }  // namespace
 
 int dumpWithReader(const QString& reader, const QString& file, QTextStream& out) {
-  if (reader != "bmp" && reader != "ico" && reader != "apng") return 2;
+  if (reader != "bmp" && reader != "ico" && reader != "apng" && reader != "wmf") return 2;
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly)) return errorLine(out, QString("berkas tidak dapat dibuka: %1").arg(f.errorString()));
   const QByteArray data = f.readAll();
@@ -47,6 +48,14 @@ int dumpWithReader(const QString& reader, const QString& file, QTextStream& out)
   imaging::LoadOptions options;
   if (reader == "bmp") return dumpStill(imaging::parseBmp(bytes, options), "BMP", out);
   if (reader == "ico") return dumpStill(imaging::parseIco(bytes, options), "ikon atau kursor", out);
+  if (reader == "wmf") {
+    // At its own size at 96 DPI over a transparent background.
+    const auto meta = gdi::Metafile::parse(bytes);
+    if (!meta) return errorLine(out, "bukan berkas WMF atau EMF yang dapat dibaca");
+    const QImage img = meta->render(meta->sizePixels(96));
+    if (img.isNull()) return errorLine(out, "gambar metafile terlalu besar");
+    return okLine(out, img, 1);
+  }
   const auto res = imaging::readApng(bytes, options);
   if (!res.flags) return errorLine(out, "bukan berkas PNG");
   if (res.frames.empty()) return errorLine(out, "berkas PNG rusak atau tidak didukung");

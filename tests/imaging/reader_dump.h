@@ -7,4 +7,5 @@
 
 // `reader` is bmp, ico, apng or wmf (wmf takes placeable WMF and EMF files). Returns 0 when
 // the line says ok, 1 for an error line, 2 for an unknown reader (nothing written).
+// wmf draws text, so a QGuiApplication must exist.
 int dumpWithReader(const QString& reader, const QString& file, QTextStream& out);
