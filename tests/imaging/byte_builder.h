@@ -22,7 +22,9 @@ struct Bytes {
   Bytes& raw(std::span<const std::uint8_t> b) { v.insert(v.end(), b.begin(), b.end()); return *this; }
   Bytes& zeros(std::size_t n) { v.resize(v.size() + n, 0); return *this; }
   Bytes& pad(std::size_t to) { if (v.size() < to) v.resize(to, 0); return *this; }
-  void put32(std::size_t at, std::uint32_t x) { for (int i = 0; i < 4; ++i) v[at + i] = std::uint8_t(x >> (8 * i)); }
+  Bytes& cut(std::size_t n) { v.resize(n); return *this; }
+  Bytes& set(std::size_t at, std::uint8_t x) { v[at] = x; return *this; }
+  Bytes& put32(std::size_t at, std::uint32_t x) { for (int i = 0; i < 4; ++i) v[at + i] = std::uint8_t(x >> (8 * i)); return *this; }
   std::size_t size() const { return v.size(); }
   std::span<const std::uint8_t> span() const { return v; }
 };

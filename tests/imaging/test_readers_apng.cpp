@@ -10,11 +10,8 @@ using imaging_test::Bytes;
 namespace {
 
 Bytes chunk(const char* type, const Bytes& data) {
-  Bytes typed;
-  typed.text(type).raw(data.span());
-  Bytes b;
-  b.be32(std::uint32_t(data.size())).raw(typed.span()).be32(imaging::chunkCrc(typed.v.data(), typed.size()));
-  return b;
+  const Bytes typed = Bytes().text(type).raw(data.span());
+  return Bytes().be32(std::uint32_t(data.size())).raw(typed.span()).be32(imaging::chunkCrc(typed.v.data(), typed.size()));
 }
 
 // The compressed image data of a picture as Qt writes it.
@@ -135,12 +132,10 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
   many.frameCount = 4096;
   seq.frames[1].seq = 2;
   wide.widen = 2;  // x 1 + width 4 is one past the image
-  Bytes badCrc = two().build();
-  badCrc.v[8 + 25 + 12] ^= 1;  // inside acTL's data
-  Bytes cut = two().build();
-  cut.v.resize(cut.size() - 12);  // no IEND
-  Bytes negative = two().build();
-  negative.v[8 + 25 + 20] = 0x80;  // fcTL's length
+  const Bytes good = two().build();
+  const Bytes badCrc = Bytes(good).set(8 + 25 + 12, good.v[8 + 25 + 12] ^ 1);  // inside acTL's data
+  const Bytes cut = Bytes(good).cut(good.size() - 12);                            // no IEND
+  const Bytes negative = Bytes(good).set(8 + 25 + 20, 0x80);                      // fcTL's length
   const Case cases[] = {
       {"frame count 1", one.build()},       {"frame count 4096", many.build()},
       {"sequence 2 for 1", seq.build()},    {"one pixel wider", wide.build()},

@@ -48,24 +48,14 @@ Bytes iconFile(const std::vector<Entry>& entries, int type = 1) {
   return b.pad(56);
 }
 
-Bytes cutLast(Bytes b) {
-  b.v.pop_back();
-  return b;
-}
-
 imaging::ReaderResult read(const Bytes& b, imaging::LoadOptions o = {}) { return imaging::parseIco(b.span(), o); }
 
 }  // namespace
 
 TEST(IcoReader, RefusesABadDirectory) {
   const Bytes good = iconFile({{dibEntry(2, 2, 32, 0xFF112233)}});
-  auto patched = [&](std::size_t at, std::uint8_t v) {
-    Bytes b = good;
-    b.v[at] = v;
-    return b;
-  };
-  Bytes fiftyFive;
-  fiftyFive.raw(good.span().first(55));
+  auto patched = [&](std::size_t at, std::uint8_t v) { return Bytes(good).set(at, v); };
+  const Bytes entry = dibEntry(2, 2, 32, 1);
   struct Case {
     const char* name;
     Bytes file;
@@ -74,7 +64,7 @@ TEST(IcoReader, RefusesABadDirectory) {
   };
   const Case cases[] = {
       {"sound", good, 0x3000000, true},
-      {"55 bytes", fiftyFive, 0, false},
+      {"55 bytes", Bytes(good).cut(55), 0, false},
       {"00 01 01 00", patched(1, 1), 0, false},
       {"type 3", patched(2, 3), 0, false},
       {"no entries", patched(4, 0), 0, false},
@@ -83,7 +73,7 @@ TEST(IcoReader, RefusesABadDirectory) {
       {"data inside the directory", patched(6 + 12, 6), 0, false},
       {"negative size", patched(6 + 11, 0x80), 0, false},
       {"entry too short for its header", iconFile({{Bytes{{40, 0, 0, 0, 2}}}}), 0x3000000, false},
-      {"mask cut off", iconFile({{cutLast(dibEntry(2, 2, 32, 1))}}), 0x3000000, false},
+      {"mask cut off", iconFile({{Bytes(entry).cut(entry.size() - 1)}}), 0x3000000, false},
       {"depth 3", iconFile({{dibEntry(2, 2, 3, 0)}}), 0x3000000, false},
   };
   for (const Case& c : cases) {
