@@ -101,8 +101,8 @@ bool ApngReader::readFdAT(ByteReader& r, std::uint64_t data, std::uint64_t lengt
   if (length < 4 || !crcMatches(r, data, length)) return false;
   if (r.be32(data) != nextSequence_) return false;
   ++nextSequence_;
-  // Frame data belongs to the frame control read last; there must be one.
-  if (fcTLCount_ < 1) return false;
+  // Frame data follows the image data and belongs to the frame control read last.
+  if (fcTLCount_ < 1 || firstImageData_ == 0) return false;
   frames_[std::size_t(fcTLCount_ - 1)].pieces.emplace_back(data + 4, length - 4);
   return true;
 }

@@ -45,7 +45,8 @@ struct Apng {
   std::int64_t frameCount = -1;  // -1: the number of frames
   std::int32_t loops = 0;
   QImage defaultImage;
-  int widen = 0;  // added to the last frame control's width
+  int widen = 0;       // added to the last frame control's width
+  int idatAfter = -1;  // the default image's data behind this frame's (-1: before every frame)
 
   Bytes build() const {
     Bytes b;
@@ -53,7 +54,8 @@ struct Apng {
     b.raw(chunk("IHDR", Bytes().be32(std::uint32_t(width)).be32(std::uint32_t(height)).u8(8).u8(6).u8(0).u8(0).u8(0)).span());
     b.raw(chunk("acTL", Bytes().be32(std::uint32_t(frameCount < 0 ? frames.size() : frameCount)).be32(std::uint32_t(loops))).span());
     std::uint32_t seq = 0;
-    if (!defaultImage.isNull()) b.raw(chunk("IDAT", idatOf(defaultImage)).span());
+    auto defaultData = [&] { b.raw(chunk("IDAT", idatOf(defaultImage)).span()); };
+    if (!defaultImage.isNull() && idatAfter < 0) defaultData();
     for (std::size_t i = 0; i < frames.size(); ++i) {
       const Frame& f = frames[i];
       Bytes fc;
@@ -68,6 +70,7 @@ struct Apng {
         b.raw(chunk("fdAT", Bytes().be32(seq).raw(idatOf(f.img).span())).span());
         ++seq;
       }
+      if (!defaultImage.isNull() && idatAfter == int(i)) defaultData();
     }
     b.raw(chunk("IEND", Bytes()).span());
     return b;
@@ -127,11 +130,13 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
     const char* name;
     Bytes file;
   };
-  Apng one = two(), many = two(), seq = two(), wide = two();
+  Apng one = two(), many = two(), seq = two(), wide = two(), early = two();
   one.frameCount = 1;
   many.frameCount = 4096;
   seq.frames[1].seq = 2;
   wide.widen = 2;  // x 1 + width 4 is one past the image
+  early.defaultImage = filled(4, 4, kRed);
+  early.idatAfter = 0;  // frame data before any image data
   const Bytes good = two().build();
   const Bytes badCrc = Bytes(good).set(8 + 25 + 12, good.v[8 + 25 + 12] ^ 1);  // inside acTL's data
   const Bytes cut = Bytes(good).cut(good.size() - 12);                            // no IEND
@@ -139,7 +144,7 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
   const Case cases[] = {
       {"frame count 1", one.build()},       {"frame count 4096", many.build()},
       {"sequence 2 for 1", seq.build()},    {"one pixel wider", wide.build()},
-      {"acTL CRC", badCrc},
+      {"acTL CRC", badCrc},                 {"frame data before image data", early.build()},
   };
   for (const Case& c : cases) {
     const auto res = read(c.file);
@@ -152,6 +157,12 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
   imaging::ApngReader reader;
   EXPECT_EQ(reader.scanChunks(most.build().span(), 4, 4), 4095);
   EXPECT_EQ(reader.scanChunks(negative.span(), 4, 4), 0);
+  for (auto [loops, kept] : {std::pair{-5, 0}, {70000, 65535}}) {
+    Apng a = two();
+    a.loops = loops;
+    EXPECT_EQ(reader.scanChunks(a.build().span(), 4, 4), 2);
+    EXPECT_EQ(reader.loopCount(), kept);
+  }
   for (std::size_t n = 8; n < cut.size(); n += 7) EXPECT_EQ(reader.scanChunks(cut.span().first(n), 4, 4), 0) << n;
   EXPECT_EQ(read(most.build()).frames.size(), 1u);  // frames without data: nothing to compose
   EXPECT_EQ(read(Bytes().text("GIF89a")).flags, 0u);
