@@ -130,13 +130,14 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
     const char* name;
     Bytes file;
   };
-  Apng one = two(), many = two(), seq = two(), wide = two(), early = two();
+  Apng one = two(), many = two(), seq = two(), wide = two(), early = two(), far = two();
   one.frameCount = 1;
   many.frameCount = 4096;
   seq.frames[1].seq = 2;
   wide.widen = 2;  // x 1 + width 4 is one past the image
   early.defaultImage = filled(4, 4, kRed);
   early.idatAfter = 0;  // frame data before any image data
+  far.frames[1].x = 0x7FFFFFFF;  // x + width wraps in 32 bits
   const Bytes good = two().build();
   const Bytes badCrc = Bytes(good).set(8 + 25 + 12, good.v[8 + 25 + 12] ^ 1);  // inside acTL's data
   const Bytes cut = Bytes(good).cut(good.size() - 12);                            // no IEND
@@ -145,6 +146,7 @@ TEST(ApngReader, AFaultyAnimationIsAStillPicture) {
       {"frame count 1", one.build()},       {"frame count 4096", many.build()},
       {"sequence 2 for 1", seq.build()},    {"one pixel wider", wide.build()},
       {"acTL CRC", badCrc},                 {"frame data before image data", early.build()},
+      {"x + width past 32 bits", far.build()},
   };
   for (const Case& c : cases) {
     const auto res = read(c.file);

@@ -75,12 +75,15 @@ TEST(IcoReader, RefusesABadDirectory) {
       {"entry too short for its header", iconFile({{Bytes{{40, 0, 0, 0, 2}}}}), 0x3000000, false},
       {"mask cut off", iconFile({{Bytes(entry).cut(entry.size() - 1)}}), 0x3000000, false},
       {"depth 3", iconFile({{dibEntry(2, 2, 3, 0)}}), 0x3000000, false},
+      {"offset + size past 32 bits", Bytes(good).put32(6 + 8, 0x7FFFFFFF).put32(6 + 12, 0x7FFFFFFF), 0, false},
   };
   for (const Case& c : cases) {
     const auto res = read(c.file);
     EXPECT_EQ(res.flags, c.flags) << c.name;
     EXPECT_EQ(!res.image.isNull(), c.picture) << c.name;
   }
+  // A depth past 8 bits keeps only its low byte, so it cannot spill into the size of the key.
+  EXPECT_EQ(read(iconFile({{Bytes(entry).set(15, 1)}})).props, (imaging::PicProps{{2, 2, 32}}));
 }
 
 TEST(IcoReader, ChoosesByIndexSizeAndDepth) {
