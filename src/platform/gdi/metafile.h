@@ -1,0 +1,49 @@
+#pragma once
+// Windows metafiles (WMF, with or without the placeable header, and EMF): a checked walk over
+// the records and a player for the subset the program meets: pens, brushes, fonts, lines,
+// rectangles, ellipses, polygons, text, stretched DIBs, window and viewport origin and
+// extent, and saving and restoring the drawing state. Other records are skipped.
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace gdi {
+
+class Metafile {
+ public:
+  enum Kind { Wmf = 2, Emf = 4 };
+
+  // Null when the bytes are not a metafile we read: a wrong header, a record whose length
+  // runs past the end or below its minimum, or a WMF without a placeable header whose size
+  // no window extent tells.
+  static std::optional<Metafile> parse(std::span<const std::uint8_t> bytes);
+
+  Kind kind() const { return kind_; }
+  // The picture's size in 0.01 mm, and in pixels at `dpi` (at least 1 x 1).
+  QSizeF sizeHimetric() const { return himetric_; }
+  QSize sizePixels(int dpi = 96) const;
+  // A placeable WMF's units per inch (0 for other kinds).
+  int unitsPerInch() const { return unitsPerInch_; }
+
+  // Plays the records so that the picture fills `target` (painter coordinates). Drawing is
+  // not antialiased, as the platform draws metafiles.
+  void play(QPainter& painter, const QRectF& target) const;
+  // The picture at `size` over `background` (0 for transparent), Format_ARGB32.
+  QImage render(QSize size, QRgb background = 0) const;
+
+ private:
+  Kind kind_ = Wmf;
+  std::vector<std::uint8_t> bytes_;
+  std::size_t firstRecord_ = 0;
+  QRectF frame_;  // the picture's rectangle in the coordinates the records start with
+  QSizeF himetric_;
+  int unitsPerInch_ = 0;
+  int objectSlots_ = 0;
+};
+
+}  // namespace gdi
