@@ -25,8 +25,18 @@ elif mode == "xlwt":
     for c, v in enumerate(["Nama", 12345, 0.1]):
         ws.write(0, c, v)
     ws.write(0, 3, when, xlwt.easyxf(num_format_str="yyyy-mm-dd hh:mm:ss"))
+    ws.write(0, 4, True)
+    for c in range(4):
+        ws.write(1, c, xlwt.Formula("1+1"), xlwt.easyxf(num_format_str="dd/mm/yyyy" if c == 3 else "General"))
     wb.add_sheet("Kosong")
     wb.save(out)
+    # xlwt saves no formula values; put in those Excel would have saved: a number, a
+    # boolean, an error and a date.
+    import struct
+    parts = open(out, "rb").read().split(struct.pack("<Q", 0xFFFF000000000003))
+    saved = [struct.pack("<d", 2.5), struct.pack("<Q", 0xFFFF000000010001), struct.pack("<Q", 0xFFFF000000070002),
+             struct.pack("<d", 45360)]
+    open(out, "wb").write(b"".join(p + v for p, v in zip(parts, saved + [b""])))
 else:
     import openpyxl
     from openpyxl.utils.datetime import CALENDAR_MAC_1904
@@ -126,8 +136,11 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
       {handBuilt("own1904.xlsx", "true"), own.arg("2028-03-10")},
       {write("openpyxl.xlsx", {"openpyxl"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("openpyxl1904.xlsx", {"openpyxl1904"}), R"({"status":"ok","sheets":[)" + openpyxl},
-      {write("xlwt.xls", {"xlwt"}), R"({"status":"ok","sheets":[)" + rowOne +
-                                        R"(,"D1":{"t":"d","v":"2024-03-09T10:20:30"}}},{"name":"Kosong","cells":{}}]})"},
+      {write("xlwt.xls", {"xlwt"}),
+       R"({"status":"ok","sheets":[)" + rowOne +
+           R"(,"D1":{"t":"d","v":"2024-03-09T10:20:30"},"E1":{"t":"b","v":true},"A2":{"t":"n","v":2.5},)"
+           R"("B2":{"t":"b","v":true},"C2":{"t":"e","v":"#DIV/0!"},"D2":{"t":"d","v":"2024-03-09T00:00:00"}}},)"
+           R"({"name":"Kosong","cells":{}}]})"},
   };
   for (const auto& c : cases) EXPECT_EQ(dump(c.file), c.json) << c.file.toStdString();
 }

@@ -25,6 +25,15 @@ bool holdsEncryptedPackage(const std::string& path);
 void makeUtf8(std::string& s);
 // Orders the cells by position; of two cells at one position the later one stays.
 void orderCells(std::vector<Cell>& cells);
+void appendUtf8(std::string& out, char32_t u);
+// Whether a number format shows a date or time: a built-in format by its id, a custom one by
+// its code (outside quoted texts, escaped characters and [colour]/[$locale] brackets it holds
+// a day, month, year, hour or second code).
+bool isBuiltinDate(std::uint32_t id);
+bool isDateFormat(const char* code);
+// Adds to an .xls that freexl has read the cells it leaves out: booleans, error values and
+// the values formulas held when the file was saved.
+void addBiffCells(const std::string& path, Workbook* book, const Limits& limits);
 // A date serial number as ISO 8601 text; false when it lies outside years 1..9999.
 bool serialToIso(double serial, bool date1904, std::string* iso);
 

@@ -82,6 +82,7 @@ std::string readXls(const std::string& path, Workbook* out, const Limits& limits
     }
     out->sheets.push_back(std::move(sheet));
   }
+  addBiffCells(path, out, limits);
   return std::string();
 }
 

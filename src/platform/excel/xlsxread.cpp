@@ -85,6 +85,8 @@ bool parseRef(const char* s, std::uint32_t* row, std::uint32_t* col) {
   return true;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t u) {
   if (u < 0x80) {
     out += static_cast<char>(u);
@@ -102,6 +104,8 @@ void appendUtf8(std::string& out, char32_t u) {
     out += static_cast<char>(0x80 | (u & 0x3F));
   }
 }
+
+namespace {
 
 // Spreadsheet texts write characters XML cannot carry as "_xHHHH_" (UTF-16 units; "_x005F_"
 // is an underscore that would otherwise start such an escape).
@@ -155,13 +159,13 @@ std::string richText(const pugi::xml_node& si) {
   return s;
 }
 
+}  // namespace
+
 bool isBuiltinDate(std::uint32_t id) {
   return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58) ||
          (id >= 71 && id <= 81);
 }
 
-// A number format shows a date or time when, outside quoted texts, escaped characters and
-// [colour]/[$locale] brackets, it holds a day, month, year, hour or second code.
 bool isDateFormat(const char* code) {
   for (const char* p = code; *p; ++p) {
     switch (*p) {
@@ -196,6 +200,8 @@ bool isDateFormat(const char* code) {
   }
   return false;
 }
+
+namespace {
 
 struct Relationship {
   std::string type;
