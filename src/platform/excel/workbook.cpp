@@ -20,6 +20,7 @@ const char* const kCorrupt = "File rusak atau bukan workbook Excel yang sah.";
 const char* const kEncrypted =
     "Workbook dilindungi kata sandi (terenkripsi). Buka di Excel, hapus kata sandinya, lalu simpan ulang.";
 const char* const kTooLarge = "Workbook terlalu besar untuk dibaca.";
+const char* const kNotWorkbook = "File ini bukan workbook Excel (.xlsx atau .xls).";
 
 void makeUtf8(std::string& s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
@@ -188,7 +189,7 @@ std::string readWorkbook(const std::string& path, Workbook* out, const Limits& l
     if (!why.empty()) out->sheets.clear();
     return why;
   }
-  if (std::memcmp(magic, "PK", 2) != 0) return "File ini bukan workbook Excel (.xlsx atau .xls).";
+  if (std::memcmp(magic, "PK", 2) != 0) return detail::kNotWorkbook;
   zip_error_t err;
   zip_error_init(&err);
   zip_source_t* src = zip_source_file_create(path.c_str(), 0, -1, &err);

@@ -1,5 +1,10 @@
-// The .xls reader (BIFF in an OLE compound file), over freexl.
+// The .xls reader: an OLE compound file whose workbook stream holds BIFF records. Excel 97
+// and later (BIFF8) are read by our own checked reader; the older formats by freexl, once
+// the container has been found sound.
 #include <freexl.h>
+
+#include <cstdio>
+#include <memory>
 
 #include "workbook_parts.h"
 
@@ -18,11 +23,9 @@ struct Handle {
   }
 };
 
-}  // namespace
-
-std::string readXls(const std::string& path, Workbook* out, const Limits& limits) {
+std::string readOldBiff(const std::string& path, Workbook* out, const Limits& limits) {
   Handle x;
-  if (freexl_open(path.c_str(), &x.h) != FREEXL_OK) return holdsEncryptedPackage(path) ? kEncrypted : kCorrupt;
+  if (freexl_open(path.c_str(), &x.h) != FREEXL_OK) return kCorrupt;
   unsigned info = 0;
   if (freexl_get_info(x.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
     return kEncrypted;
@@ -36,8 +39,8 @@ std::string readXls(const std::string& path, Workbook* out, const Limits& limits
     const char* name = nullptr;
     unsigned rows = 0;
     unsigned short cols = 0;
-    if (freexl_get_worksheet_name(x.h, i, &name) != FREEXL_OK || !name || freexl_select_active_worksheet(x.h, i) != FREEXL_OK ||
-        freexl_worksheet_dimensions(x.h, &rows, &cols) != FREEXL_OK)
+    if (freexl_get_worksheet_name(x.h, i, &name) != FREEXL_OK || !name ||
+        freexl_select_active_worksheet(x.h, i) != FREEXL_OK || freexl_worksheet_dimensions(x.h, &rows, &cols) != FREEXL_OK)
       return kCorrupt;
     sheet.name = name;
     makeUtf8(sheet.name);
@@ -47,7 +50,6 @@ std::string readXls(const std::string& path, Workbook* out, const Limits& limits
       for (unsigned short c = 0; c < cols; ++c) {
         FreeXL_CellValue v;
         if (freexl_get_cell_value(x.h, r, c, &v) != FREEXL_OK) return kCorrupt;
-        if (v.type == FREEXL_CELL_NULL) continue;
         Cell cell;
         cell.row = r + 1;
         cell.col = c + 1u;
@@ -82,8 +84,32 @@ std::string readXls(const std::string& path, Workbook* out, const Limits& limits
     }
     out->sheets.push_back(std::move(sheet));
   }
-  addBiffCells(path, out, limits);
   return std::string();
+}
+
+}  // namespace
+
+std::string readXls(const std::string& path, Workbook* out, const Limits& limits) {
+  std::string bytes;
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) return kCorrupt;
+    const long size = std::ftell(f.get());
+    if (size < 0) return kCorrupt;
+    if (static_cast<unsigned long>(size) > limits.maxTotalBytes) return kTooLarge;
+    bytes.resize(static_cast<size_t>(size));
+    std::rewind(f.get());
+    if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) return kCorrupt;
+  }
+  const CompoundFile file(std::move(bytes));
+  if (!file.valid()) return holdsEncryptedPackage(path) ? kEncrypted : kCorrupt;
+  // A password-protected .xlsx travels as an encrypted package inside a compound file.
+  if (file.has("EncryptedPackage") || file.has("EncryptionInfo")) return kEncrypted;
+  const std::string stream = file.stream(file.has("Workbook") ? "Workbook" : "Book");
+  if (stream.empty()) return file.has("Workbook") || file.has("Book") ? kCorrupt : kNotWorkbook;
+  if (stream.size() >= 8 && static_cast<unsigned char>(stream[4]) == 0x00 && static_cast<unsigned char>(stream[5]) == 0x06)
+    return readBiff8(stream, out, limits);
+  return readOldBiff(path, out, limits);
 }
 
 }  // namespace excel::detail

@@ -247,7 +247,7 @@ class XlsxReader {
     if (stylesPart.empty()) stylesPart = resolvePart(workbookPart, "styles.xml");
 
     pugi::xml_document doc;
-    if (!parse(workbookPart, doc)) refuse("File ini bukan workbook Excel (.xlsx atau .xls).");
+    if (!parse(workbookPart, doc)) refuse(kNotWorkbook);
     const pugi::xml_node wb = doc.document_element();
     if (!is(wb, "workbook")) refuse(kCorrupt);
     if (const char* d1904 = attr(child(wb, "workbookPr"), "date1904"))
