@@ -36,7 +36,10 @@ elif mode == "xlwt":
     parts = open(out, "rb").read().split(struct.pack("<Q", 0xFFFF000000000003))
     saved = [struct.pack("<d", 2.5), struct.pack("<Q", 0xFFFF000000010001), struct.pack("<Q", 0xFFFF000000070002),
              struct.pack("<d", 45360)]
-    open(out, "wb").write(b"".join(p + v for p, v in zip(parts, saved + [b""])))
+    data = b"".join(p + v for p, v in zip(parts, saved + [b""]))
+    if len(sys.argv) > 3:  # a FILEPASS record where WINDOWPROTECT stood: an encrypted workbook
+        data = data.replace(b"\x19\x00\x02\x00", b"\x2f\x00\x02\x00", 1)
+    open(out, "wb").write(data)
 else:
     import openpyxl
     from openpyxl.utils.datetime import CALENDAR_MAC_1904
@@ -162,6 +165,8 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
   encrypted += QByteArray(600, '\0') + QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
   const std::string corrupt = "File rusak atau bukan workbook Excel yang sah.";
   const std::string notExcel = "File ini bukan workbook Excel (.xlsx atau .xls).";
+  const std::string locked =
+      "Workbook dilindungi kata sandi (terenkripsi). Buka di Excel, hapus kata sandinya, lalu simpan ulang.";
   const struct {
     QString file;
     std::string error;
@@ -172,8 +177,8 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
       {write("odf.xlsx", {"zip", "mimetype", "application/vnd.oasis.opendocument.spreadsheet"}), notExcel},
       {handBuilt("index.xlsx", "0", "4"), corrupt},
       {handBuilt("negative.xlsx", "0", "-1"), corrupt},
-      {file("locked.xlsx", encrypted), "Workbook dilindungi kata sandi (terenkripsi). Buka di Excel, hapus kata "
-                                       "sandinya, lalu simpan ulang."},
+      {file("locked.xlsx", encrypted), locked},
+      {write("locked.xls", {"xlwt", "locked"}), locked},
       {file("cut.xls", head(write("whole.xls", {"xlwt"}), 1200)), corrupt},
       {dir.filePath("missing.xlsx"), "File tidak dapat dibuka: No such file or directory."},
   };

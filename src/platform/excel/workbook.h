@@ -34,11 +34,12 @@ struct Workbook {
   const Sheet* firstWorksheet() const;
 };
 
-// What one workbook may cost. The defaults take any workbook a school keeps many times over.
+// What one workbook may cost. The defaults take any workbook a school keeps many times over
+// and keep the memory a hostile one can claim to a few hundred megabytes.
 struct Limits {
-  std::size_t maxPartBytes = 256u << 20;    // one uncompressed part of an .xlsx
-  std::size_t maxTotalBytes = 1024u << 20;  // every part read, together
-  std::size_t maxCells = 20'000'000;        // non-empty cells of all sheets
+  std::size_t maxPartBytes = 64u << 20;    // one uncompressed part of an .xlsx
+  std::size_t maxTotalBytes = 256u << 20;  // every part read together; the whole of an .xls
+  std::size_t maxCells = 5'000'000;        // non-empty cells of all sheets
   std::size_t maxSheets = 10'000;
 };
 
