@@ -64,13 +64,14 @@ class Workbooks : public ::testing::Test {
     EXPECT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
     return path;
   }
-  // A workbook of our own parts: shared strings with runs and a phonetic guide, escapes,
-  // an inline string, cached formula values, a prefixed sheet whose cells partly lack
-  // positions, rows out of order, date styles built in and custom, and a chart sheet.
+  // A workbook of our own parts: shared strings with runs and a phonetic guide, escapes, an
+  // empty text (an empty cell), an inline string, cached formula values, a prefixed sheet
+  // whose cells partly lack positions, rows out of order, date styles built in and custom,
+  // and a chart sheet.
   QString handBuilt(const QString& name, const char* date1904, const char* sharedIndex = "2") {
     const QString sheet = QStringLiteral(
         R"(<x:worksheet xmlns:x="%1"><x:sheetData><x:row r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c>)"
-        R"(<x:c r="B1" t="s"><x:v>1</x:v></x:c><x:c t="s"><x:v>%2</x:v></x:c><x:c t="s"><x:v>3</x:v></x:c></x:row>)"
+        R"(<x:c r="B1" t="s"><x:v>1</x:v></x:c><x:c t="s"><x:v>%2</x:v></x:c><x:c t="s"><x:v>3</x:v></x:c><x:c t="s"><x:v>4</x:v></x:c></x:row>)"
         R"(<x:row><x:c r="A2" t="inlineStr"><x:is><x:r><x:t>O'</x:t></x:r><x:r><x:t>Neil</x:t></x:r></x:is></x:c>)"
         R"(<x:c r="B2" t="str"><x:f>A1&amp;"!"</x:f><x:v>Ani!</x:v></x:c><x:c r="C2" t="b"><x:v>1</x:v></x:c>)"
         R"(<x:c r="D2" t="e"><x:v>#DIV/0!</x:v></x:c><x:c r="E2"><x:f>1/0</x:f></x:c><x:c r="F2" s="1"/></x:row>)"
@@ -101,7 +102,7 @@ class Workbooks : public ::testing::Test {
          "xl/worksheets/data.xml", sheet, "xl/strings.xml",
          QStringLiteral(R"(<sst xmlns="%1"><si><t>Ani</t></si><si><r><rPr><b/></rPr><t>Bu</t></r>)"
                         R"(<r><t xml:space="preserve">di </t></r><rPh sb="0" eb="1"><t>ぶ</t></rPh></si>)"
-                        R"(<si><t>a_x000D_b_x005F_x0041_ _xD83D__xDE00_</t></si><si><t xml:space="preserve"> </t></si></sst>)")
+                        R"(<si><t>a_x000D_b_x005F_x0041_ _xD83D__xDE00_</t></si><si><t xml:space="preserve"> </t></si><si><t/></si></sst>)")
              .arg(kMain),
          "xl/styles.xml",
          QStringLiteral(R"(<styleSheet xmlns="%1"><numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd h:mm"/>)"
@@ -175,7 +176,7 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
       {file("text.xlsx", "hello, not a workbook"), notExcel},
       {file("cut.xlsx", head(good, 900)), corrupt},
       {write("odf.xlsx", {"zip", "mimetype", "application/vnd.oasis.opendocument.spreadsheet"}), notExcel},
-      {handBuilt("index.xlsx", "0", "4"), corrupt},
+      {handBuilt("index.xlsx", "0", "5"), corrupt},
       {handBuilt("negative.xlsx", "0", "-1"), corrupt},
       {file("locked.xlsx", encrypted), locked},
       {write("locked.xls", {"xlwt", "locked"}), locked},

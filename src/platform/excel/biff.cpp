@@ -1,6 +1,7 @@
 // The .xls reader for Excel 97 and later (BIFF8): the workbook stream is taken from the
 // compound file and its records walked. Every offset, length, sector number and string
 // index is checked against the bytes read before it is used.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -61,15 +62,24 @@ CompoundFile::CompoundFile(std::string bytes) : b_(std::move(bytes)) {
   valid_ = root_.type == 5;
 }
 
+namespace {
+// Names in a compound file compare regardless of case.
+bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x >= 'A' && x <= 'Z' ? x | 0x20 : x) == (y >= 'A' && y <= 'Z' ? y | 0x20 : y);
+         });
+}
+}  // namespace
+
 bool CompoundFile::has(const std::string& name) const {
   for (const Entry& e : streams_)
-    if (e.name == name) return true;
+    if (sameName(e.name, name)) return true;
   return false;
 }
 
 std::string CompoundFile::stream(const std::string& name) const {
   for (const Entry& e : streams_)
-    if (e.name == name) return e.size < u32(b_, 0x38) ? miniStream(e.start, e.size) : chain(e.start, e.size);
+    if (sameName(e.name, name)) return e.size < u32(b_, 0x38) ? miniStream(e.start, e.size) : chain(e.start, e.size);
   return {};
 }
 

@@ -399,7 +399,7 @@ class XlsxReader {
     orderCells(cells);
   }
 
-  // Fills the value of one <c>; false when it holds none.
+  // Fills the value of one <c>; false when it holds none (an empty text is none, too).
   bool readCell(const pugi::xml_node& c, Cell* cell) {
     const char* t = attr(c, "t");
     const pugi::xml_node v = child(c, "v");
@@ -410,7 +410,7 @@ class XlsxReader {
       if (!inl && !v) return false;
       cell->text = inl ? richText(inl) : value;
       makeUtf8(cell->text);
-      return true;
+      return !cell->text.empty();
     }
     if (!v) return false;
     if (!t || std::strcmp(t, "n") == 0) {
@@ -427,13 +427,13 @@ class XlsxReader {
       std::uint32_t index;
       if (!parseUint(value.c_str(), UINT32_MAX, &index) || index >= shared_.size()) refuse(kCorrupt);
       cell->text = shared_[index];
-      return true;
+      return !cell->text.empty();
     }
     if (std::strcmp(t, "str") == 0) {
       unescapeText(value);
       makeUtf8(value);
       cell->text = std::move(value);
-      return true;
+      return !cell->text.empty();
     }
     if (std::strcmp(t, "b") == 0) {
       cell->type = Cell::Type::Boolean;
