@@ -106,7 +106,7 @@ class Workbooks : public ::testing::Test {
              .arg(kMain),
          "xl/styles.xml",
          QStringLiteral(R"(<styleSheet xmlns="%1"><numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd h:mm"/>)"
-                        R"(<numFmt numFmtId="165" formatCode="0.00&quot;d&quot;"/><numFmt numFmtId="166" formatCode="[Red]0.00"/>)"
+                        R"(<numFmt numFmtId="165" formatCode="0.00&quot;d&quot;"/><numFmt numFmtId="166" formatCode="[Magenta]0.00"/>)"
                         R"(</numFmts><cellXfs><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/><xf numFmtId="165"/>)"
                         R"(<xf numFmtId="166"/><xf numFmtId="20"/></cellXfs></styleSheet>)")
              .arg(kMain)});

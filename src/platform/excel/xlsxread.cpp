@@ -181,9 +181,11 @@ bool isDateFormat(const char* code) {
       case '[': {
         const char* close = std::strchr(p, ']');
         if (!close) return false;
-        // [h], [mm], [ss]: elapsed time
+        // [h], [mm], [ss]: elapsed time; [Magenta], [$-409]: a colour, a locale
         const char first = static_cast<char>(p[1] | 0x20);
-        if (first == 'h' || first == 'm' || first == 's') return true;
+        bool elapsed = first == 'h' || first == 'm' || first == 's';
+        for (const char* q = p + 1; q < close; ++q) elapsed = elapsed && (*q | 0x20) == first;
+        if (elapsed) return true;
         p = close;
         break;
       }
