@@ -26,6 +26,8 @@ elif mode == "xlwt":
         ws.write(0, c, v)
     ws.write(0, 3, when, xlwt.easyxf(num_format_str="yyyy-mm-dd hh:mm:ss"))
     ws.write(0, 4, True)
+    ws.write(2, 0, "x" * 9000)  # longer than a record: carried on in CONTINUE records
+    ws.write(2, 1, "Ä" * 5000)
     for c in range(4):
         ws.write(1, c, xlwt.Formula("1+1"), xlwt.easyxf(num_format_str="dd/mm/yyyy" if c == 3 else "General"))
     wb.add_sheet("Kosong")
@@ -143,8 +145,9 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
       {write("xlwt.xls", {"xlwt"}),
        R"({"status":"ok","sheets":[)" + rowOne +
            R"(,"D1":{"t":"d","v":"2024-03-09T10:20:30"},"E1":{"t":"b","v":true},"A2":{"t":"n","v":2.5},)"
-           R"("B2":{"t":"b","v":true},"C2":{"t":"e","v":"#DIV/0!"},"D2":{"t":"d","v":"2024-03-09T00:00:00"}}},)"
-           R"({"name":"Kosong","cells":{}}]})"},
+           R"("B2":{"t":"b","v":true},"C2":{"t":"e","v":"#DIV/0!"},"D2":{"t":"d","v":"2024-03-09T00:00:00"},)"
+           R"("A3":{"t":"s","v":")" + QString(9000, 'x') + R"("},"B3":{"t":"s","v":")" + QString(5000, u'Ä') +
+           R"("}}},{"name":"Kosong","cells":{}}]})"},
   };
   for (const auto& c : cases) EXPECT_EQ(dump(c.file), c.json) << c.file.toStdString();
 }
