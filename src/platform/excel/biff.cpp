@@ -20,8 +20,6 @@ std::uint32_t u32(std::string_view b, size_t at) {
   return u16(b, at) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16;
 }
 
-constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
-
 struct Refusal {
   const char* why;
 };
