@@ -28,6 +28,8 @@ void makeUtf8(std::string& s);
 // Orders the cells by position; of two cells at one position the later one stays.
 void orderCells(std::vector<Cell>& cells);
 void appendUtf8(std::string& out, char32_t u);
+// A date serial number as ISO 8601 text; false when it lies outside years 1..9999.
+bool serialToIso(double serial, bool date1904, std::string* iso);
 // Whether a number format shows a date or time: a built-in format by its id, a custom one by
 // its code (outside quoted texts, escaped characters and [colour]/[$locale] brackets it holds
 // a day, month, year, hour or second code).
@@ -35,6 +37,7 @@ bool isBuiltinDate(std::uint32_t id);
 bool isDateFormat(const char* code);
 // Reads the workbook stream of an Excel 97 (BIFF8) .xls.
 std::string readBiff8(std::string_view workbookStream, Workbook* out, const Limits& limits);
+
 
 // An OLE compound file held in memory: its streams by name, each read through checked
 // sector chains.
@@ -62,7 +65,5 @@ class CompoundFile {
   std::vector<Entry> streams_;
   bool valid_ = false;
 };
-// A date serial number as ISO 8601 text; false when it lies outside years 1..9999.
-bool serialToIso(double serial, bool date1904, std::string* iso);
 
 }  // namespace excel::detail
