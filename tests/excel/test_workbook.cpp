@@ -150,6 +150,9 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
            R"("}}},{"name":"Kosong","cells":{}}]})"},
   };
   for (const auto& c : cases) EXPECT_EQ(dump(c.file), c.json) << c.file.toStdString();
+  // A workbook stream small enough to live in the compound file's mini stream.
+  EXPECT_EQ(dump(LENTAVO_EXCEL_SEEDS "/xls/ministream.xls"),
+            R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42}}}]})");
 }
 
 TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {

@@ -94,7 +94,8 @@ std::string CompoundFile::chain(std::uint32_t s, size_t size) const {
 }
 
 std::string CompoundFile::miniStream(std::uint32_t s, size_t size) const {
-  const std::string container = chain(root_.start, root_.size);
+  // The whole chain: writers do not all round the recorded size up to whole mini sectors.
+  const std::string container = chain(root_.start, SIZE_MAX);
   const std::string miniFat = chain(u32(b_, 0x3C), size_t(u32(b_, 0x40)) * sector_);
   std::string out;
   const size_t count = miniFat.size() / 4;
