@@ -1,10 +1,37 @@
 #pragma once
-#include "plainwindow.h"
+// The Excel import window: previews the member rows of a workbook's first sheet, brings
+// them into the register, and makes an empty template workbook for the user to fill.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
-class Frmimport : public ui::PlainWindow<Frmimport> {
+#include "dialogs.h"
+#include "forms.h"
+#include "listview.h"
+
+class Frmimport : public forms::Form {
   Q_OBJECT
  public:
-  Frmimport()
-      : ui::PlainWindow<Frmimport>("Frmimport", QStringLiteral("Import Excel"),
-                                   QStringLiteral("Import data siswa dari Excel")) {}
+  Frmimport();
+  void Form_Load() override;
+
+  QLabel* Label9;
+  QLabel* Label1;
+  QLabel* Labelpath;
+  QLineEdit* Textpath;
+  QPushButton* cmdCariFileExcel;
+  QPushButton* Command2;
+  QPushButton* cmdImportToAccess;
+  QPushButton* Command1;
+  ui::CommonDialog CommonDialog1;
+  ui::ListView* lvwList;
+  QLabel* Image2;
+
+  void aturKolom();
+  void cmdCariFileExcel_Click();
+  void Command2_Click();
+  void cmdImportToAccess_Click();
+  // Removes every member row that repeats an earlier one in all columns but `id`; the
+  // table keeps its key, its counter and its columns. No window calls it.
+  void hapusDuplikat();
 };

@@ -1,0 +1,115 @@
+// The .xls reader: an OLE compound file whose workbook stream holds BIFF records. Excel 97
+// and later (BIFF8) are read by our own checked reader; the older formats by freexl, once
+// the container has been found sound.
+#include <freexl.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "workbook_parts.h"
+
+namespace excel::detail {
+
+namespace {
+
+// freexl keeps a cell slot for every position of a sheet's dimensions; walking them is
+// bounded so a file that claims huge sheets cannot keep the reader busy for long.
+constexpr unsigned long long kMaxPositions = 64ull << 20;
+
+struct Handle {
+  const void* h = nullptr;
+  ~Handle() {
+    if (h) freexl_close(h);
+  }
+};
+
+std::string readOldBiff(const std::string& path, Workbook* out, const Limits& limits) {
+  Handle x;
+  if (freexl_open(path.c_str(), &x.h) != FREEXL_OK) return kCorrupt;
+  unsigned info = 0;
+  if (freexl_get_info(x.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
+    return kEncrypted;
+  unsigned count = 0;
+  if (freexl_get_info(x.h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0) return kCorrupt;
+  if (count > limits.maxSheets || count > 0xFFFF) return kTooLarge;
+  unsigned long long positions = 0;
+  std::size_t cells = 0;
+  for (unsigned short i = 0; i < count; ++i) {
+    Sheet sheet;
+    const char* name = nullptr;
+    unsigned rows = 0;
+    unsigned short cols = 0;
+    if (freexl_get_worksheet_name(x.h, i, &name) != FREEXL_OK || !name ||
+        freexl_select_active_worksheet(x.h, i) != FREEXL_OK || freexl_worksheet_dimensions(x.h, &rows, &cols) != FREEXL_OK)
+      return kCorrupt;
+    sheet.name = name;
+    makeUtf8(sheet.name);
+    positions += static_cast<unsigned long long>(rows) * cols;
+    if (positions > kMaxPositions) return kTooLarge;
+    for (unsigned r = 0; r < rows; ++r) {
+      for (unsigned short c = 0; c < cols; ++c) {
+        FreeXL_CellValue v;
+        if (freexl_get_cell_value(x.h, r, c, &v) != FREEXL_OK) return kCorrupt;
+        Cell cell;
+        cell.row = r + 1;
+        cell.col = c + 1u;
+        switch (v.type) {
+          case FREEXL_CELL_INT:
+            cell.type = Cell::Type::Number;
+            cell.number = v.value.int_value;
+            break;
+          case FREEXL_CELL_DOUBLE:
+            cell.type = Cell::Type::Number;
+            cell.number = v.value.double_value;
+            break;
+          case FREEXL_CELL_DATE:
+          case FREEXL_CELL_DATETIME:
+          case FREEXL_CELL_TIME:
+            cell.type = Cell::Type::Date;
+            cell.text = v.value.text_value ? v.value.text_value : "";
+            if (v.type == FREEXL_CELL_DATE) cell.text += "T00:00:00";
+            else if (v.type == FREEXL_CELL_DATETIME && cell.text.size() > 10) cell.text[10] = 'T';
+            break;
+          case FREEXL_CELL_TEXT:
+          case FREEXL_CELL_SST_TEXT:
+            cell.text = v.value.text_value ? v.value.text_value : "";
+            break;
+          default:
+            continue;
+        }
+        if (++cells > limits.maxCells) return kTooLarge;
+        makeUtf8(cell.text);
+        sheet.cells.push_back(std::move(cell));
+      }
+    }
+    out->sheets.push_back(std::move(sheet));
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string readXls(const std::string& path, Workbook* out, const Limits& limits) {
+  std::string bytes;
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) return kCorrupt;
+    const long size = std::ftell(f.get());
+    if (size < 0) return kCorrupt;
+    if (static_cast<unsigned long>(size) > limits.maxTotalBytes) return kTooLarge;
+    bytes.resize(static_cast<size_t>(size));
+    std::rewind(f.get());
+    if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) return kCorrupt;
+  }
+  const CompoundFile file(std::move(bytes));
+  if (!file.valid()) return holdsEncryptedPackage(path) ? kEncrypted : kCorrupt;
+  // A password-protected .xlsx travels as an encrypted package inside a compound file.
+  if (file.has("EncryptedPackage") || file.has("EncryptionInfo")) return kEncrypted;
+  const std::string stream = file.stream(file.has("Workbook") ? "Workbook" : "Book");
+  if (stream.empty()) return file.has("Workbook") || file.has("Book") ? kCorrupt : kNotWorkbook;
+  if (stream.size() >= 8 && static_cast<unsigned char>(stream[4]) == 0x00 && static_cast<unsigned char>(stream[5]) == 0x06)
+    return readBiff8(stream, out, limits);
+  return readOldBiff(path, out, limits);
+}
+
+}  // namespace excel::detail
