@@ -135,7 +135,7 @@ TEST_F(PictureTest, ExifOrientationSixTurnsThePictureOnlyForStyleTwo) {
   const QByteArray file = jpegFile(img, 6);
   int props = 0;
   pics->BeforeLoad = [&](int, imaging::PicProps& p, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool&,
-                         QVariant*) { props = p.extra; };
+                         QVariant*) { props = p[0][2]; };
   StdPicture turned = load(file, 2, true);
   EXPECT_EQ(props, -1);
   int w = 0, h = 0;

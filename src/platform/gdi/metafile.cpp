@@ -592,4 +592,18 @@ QImage Metafile::render(QSize size, QRgb background) const {
   return img.convertToFormat(QImage::Format_ARGB32);
 }
 
+namespace {
+struct MetafileObject : Object {
+  explicit MetafileObject(Metafile m) : metafile(std::make_shared<const Metafile>(std::move(m))) {}
+  std::shared_ptr<const Metafile> metafile;
+};
+}  // namespace
+
+Handle addMetafile(Metafile metafile) { return addObject(std::make_shared<MetafileObject>(std::move(metafile))); }
+
+std::shared_ptr<const Metafile> findMetafile(Handle handle) {
+  auto obj = find<MetafileObject>(handle);
+  return obj ? obj->metafile : nullptr;
+}
+
 }  // namespace gdi

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <memory>
 #include <vector>
+
+#include "handles.h"
 
 namespace gdi {
 
@@ -45,5 +48,9 @@ class Metafile {
   int unitsPerInch_ = 0;
   int objectSlots_ = 0;
 };
+
+// A metafile under a handle, as a metafile picture holds it; deleteObject frees it.
+Handle addMetafile(Metafile metafile);
+std::shared_ptr<const Metafile> findMetafile(Handle handle);
 
 }  // namespace gdi
