@@ -49,7 +49,7 @@ class Metafile {
   int objectSlots_ = 0;
 };
 
-// A metafile under a handle, as a metafile picture holds it; deleteObject frees it.
+// A metafile under a handle, as a metafile picture holds it; removeObject frees it.
 Handle addMetafile(Metafile metafile);
 std::shared_ptr<const Metafile> findMetafile(Handle handle);
 

@@ -178,6 +178,8 @@ Picture::~Picture() {
   if (own_ && handle_) {
     if (type_ == PICTYPE_ICON)
       destroyIcon(handle_);
+    else if (type_ == PICTYPE_METAFILE || type_ == PICTYPE_ENHMETAFILE)
+      removeObject(handle_);
     else
       deleteObject(handle_);
   }
