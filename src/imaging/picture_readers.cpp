@@ -3,6 +3,7 @@
 #include "picture_readers.h"
 
 #include <cstring>
+#include <tuple>
 
 #include "dib.h"
 #include "icon.h"
@@ -18,29 +19,21 @@ namespace {
 
 using gdi::StdPicture;
 
-LoadOptions optionsOf(const LoadRequest& rq) {
-  LoadOptions o;
-  o.manageStyle = rq.ManageStyle;
-  o.keepOriginalFormat = rq.KeepOriginalFormat;
-  o.imageDpi = rq.ImageDPI;
-  o.transparencyFillColor = std::uint32_t(rq.TransparencyFillColor);
-  o.iconIndex = rq.IconIndex;
-  o.iconCx = rq.IconCx;
-  o.iconCy = rq.IconCy;
-  o.iconDepth = rq.IconDepth;
-  return o;
+// The caller's variables and the readers' options, side by side, so that each can be copied
+// to the other.
+auto variables(LoadRequest& rq) {
+  return std::tie(rq.ManageStyle, rq.KeepOriginalFormat, rq.ImageDPI, rq.TransparencyFillColor, rq.IconIndex, rq.IconCx,
+                  rq.IconCy, rq.IconDepth);
+}
+auto variables(LoadOptions& o) {
+  return std::tie(o.manageStyle, o.keepOriginalFormat, o.imageDpi, o.transparencyFillColor, o.iconIndex, o.iconCx,
+                  o.iconCy, o.iconDepth);
 }
 
-// What the reader and the load event left in the variables goes back to the caller's.
-void giveBack(const LoadOptions& o, LoadRequest& rq) {
-  rq.ManageStyle = o.manageStyle;
-  rq.KeepOriginalFormat = o.keepOriginalFormat;
-  rq.ImageDPI = o.imageDpi;
-  rq.TransparencyFillColor = std::int32_t(o.transparencyFillColor);
-  rq.IconIndex = o.iconIndex;
-  rq.IconCx = o.iconCx;
-  rq.IconCy = o.iconCy;
-  rq.IconDepth = o.iconDepth;
+LoadOptions optionsOf(LoadRequest& rq) {
+  LoadOptions o;
+  variables(o) = variables(rq);
+  return o;
 }
 
 LoadEventHandler beforeLoadOf(LoadRequest& rq) {
@@ -74,7 +67,7 @@ std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
   LoadOptions o = optionsOf(rq);
   ReaderResult res = parseBmp(rq.stream.bytes(), o, beforeLoadOf(rq));
   if (!res.flags) return 0;
-  giveBack(o, rq);
+  variables(rq) = variables(o);  // as the reader and the load event left them
   if (res.image.isNull()) return res.flags;
   const gdi::Handle dib = dibOf(res.image);
   out.picture = cPicture::HandleToStdPicture(dib, gdi::PICTYPE_BITMAP);
@@ -91,7 +84,7 @@ std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
   LoadOptions o = optionsOf(rq);
   ReaderResult res = parseIco(rq.stream.bytes(), o, beforeLoadOf(rq));
   if (!res.flags) return 0;
-  giveBack(o, rq);
+  variables(rq) = variables(o);  // as the reader and the load event left them
   if (res.image.isNull()) return res.flags;
   const bool cursor = (res.flags & kTypeMask) == kTypeCursor;
   const gdi::Handle icon =
