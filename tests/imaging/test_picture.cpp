@@ -286,6 +286,11 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     EXPECT_EQ(pics->GetFramePageCount(p), c.frames) << c.name;
     EXPECT_EQ(pics->IsManaged(p), c.managed) << c.name;
     EXPECT_EQ(pics->HasTransparency(p), c.transparency) << c.name;
+    std::vector<std::int64_t> delays;
+    EXPECT_EQ(pics->GetGifPngAnimationInfo(p, delays), c.frames > 1) << c.name;
+    EXPECT_EQ(delays.size(), std::size_t(c.frames ? c.frames + 1 : 0)) << c.name;
+    QByteArray data;  // a WMF gives back its file, the converted one too
+    if (c.type == 0x2000000) EXPECT_TRUE(pics->GetImageData(p, data) && data.startsWith("\xD7\xCD\xC6\x9A")) << c.name;
   }
 }
 
@@ -312,6 +317,7 @@ TEST_F(PictureTest, CopiesAtASize) {
       {"jpeg, own size", jpeg, 0, 0, false, 0, {6, 4}, 1},
       {"premultiplied bitmap", pics->WrapImageHandleToStdPicture(premultiplied), 0, 0, false, 0, {2, 1}, 1},
       {"metafile", wmf, 14, 6, false, 1, {14, 6}, 1},
+      {"jpeg as icon", jpeg, 16, 16, true, 0, {16, 16}, 3},
       {"jpeg as managed icon", jpeg, 48, 48, true, 2, {48, 48}, 3},
       {"icon handle at 48", pics->LoadPictureEx(icon, 2, false, dpi, 0, 0, 48, 48), 0, 0, false, 0, {48, 48}, 1},
   };
@@ -333,8 +339,8 @@ TEST_F(PictureTest, CopiesAtASize) {
   StdPicture drawn = pics->CopyStdPicture(wmf, 0, 0, 0, false, false, false, false, 0);
   EXPECT_EQ(pics->HasTransparency(drawn), 1);
   // The icon handle at 48 x 48: its GDI+ image made at that size from the icon's own pixels.
-  EXPECT_EQ(pics->host()->image(cases[5].picture.get())->width(), 48);
-  EXPECT_EQ(pics->host()->image(cases[5].picture.get())->pixels().pixel(40, 40), qRgb(0, 0, 255));
+  EXPECT_EQ(pics->host()->image(cases[6].picture.get())->width(), 48);
+  EXPECT_EQ(pics->host()->image(cases[6].picture.get())->pixels().pixel(40, 40), qRgb(0, 0, 255));
   gdi::deleteObject(premultiplied);
   gdi::destroyIcon(icon);
 }

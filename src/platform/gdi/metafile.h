@@ -30,6 +30,8 @@ class Metafile {
   // The picture's size in 0.01 mm, and in pixels at `dpi` (at least 1 x 1).
   QSizeF sizeHimetric() const { return himetric_; }
   QSize sizePixels(int dpi = 96) const;
+  // The file as parsed.
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   // A placeable WMF's units per inch (0 for other kinds).
   int unitsPerInch() const { return unitsPerInch_; }
 

@@ -233,6 +233,8 @@ HRESULT Picture::saveAsFile(Stream& out, bool, std::int64_t* written) {
   std::vector<std::uint8_t> file;
   if (!source_.empty()) {
     file = source_;
+  } else if (auto meta = findMetafile(handle_)) {
+    file = meta->bytes();
   } else if (type_ == PICTYPE_BITMAP || type_ == PICTYPE_ICON) {
     const QImage img = imageOf(handle_, type_);
     if (img.isNull()) return E_FAIL;
