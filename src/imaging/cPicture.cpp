@@ -280,7 +280,8 @@ std::uint32_t cPicture::IconHandleToPicture(StdPicture& picture, gdi::Handle ico
       if (copied && dib) {
         QImage pixels = dib->toImage().convertToFormat(QImage::Format_ARGB32);
         if (copied & 0x40000000) pixels.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
-        image = gdiplus::Image::fromImage(pixels.convertToFormat(QImage::Format_ARGB32), gdiplus::PixelFormat32bppPARGB);
+        image =
+            gdiplus::Image::fromImage(pixels.convertToFormat(QImage::Format_ARGB32), gdiplus::PixelFormat32bppPARGB);
       }
     }
   }

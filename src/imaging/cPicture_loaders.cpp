@@ -351,8 +351,8 @@ StdPicture cPicture::LoadPNGorTIF(bool tiff, int ms, std::shared_ptr<gdi::Stream
   return pic;
 }
 
-StdPicture cPicture::LoadMetafile(int ms, std::shared_ptr<gdi::Stream> stream, std::int64_t length, int type,
-                                  bool keep, QVariant* param) {
+StdPicture cPicture::LoadMetafile(int ms, std::shared_ptr<gdi::Stream> stream, std::int64_t length, int type, bool keep,
+                                  QVariant* param) {
   imaging::PicProps props{{0, 0, 0}};
   std::uint32_t flags = 0;
   StdPicture pic = rewoundLoad(*stream, true, length);

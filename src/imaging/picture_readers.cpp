@@ -59,7 +59,8 @@ gdi::Handle dibOf(const QImage& image) {
   const gdi::Handle h = gdi::createDIBSection(img.width(), img.height(), 32);
   auto dib = gdi::find<gdi::Dib>(h);
   if (!dib) return 0;
-  for (int y = 0; y < img.height(); ++y) std::memcpy(dib->scanLine(y), img.constScanLine(y), 4 * std::size_t(img.width()));
+  for (int y = 0; y < img.height(); ++y)
+    std::memcpy(dib->scanLine(y), img.constScanLine(y), 4 * std::size_t(img.width()));
   return h;
 }
 
@@ -91,7 +92,8 @@ std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
       gdi::iconFromImage(res.image.convertToFormat(QImage::Format_ARGB32), !cursor, res.hotSpotX, res.hotSpotY);
   if (!icon) return res.flags;
   const int style = rq.ManageStyle == -1 ? 2 : rq.ManageStyle;
-  const std::uint32_t made = rq.owner.IconHandleToPicture(out.picture, icon, out.image, style < 0 || style > 3 ? 0 : style, 0, 0);
+  const std::uint32_t made =
+      rq.owner.IconHandleToPicture(out.picture, icon, out.image, style < 0 || style > 3 ? 0 : style, 0, 0);
   gdi::destroyIcon(icon);
   if (!made) {
     out.picture.reset();
@@ -135,7 +137,8 @@ std::unique_ptr<gdiplus::Image> apngFrames(gdi::Stream& stream, std::int64_t len
   gdiplus::PropertyItem delays{gdiplus::PropertyTagFrameDelay, gdiplus::PropertyTagTypeLong, {}};
   for (const ApngFrame& f : res.frames)
     for (int i = 0; i < 4; ++i) delays.value.push_back(std::uint8_t(std::uint32_t(f.delay) >> (8 * i)));
-  gdiplus::PropertyItem loop{gdiplus::PropertyTagLoopCount, gdiplus::PropertyTagTypeShort,
+  gdiplus::PropertyItem loop{gdiplus::PropertyTagLoopCount,
+                             gdiplus::PropertyTagTypeShort,
                              {std::uint8_t(res.loopCount), std::uint8_t(res.loopCount >> 8)}};
   const QImage first = res.frames.front().image;
   auto image = std::make_unique<gdiplus::Image>(first, gdiplus::PixelFormat32bppARGB, gdiplus::ImageFormatTIFF,

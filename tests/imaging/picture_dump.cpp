@@ -40,7 +40,8 @@ QImage firstFrameOf(cPicture& pictures, const gdi::StdPicture& pic) {
       return img->pixels();
     }
   }
-  if (auto meta = gdi::findMetafile(pic->handle())) return meta->render(meta->sizePixels(96)).convertToFormat(QImage::Format_ARGB32);
+  if (auto meta = gdi::findMetafile(pic->handle()))
+    return meta->render(meta->sizePixels(96)).convertToFormat(QImage::Format_ARGB32);
   if (pic->type() == gdi::PICTYPE_ICON) {
     auto icon = gdi::find<gdi::Icon>(pic->handle());
     return icon ? icon->toImage() : QImage();
@@ -101,7 +102,8 @@ Result loadWithReader(const QString& reader, const QString& file) {
   const imaging::Bytes bytes(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
   imaging::LoadOptions options;
   if (reader == QLatin1String("bmp")) return still(imaging::parseBmp(bytes, options), QStringLiteral("BMP"));
-  if (reader == QLatin1String("ico")) return still(imaging::parseIco(bytes, options), QStringLiteral("ikon atau kursor"));
+  if (reader == QLatin1String("ico"))
+    return still(imaging::parseIco(bytes, options), QStringLiteral("ikon atau kursor"));
   if (reader == QLatin1String("wmf")) {
     // At its own size at 96 DPI over a transparent background.
     const auto meta = gdi::Metafile::parse(bytes);

@@ -228,12 +228,16 @@ TEST_F(PictureTest, TiffPagesSwitchInPlaceOrAsANewPicture) {
 // Whether the client aborts the load or the picture is released later, every image, stream,
 // picture and handle made for it is gone.
 TEST_F(PictureTest, AbortedOrReleasedLoadsKeepNothing) {
-  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6), cmykJpegFile(4, 4, 1, 2, 3, 4),
+  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6),
+                                         cmykJpegFile(4, 4, 1, 2, 3, 4),
                                          pngFile(solid(4, 4, 0x80102030)),
                                          gifFile({solid(4, 4, 0xFF102030), solid(4, 4, 0)}, 5),
                                          tiffFile({solid(4, 4, 0xFF102030), solid(2, 2, 0xFF000000)}),
-                                         seed("bmp/v5_32.bmp"), seed("ico/three.ico"), seed("ico/png.cur"),
-                                         seed("apng/three.png"), seed("wmf/shapes.emf")};
+                                         seed("bmp/v5_32.bmp"),
+                                         seed("ico/three.ico"),
+                                         seed("ico/png.cur"),
+                                         seed("apng/three.png"),
+                                         seed("wmf/shapes.emf")};
   pics->setEnableAPNGSupport(true);
   const std::size_t images = gdiplus::Image::liveCount(), streams = gdi::Stream::liveCount(),
                     pictures = gdi::Picture::liveCount(), handles = liveHandles();

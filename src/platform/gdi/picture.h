@@ -55,8 +55,8 @@ class Picture {
   // A picture without an image (type PICTYPE_NONE).
   static std::shared_ptr<Picture> createEmpty();
   // OleLoadPicture: `length` bytes from the stream's position; BMP, JPEG, GIF (first frame),
-  // ICO, and placeable WMF and EMF metafiles. With `keepOriginalFormat` the picture keeps the bytes. Null when the bytes are
-  // none of these or beyond the size limits.
+  // ICO, and placeable WMF and EMF metafiles. With `keepOriginalFormat` the picture keeps the bytes. Null when the
+  // bytes are none of these or beyond the size limits.
   static std::shared_ptr<Picture> load(Stream& stream, std::int64_t length, bool keepOriginalFormat);
   ~Picture();
   Picture(const Picture&) = delete;
