@@ -76,8 +76,9 @@ std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
     gdi::deleteObject(dib);
     return res.flags;
   }
-  // The picture is built from the pixels, so the source is kept with the record.
-  if (rq.KeepOriginalFormat) res.flags |= kSourceKept;
+  // A file the picture loader takes whole (core and 40-byte headers) stays with the picture
+  // itself; the reader marks the others for the record.
+  if (rq.KeepOriginalFormat && !(res.flags & kSourceKept)) out.picture->keepSourceBytes(rq.stream.bytes());
   return res.flags;
 }
 

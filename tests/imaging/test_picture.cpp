@@ -295,7 +295,10 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     EXPECT_EQ(delays.size(), std::size_t(c.frames ? c.frames + 1 : 0)) << c.name;
     QByteArray data;  // a WMF gives back its file, the converted one too
     if (c.type == 0x2000000) EXPECT_TRUE(pics->GetImageData(p, data) && data.startsWith("\xD7\xCD\xC6\x9A")) << c.name;
-  }
+  }  // Kept files: a 40-byte header stays with the picture, a larger one with the record.
+  StdPicture plain = load(seed("bmp/rle8.bmp"), 0, true), v5 = load(seed("bmp/v5_32.bmp"), 0, true);
+  EXPECT_TRUE(plain->keepOriginalFormat() && pics->IsManaged(plain) == 0);
+  EXPECT_TRUE(!v5->keepOriginalFormat() && pics->IsManaged(v5) == 1 && pics->HasOriginalFormat(v5));
 }
 
 // The copy at a size, and an icon handle brought to another size, which draws the icon

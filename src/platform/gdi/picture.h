@@ -70,6 +70,8 @@ class Picture {
   std::int32_t height() const { return hmHeight_; }
   bool keepOriginalFormat() const { return !source_.empty(); }
   const std::vector<std::uint8_t>& sourceBytes() const { return source_; }
+  // The file a picture was made from, kept as the picture loader keeps it.
+  void keepSourceBytes(std::vector<std::uint8_t> bytes) { source_ = std::move(bytes); }
 
   HRESULT render(const RenderArgs& args);
   HRESULT attributes(std::uint32_t* attributes);
