@@ -30,12 +30,6 @@ auto variables(LoadOptions& o) {
                   o.iconCy, o.iconDepth);
 }
 
-LoadOptions optionsOf(LoadRequest& rq) {
-  LoadOptions o;
-  variables(o) = variables(rq);
-  return o;
-}
-
 LoadEventHandler beforeLoadOf(LoadRequest& rq) {
   return [&rq](LoadEvent& ev) {
     LoadOptions& o = ev.options;
@@ -64,11 +58,21 @@ gdi::Handle dibOf(const QImage& image) {
   return h;
 }
 
+// Runs a reader over the source with the class's BeforeLoad; false when the bytes are not its
+// format. The caller's variables come back as the reader and the event left them.
+using Parser = ReaderResult (*)(Bytes, LoadOptions&, const LoadEventHandler&);
+bool taken(Parser parse, LoadRequest& rq, ReaderResult& res) {
+  LoadOptions o;
+  variables(o) = variables(rq);
+  res = parse(rq.stream.bytes(), o, beforeLoadOf(rq));
+  if (!res.flags) return false;
+  variables(rq) = variables(o);
+  return true;
+}
+
 std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
-  LoadOptions o = optionsOf(rq);
-  ReaderResult res = parseBmp(rq.stream.bytes(), o, beforeLoadOf(rq));
-  if (!res.flags) return 0;
-  variables(rq) = variables(o);  // as the reader and the load event left them
+  ReaderResult res;
+  if (!taken(parseBmp, rq, res)) return 0;
   if (res.image.isNull()) return res.flags;
   const gdi::Handle dib = dibOf(res.image);
   out.picture = cPicture::HandleToStdPicture(dib, gdi::PICTYPE_BITMAP);
@@ -83,10 +87,8 @@ std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
 }
 
 std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
-  LoadOptions o = optionsOf(rq);
-  ReaderResult res = parseIco(rq.stream.bytes(), o, beforeLoadOf(rq));
-  if (!res.flags) return 0;
-  variables(rq) = variables(o);  // as the reader and the load event left them
+  ReaderResult res;
+  if (!taken(parseIco, rq, res)) return 0;
   if (res.image.isNull()) return res.flags;
   const bool cursor = (res.flags & kTypeMask) == kTypeCursor;
   const gdi::Handle icon =
