@@ -9,6 +9,9 @@
 #include "decoders.h"
 #include "dib.h"
 #include "icon.h"
+#include "metafile.h"
+#include "picture_copy.h"
+#include "picture_readers.h"
 #include "screen.h"
 #include "vb.h"
 
@@ -17,7 +20,8 @@ using StdPicture = cPicture::StdPicture;
 
 namespace imaging {
 PictureReaders& pictureReaders() {
-  static PictureReaders readers;
+  // Filled on first use, so that no caller depends on the order of static initialisation.
+  static PictureReaders readers = libraryReaders();
   return readers;
 }
 }  // namespace imaging
@@ -29,20 +33,6 @@ constexpr std::int64_t kMaxSourceBytes = std::int64_t(512) << 20;
 
 // Rounding to the nearest whole number, halves to the even neighbour.
 int roundEven(double v) { return int(std::nearbyint(v)); }
-
-std::uint32_t sysColor(int index) {
-  switch (index) {
-    case 5:   // window
-    case 14:  // highlight text
-      return 0xFFFFFF;
-    case 15:  // button face
-      return 0xF0F0F0;
-    case 13:  // highlight
-      return 0xD77800;
-    default:
-      return 0;
-  }
-}
 
 std::shared_ptr<gdi::Stream> readFile(const QString& name) {
   QFile f(name);
@@ -151,7 +141,7 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
   for (imaging::OwnReader reader : imaging::pictureReaders().own) {
     if (!reader) continue;
     stream->seek(0, gdi::STREAM_SEEK_SET);
-    imaging::ReaderResult result;
+    imaging::ReaderPicture result;
     const std::uint32_t flags = reader(request, result);
     if (!flags) continue;
     const int style = working < -1 || working > 3 ? -1 : working;
@@ -164,7 +154,12 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
 
   std::unique_ptr<gdiplus::Image> img;
   gdiplus::loadImageFromBytes(stream->bytes().data(), stream->bytes().size(), img);
-  if (!img) return nullptr;
+  if (!img) {
+    // Metafiles are read by our own player, not by the GDI+ decoders.
+    const auto meta = gdi::Metafile::parse(stream->bytes());
+    if (!meta) return nullptr;
+    return LoadMetafile(ManageStyle, stream, length, meta->kind(), Keep, param);
+  }
   if (img->flags() & gdiplus::ImageFlagsHasRealDPI) ImageDPI = roundEven(img->horizontalResolution());
   switch (GetImageFormatType(img.get())) {
     case 6:
@@ -187,11 +182,11 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
 }
 
 bool cPicture::RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& Keep, std::int32_t& Fill,
-                               QVariant* param) {
+                               QVariant* param, int* iconVars) {
   bool abort = false;
-  int iconIndex = 0, iconCx = 0, iconCy = 0, iconDepth = 0;
-  if (BeforeLoad)
-    BeforeLoad(PicType, props, ManageStyle, Keep, iconIndex, iconCx, iconCy, iconDepth, Fill, abort, param);
+  int none[4] = {0, 0, 0, 0};
+  int* icon = iconVars ? iconVars : none;
+  if (BeforeLoad) BeforeLoad(PicType, props, ManageStyle, Keep, icon[0], icon[1], icon[2], icon[3], Fill, abort, param);
   return abort;
 }
 
@@ -268,8 +263,29 @@ std::uint32_t cPicture::IconHandleToPicture(StdPicture& picture, gdi::Handle ico
   }
   auto ic = gdi::find<gdi::Icon>(source);
   if (!ic) return 0;
-  const QImage pixels = ic->toImage();
-  image = gdiplus::Image::fromImage(pixels, gdiplus::PixelFormat32bppPARGB);
+  auto own = gdi::find<gdi::Icon>(icon);
+  if (source != icon && own && (own->width() != ic->width() || own->height() != ic->height()) &&
+      imaging::pictureReaders().copier) {
+    // At another size than its own: the icon drawn at that size by the copy at a size, which
+    // takes the icon's pixels through this conversion again (mode -2, one level down). The
+    // handle stays the caller's.
+    StdPicture original = gdi::Picture::createIndirect(gdi::PICTYPE_ICON, icon, false);
+    if (original) {
+      StdPicture drawn;
+      int cx = ic->width(), cy = ic->height();
+      std::unique_ptr<gdiplus::Image> unused;
+      imaging::CopyRequest request{original, drawn, unused, false, cx, cy, 0, false, true, false, 0};
+      const std::uint32_t copied = imaging::pictureReaders().copier(*this, request);
+      auto dib = drawn ? gdi::find<gdi::Dib>(drawn->handle()) : nullptr;
+      if (copied && dib) {
+        QImage pixels = dib->toImage().convertToFormat(QImage::Format_ARGB32);
+        if (copied & 0x40000000) pixels.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+        image =
+            gdiplus::Image::fromImage(pixels.convertToFormat(QImage::Format_ARGB32), gdiplus::PixelFormat32bppPARGB);
+      }
+    }
+  }
+  if (!image) image = gdiplus::Image::fromImage(ic->toImage(), gdiplus::PixelFormat32bppPARGB);
   if (!image) return 0;
   std::uint32_t kind = (ic->colour && ic->colour->bitCount() == 32) ? AnalyzeAlpha(image.get(), 0) : 0;
   // Without alpha the mask tells transparency.
@@ -339,11 +355,7 @@ StdPicture cPicture::FinishHandlePicture(StdPicture picture, int ManageStyle, st
   return picture;
 }
 
-std::uint32_t cPicture::SysColorToARGB(std::int32_t colour) {
-  std::uint32_t c = std::uint32_t(colour);
-  if (colour < 0) c = sysColor(colour & 0xFF);
-  return 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-}
+std::uint32_t cPicture::SysColorToARGB(std::int32_t colour) { return imaging::oleColorToRgb(std::uint32_t(colour)); }
 
 int cPicture::GetScreenDPI(int* colourDepth) {
   if (colourDepth) *colourDepth = gdi::screen().bitsPerPixel;

@@ -17,18 +17,12 @@
 #include "image.h"
 #include "picture.h"
 #include "picture_host.h"
+#include "readers_common.h"
 #include "stream.h"
 
 class cPicture;
 
 namespace imaging {
-
-// The load event's property array: width, height and a format-dependent third value.
-struct PicProps {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t extra = 0;
-};
 
 // What LoadPictureEx hands to a reader of its own: the source and the caller's options,
 // which the reader may change (the load event lets the client change them).
@@ -49,7 +43,7 @@ struct LoadRequest {
 
 // A reader's answer: its flags word (0: the bytes are not this reader's format), the
 // picture it made, and for icons and cursors the GDI+ image it made for manage style 2.
-struct ReaderResult {
+struct ReaderPicture {
   std::uint32_t flags = 0;
   gdi::StdPicture picture;
   std::unique_ptr<gdiplus::Image> image;
@@ -58,7 +52,7 @@ struct ReaderResult {
 // A reader tried before GDI+ (bitmap files, icon and cursor files, metafiles). It returns
 // its flags word, 0 when the bytes are not its format; a result with picture type 3 or 5
 // (icon, cursor) is finished as an icon, any other as a bitmap.
-using OwnReader = std::uint32_t (*)(LoadRequest& request, ReaderResult& result);
+using OwnReader = std::uint32_t (*)(LoadRequest& request, ReaderPicture& result);
 
 // Animated PNG: the number of frames the chunks announce (below 2: not animated), and the
 // multi-page image of the composed frames (null when none can be made).
@@ -175,9 +169,10 @@ class cPicture {
 
   // Library services: the readers, the format loaders and the host use them.
   imaging::PictureHost* host() const { return host_.data(); }
-  // Raises BeforeLoad; true when the client aborted the load.
+  // Raises BeforeLoad; true when the client aborted the load. The icon variables are the
+  // icon reader's; the other readers show the event their own.
   bool RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& KeepOriginalFormat,
-                       std::int32_t& TransparencyFillColor, QVariant* param);
+                       std::int32_t& TransparencyFillColor, QVariant* param, int* iconVars = nullptr);
   void RaiseRenderEvent(bool before, const QString& key, gdi::Picture& picture, gdi::Handle hDC, int& x, int& y,
                         int& cx, int& cy, int srcX, int srcY, int srcCx, int srcCy, gdiplus::Image* image,
                         gdi::Handle& bufferDC, bool& ignoreBuffer, bool& doNotRender);
@@ -226,6 +221,8 @@ class cPicture {
   StdPicture LoadGIF(int ManageStyle, std::shared_ptr<gdi::Stream> stream, std::int64_t length,
                      std::unique_ptr<gdiplus::Image> image, bool KeepOriginalFormat, std::int32_t TransparencyFillColor,
                      QVariant* param);
+  StdPicture LoadMetafile(int ManageStyle, std::shared_ptr<gdi::Stream> stream, std::int64_t length, int type,
+                          bool KeepOriginalFormat, QVariant* param);
   StdPicture LoadPNGorTIF(bool tiff, int ManageStyle, std::shared_ptr<gdi::Stream> stream, std::int64_t length,
                           std::unique_ptr<gdiplus::Image> image, bool KeepOriginalFormat,
                           std::int32_t TransparencyFillColor, QVariant* param);

@@ -1,10 +1,11 @@
 // The format loaders behind LoadPictureEx and the GDI+ services they share.
-#include <cstring>
-
 #include "cPicture.h"
 #include "codecs.h"
 #include "dc.h"
 #include "dib.h"
+#include "metafile.h"
+#include "metafile_convert.h"
+#include "readers_alpha.h"
 
 using StdPicture = cPicture::StdPicture;
 
@@ -18,6 +19,9 @@ StdPicture rewoundLoad(gdi::Stream& stream, bool keep, std::int64_t length) {
   stream.seek(pos, gdi::STREAM_SEEK_SET);
   return pic;
 }
+
+// The frame count that the load event's table leaves (count x 16 + transparency kind).
+int framesIn(const imaging::PicProps& props) { return props.empty() ? 0 : props[0][2] / 16; }
 
 }  // namespace
 
@@ -174,60 +178,21 @@ int cPicture::GetEncoderClsid(const QString& mimeType, QUuid& clsid) {
 }
 
 std::uint32_t cPicture::AnalyzeAlpha(const gdiplus::Image* image, gdi::Handle bitmap) {
-  std::vector<std::uint32_t> locked;
-  const std::uint32_t* px = nullptr;
-  std::size_t n = 0;
   if (image) {
     gdiplus::BitmapData data;
     auto* img = const_cast<gdiplus::Image*>(image);
     if (img->lockBits(nullptr, gdiplus::ImageLockModeRead, gdiplus::PixelFormat32bppARGB, data) != gdiplus::Status::Ok)
       return 0;
-    n = std::size_t(data.width) * data.height;
-    locked.resize(n);
-    for (unsigned y = 0; y < data.height; ++y)
-      std::memcpy(locked.data() + std::size_t(y) * data.width,
-                  static_cast<const std::uint8_t*>(data.scan0) + std::ptrdiff_t(y) * data.stride, 4 * data.width);
+    const QImage rows(static_cast<const uchar*>(data.scan0), int(data.width), int(data.height), data.stride,
+                      QImage::Format_ARGB32);
+    const std::uint32_t kind = imaging::analyzeAlpha(rows);
     img->unlockBits(data);
-    px = locked.data();
-  } else {
-    auto dib = gdi::find<gdi::Dib>(bitmap);
-    if (!dib || !dib->isSection() || dib->bitCount() < 32) return 0;
-    px = reinterpret_cast<const std::uint32_t*>(dib->bits());
-    n = std::size_t(dib->width()) * dib->absHeight();
+    return kind;
   }
-  if (n == 0) return 0;
-  enum : unsigned { Z = 1, C = 2, O = 4, P = 8 };
-  unsigned marks = 0;
-  bool notPremultiplied = false;
-  std::uint32_t prev = px[0] ^ 1;
-  for (std::size_t i = 0; i < n && !notPremultiplied; ++i) {
-    const std::uint32_t v = px[i];
-    if (v == prev) continue;
-    const unsigned a = v >> 24;
-    if (v == 0) {
-      marks |= Z;
-    } else if (a == 0) {
-      if ((marks & P) || ((marks & C) && (marks & O)))
-        notPremultiplied = true;
-      else
-        marks |= C;
-    } else if (a == 255) {
-      if (marks & C)
-        notPremultiplied = true;
-      else
-        marks |= O;
-    } else {
-      if (a < (v & 0xFF) || a < ((v >> 8) & 0xFF) || a < ((v >> 16) & 0xFF))
-        notPremultiplied = true;
-      else
-        marks |= P;
-    }
-    prev = v;
-  }
-  if (notPremultiplied) return 0x20000001;
-  if (marks == (Z | O)) return 0x20000001;
-  if (marks & P) return 0x40000001;
-  return 0;
+  auto dib = gdi::find<gdi::Dib>(bitmap);
+  if (!dib || !dib->isSection() || dib->bitCount() < 32) return 0;
+  return imaging::analyzeAlpha(reinterpret_cast<const std::uint32_t*>(dib->bits()),
+                               std::size_t(dib->width()) * std::size_t(dib->absHeight()));
 }
 
 // --- loaders --------------------------------------------------------------------------------
@@ -235,7 +200,7 @@ std::uint32_t cPicture::AnalyzeAlpha(const gdiplus::Image* image, gdi::Handle bi
 StdPicture cPicture::LoadJPG(int ms, std::shared_ptr<gdi::Stream> stream, std::int64_t length,
                              std::unique_ptr<gdiplus::Image> img, bool keep, QVariant* param) {
   StdPicture none;
-  imaging::PicProps props{img->width(), img->height(), ApplyExifOrientation(img, none, false, true) ? -1 : 0};
+  imaging::PicProps props{{img->width(), img->height(), ApplyExifOrientation(img, none, false, true) ? -1 : 0}};
   if (ms == -1) {
     ms = 2;
     keep = false;
@@ -284,11 +249,11 @@ StdPicture cPicture::LoadGIF(int ms, std::shared_ptr<gdi::Stream> stream, std::i
     keep = frames > 1;
   }
   const std::uint32_t alpha = AnalyzeAlpha(img.get(), 0);
-  imaging::PicProps props{img->width(), img->height(), std::int32_t(frames * 16 + ((alpha >> 29) & 3))};
+  imaging::PicProps props{{img->width(), img->height(), std::int32_t(frames * 16 + ((alpha >> 29) & 3))}};
   if (RaiseBeforeLoad(8, props, ms, keep, fill, param)) return nullptr;
   if (ms < 0 || ms > 3) ms = 2;
   std::uint32_t flags = alpha | 0x8000000;
-  if (props.extra / 16 > 1) flags |= 0x10000001;
+  if (framesIn(props) > 1) flags |= 0x10000001;
   StdPicture pic;
   if (!keep && WrapAlphaBitmap(*img, pic, flags)) {
     img.reset();
@@ -333,11 +298,11 @@ StdPicture cPicture::LoadPNGorTIF(bool tiff, int ms, std::shared_ptr<gdi::Stream
   if (count < 2) count = 1;
   if (ms == -1) keep = false;
   const std::uint32_t alpha = AnalyzeAlpha(img.get(), 0);
-  imaging::PicProps props{img->width(), img->height(), std::int32_t(count * 16 + ((alpha >> 29) & 3))};
+  imaging::PicProps props{{img->width(), img->height(), std::int32_t(count * 16 + ((alpha >> 29) & 3))}};
   if (RaiseBeforeLoad(tiff ? 9 : 7, props, ms, keep, fill, param)) return nullptr;
   if (ms < -1 || ms > 3) ms = -1;
   std::uint32_t flags = alpha;
-  if (props.extra / 16 > 1) flags |= 0x10000001;
+  if (framesIn(props) > 1) flags |= 0x10000001;
   flags |= tiff ? 0x9000000 : (flags & 0x10000000) ? 0xF000000 : 0x7000000;
   StdPicture pic;
   std::shared_ptr<gdi::Stream> kept;
@@ -383,5 +348,40 @@ StdPicture cPicture::LoadPNGorTIF(bool tiff, int ms, std::shared_ptr<gdi::Stream
   // Reached only when flattening made no picture: such a picture stays unmanaged.
   if (ms == -1) return pic;
   ManagePicture(pic, flags | std::uint32_t(ms - 1) << 12, std::move(img), kept, length);
+  return pic;
+}
+
+StdPicture cPicture::LoadMetafile(int ms, std::shared_ptr<gdi::Stream> stream, std::int64_t length, int type, bool keep,
+                                  QVariant* param) {
+  imaging::PicProps props{{0, 0, 0}};
+  std::uint32_t flags = 0;
+  StdPicture pic = rewoundLoad(*stream, true, length);
+  if (!pic && type == 4) {
+    // An EMF the picture loader refuses is carried as a placeable WMF.
+    type = 2;
+    const std::vector<std::uint8_t> wmf = imaging::emfToPlaceableWmf(stream->bytes());
+    if (auto converted = wmf.empty() ? nullptr : gdi::Stream::onBytes(wmf))
+      pic = StreamToStdPicture(*converted, false, converted->size());
+    props[0][2] = 1;
+    flags = 0x400;
+  }
+  if (!pic) return nullptr;
+  if (ms == -1) ms = 0;
+  if (ms == 2) ms = 1;
+  keep = props[0][2] == 0;
+  GetImageDimensions(pic, props[0][0], props[0][1], 0, 0);
+  std::int32_t fill = 0;
+  if (RaiseBeforeLoad(type, props, ms, keep, fill, param)) return nullptr;
+  if (ms >= 0 && ms <= 3) {
+    if (ms == 2) ms = 1;
+    if (!keep) flags = 0;
+  } else {
+    ms = 0;
+    flags = 0;
+  }
+  std::shared_ptr<gdi::Stream> kept;
+  if (flags & 0x400) kept = stream;
+  flags |= std::uint32_t(type) << 24;
+  if (ms >= 1) ManagePicture(pic, flags | std::uint32_t(ms - 1) << 12, nullptr, kept, length);
   return pic;
 }

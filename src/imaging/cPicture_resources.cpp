@@ -2,17 +2,17 @@
 // came from and loaded like any other file.
 #include <QtEndian>
 
+#include "byte_reader.h"
 #include "cPicture.h"
 #include "vb.h"
 
 namespace {
 
-std::uint32_t le32(const QByteArray& b, qsizetype at) {
-  return qFromLittleEndian<std::uint32_t>(reinterpret_cast<const uchar*>(b.constData()) + at);
+gdi::ByteReader reader(const QByteArray& b) {
+  return gdi::ByteReader(reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size()));
 }
-std::uint16_t le16(const QByteArray& b, qsizetype at) {
-  return qFromLittleEndian<std::uint16_t>(reinterpret_cast<const uchar*>(b.constData()) + at);
-}
+std::uint32_t le32(const QByteArray& b, qsizetype at) { return reader(b).u32(std::uint64_t(at)); }
+std::uint16_t le16(const QByteArray& b, qsizetype at) { return reader(b).u16(std::uint64_t(at)); }
 void put32(QByteArray& b, qsizetype at, std::uint32_t v) {
   qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()) + at);
 }
@@ -86,8 +86,8 @@ bool cPicture::ResourceFile(const QVariant& id, int type, QByteArray& file) {
     const qsizetype at = file.size();
     int w = 0, h = 0, bits = le16(group, e + 6);
     if (img.size() >= 26 && le32(img, 0) == 0x474E5089) {
-      w = int(SwapLong(le32(img, 16)));
-      h = int(SwapLong(le32(img, 20)));
+      w = int(reader(img).be32(16));
+      h = int(reader(img).be32(20));
       if (bits == 0 || bits > 32 || cursor) {
         const int colourType = uchar(img[25]);
         bits = colourType == 4 || colourType == 6 ? 32 : colourType == 2 ? 24 : uchar(img[24]);

@@ -34,9 +34,7 @@ PictureCopy pictureToArgb(const PictureSource& src, int& width, int& height, con
   } else if (height < 1) {
     height = natural.height();
   }
-  if (width < 1 || height < 1 || width > gdi::kMaxDibSide || height > gdi::kMaxDibSide ||
-      std::int64_t(width) * height * 4 > gdi::kMaxDibBytes)
-    return out;
+  if (!gdi::dibSizeAllowed(width, height)) return out;
 
   QImage canvas(width, height, QImage::Format_ARGB32_Premultiplied);
   if (canvas.isNull()) return out;

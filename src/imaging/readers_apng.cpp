@@ -35,10 +35,6 @@ bool crcMatches(ByteReader& r, std::uint64_t data, std::uint64_t length) {
   return chunkCrc(r.at(data - 4), length + 4) == r.be32(data + length);
 }
 
-bool sizeAllowed(std::int64_t w, std::int64_t h) {
-  return w > 0 && h > 0 && w <= gdi::kMaxDibSide && h <= gdi::kMaxDibSide && w * h * 4 <= gdi::kMaxDibBytes;
-}
-
 void appendBe32(QByteArray& out, std::uint32_t v) {
   const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
   out.append(b, 4);
@@ -149,7 +145,7 @@ std::vector<ApngFrame> ApngReader::composeFrames(const QImage& defaultImage, Byt
   if (frameCount_ < 2 || int(frames_.size()) != frameCount_ || firstImageData_ < 33 || !r.has(0, firstImageData_) ||
       r.be32(8) != 13 || std::memcmp(r.at(12), "IHDR", 4) != 0)
     return {};
-  if (!sizeAllowed(width_, height_) || width_ * height_ * 4 * frameCount_ > kMaxFrameBytes) return {};
+  if (!gdi::dibSizeAllowed(width_, height_) || width_ * height_ * 4 * frameCount_ > kMaxFrameBytes) return {};
   QImage canvas(int(width_), int(height_), QImage::Format_ARGB32);
   if (canvas.isNull()) return {};
   canvas.fill(0);

@@ -1,8 +1,5 @@
 #include "readers_bmp.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -15,10 +12,6 @@ namespace imaging {
 namespace {
 
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5;
-
-bool sizeAllowed(std::int64_t w, std::int64_t h) {
-  return w > 0 && h > 0 && w <= gdi::kMaxDibSide && h <= gdi::kMaxDibSide && w * h * 4 <= gdi::kMaxDibBytes;
-}
 
 std::int64_t strideOf(std::int64_t width, int bitCount) {
   return ((std::max<std::int64_t>(width, 0) * bitCount + 31) & ~std::int64_t(31)) / 8;
@@ -110,7 +103,7 @@ std::int32_t roundHalfEven(double v) { return std::int32_t(std::nearbyint(v)); }
 
 QImage decodeDib(Bytes source, const DibLayout& l) {
   const std::int64_t w = l.width, absH = l.height < 0 ? -l.height : l.height;
-  if (!sizeAllowed(w, absH)) return {};
+  if (!gdi::dibSizeAllowed(w, absH)) return {};
   const bool rle = l.compression == kBiRle8 || l.compression == kBiRle4;
   switch (l.bitCount) {
     case 1:
@@ -240,12 +233,7 @@ ReaderResult readEmbedded(Bytes src, std::uint32_t headerSize, std::uint32_t ima
   if (png) {
     img = decodePng(embedded);
   } else if (imageSize >= 2 && embedded[0] == 0xFF && embedded[1] == 0xD8) {
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(embedded.data()), qsizetype(imageSize));
-    QBuffer buf(&data);
-    buf.open(QIODevice::ReadOnly);
-    QImageReader reader(&buf, "jpeg");
-    const QSize size = reader.size();
-    if (sizeAllowed(size.width(), size.height())) img = reader.read().convertToFormat(QImage::Format_ARGB32);
+    img = decodeJpeg(embedded);
   }
   if (img.isNull()) return res;
   res.props = {{img.width(), img.height(), 0}};

@@ -1,7 +1,7 @@
 #pragma once
 // What the picture readers share: the caller's load variables (which the load event may
-// change), the load event itself, the property table it shows, the flags word the readers
-// return and little-endian access to a byte span that never reads past its end.
+// change), the load event itself, the property table it shows and the flags word the readers
+// return.
 #include <QImage>
 
 #include <array>
@@ -10,6 +10,8 @@
 #include <functional>
 #include <span>
 #include <vector>
+
+#include "byte_reader.h"
 
 namespace imaging {
 
@@ -75,45 +77,6 @@ struct ReaderResult {
   int hotSpotY = 0;
 };
 
-// Bounds-checked little- and big-endian reads; a read outside the span gives 0 and `ok`
-// false, so a caller can check once after a group of reads.
-class ByteReader {
- public:
-  explicit ByteReader(Bytes b) : b_(b) {}
-  std::size_t size() const { return b_.size(); }
-  bool has(std::uint64_t offset, std::uint64_t count) const {
-    return offset <= b_.size() && count <= b_.size() - offset;
-  }
-  std::uint8_t u8(std::uint64_t at) {
-    if (!has(at, 1)) return fail<std::uint8_t>();
-    return b_[at];
-  }
-  std::uint16_t u16(std::uint64_t at) {
-    if (!has(at, 2)) return fail<std::uint16_t>();
-    return std::uint16_t(b_[at] | (b_[at + 1] << 8));
-  }
-  std::uint32_t u32(std::uint64_t at) {
-    if (!has(at, 4)) return fail<std::uint32_t>();
-    return std::uint32_t(b_[at]) | (std::uint32_t(b_[at + 1]) << 8) | (std::uint32_t(b_[at + 2]) << 16) |
-           (std::uint32_t(b_[at + 3]) << 24);
-  }
-  std::int32_t i32(std::uint64_t at) { return std::int32_t(u32(at)); }
-  std::uint32_t be32(std::uint64_t at) {
-    if (!has(at, 4)) return fail<std::uint32_t>();
-    return (std::uint32_t(b_[at]) << 24) | (std::uint32_t(b_[at + 1]) << 16) | (std::uint32_t(b_[at + 2]) << 8) |
-           std::uint32_t(b_[at + 3]);
-  }
-  const std::uint8_t* at(std::uint64_t offset) const { return b_.data() + offset; }
-  bool ok() const { return ok_; }
-
- private:
-  template <typename T>
-  T fail() {
-    ok_ = false;
-    return 0;
-  }
-  Bytes b_;
-  bool ok_ = true;
-};
+using gdi::ByteReader;
 
 }  // namespace imaging

@@ -19,10 +19,6 @@ struct Entry {
   bool png = false;
 };
 
-bool sizeAllowed(std::int64_t w, std::int64_t h) {
-  return w > 0 && h > 0 && w <= gdi::kMaxDibSide && h <= gdi::kMaxDibSide && w * h * 4 <= gdi::kMaxDibBytes;
-}
-
 // A DIB entry: header, colour table or masks, colour bits, then the AND mask, all inside
 // the entry's own bytes. Pixels under a set mask bit are transparent unless the colour bits
 // carry alpha; `alphaFlags` says which.
@@ -49,7 +45,7 @@ QImage decodeDibEntry(Bytes data, std::uint32_t& alphaFlags) {
   } else if (l.compression != 0) {
     return {};
   }
-  if (!r.ok() || !sizeAllowed(l.width, l.height)) return {};
+  if (!r.ok() || !gdi::dibSizeAllowed(l.width, l.height)) return {};
   l.paletteCount = l.bitCount <= 8 ? (colorsUsed ? colorsUsed : 1u << l.bitCount) : 0;
   if (l.paletteCount > 256) return {};
   l.pixelOffset = l.paletteOffset + 4 * l.paletteCount;
@@ -84,7 +80,7 @@ QImage decodeDibEntry(Bytes data, std::uint32_t& alphaFlags) {
 
 // The system makes an icon at the size asked for; 0 x 0 keeps the entry's own.
 QImage toIconSize(const QImage& img, int cx, int cy) {
-  if (cx < 1 || cy < 1 || (img.width() == cx && img.height() == cy) || !sizeAllowed(cx, cy)) return img;
+  if (cx < 1 || cy < 1 || (img.width() == cx && img.height() == cy) || !gdi::dibSizeAllowed(cx, cy)) return img;
   const QImage::Format f = img.format();
   QImage scaled = img.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                       .scaled(cx, cy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -1,5 +1,6 @@
-// libFuzzer target: arbitrary bytes through the picture class's loading road in the manage
-// styles the program and its clients use, then the frame and page selection of what loaded.
+// libFuzzer target: arbitrary bytes through the picture class's loading road (our own readers
+// and animated PNG included) in the manage styles the program and its clients use, then the
+// frame and page selection and a copy at another size of what loaded.
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QWidget>
@@ -20,7 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     w->show();
     return w;
   }();
-  static cPicture* pictures = new cPicture;
+  static cPicture* pictures = [] {
+    auto* p = new cPicture;
+    p->setEnableAPNGSupport(true);
+    return p;
+  }();
   (void)app;
   (void)window;
   const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -33,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       pictures->SetFrameGifPng(p, frames);
       pictures->SetPageTIF(p, frames);
     }
+    if (style == 2) pictures->CopyStdPicture(p, 7, 5, 0, false, false, false, false, 0);
   }
   return 0;
 }

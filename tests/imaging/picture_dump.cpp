@@ -1,10 +1,13 @@
-// picture-dump FILE...: loads each file through the picture class's loading road, as the card
-// designer loads a background, and prints one line per file:
+// picture-dump [--reader bmp|ico|apng|wmf] FILE...: loads each file through the picture class's
+// loading road, as the card designer loads a background (animated PNG on), or with --reader
+// through one of our own readers directly, and prints one line per file:
 //   ok<TAB>width<TAB>height<TAB>frames<TAB>sha256 of the first frame as 8-bit BGRA rows, top down
 //   error<TAB>text
-// Options come before the files; each is an entry of the table in main().
+// A reader's pixels are hashed as it decodes them (premultiplied ones stay so); the road's are
+// straight. Options come before the files; each is an entry of the table in main().
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QWidget>
 #include <cstdio>
@@ -14,6 +17,10 @@
 #include "cPicture.h"
 #include "dib.h"
 #include "icon.h"
+#include "metafile.h"
+#include "readers_apng.h"
+#include "readers_bmp.h"
+#include "readers_ico.h"
 
 namespace {
 
@@ -33,6 +40,8 @@ QImage firstFrameOf(cPicture& pictures, const gdi::StdPicture& pic) {
       return img->pixels();
     }
   }
+  if (auto meta = gdi::findMetafile(pic->handle()))
+    return meta->render(meta->sizePixels(96)).convertToFormat(QImage::Format_ARGB32);
   if (pic->type() == gdi::PICTYPE_ICON) {
     auto icon = gdi::find<gdi::Icon>(pic->handle());
     return icon ? icon->toImage() : QImage();
@@ -65,7 +74,53 @@ Result loadThroughRoad(cPicture& pictures, const QString& file) {
   return r;
 }
 
-QByteArray sha256Bgra(const QImage& argb) {
+Result failed(const QString& text) {
+  Result r;
+  r.error = text;
+  return r;
+}
+
+Result decoded(const QImage& first, int frames) {
+  Result r;
+  r.ok = true;
+  r.firstFrame = first;
+  r.frames = frames;
+  return r;
+}
+
+// Still pictures: flags 0 means the reader does not take the file at all.
+Result still(const imaging::ReaderResult& res, const QString& kind) {
+  if (!res.flags) return failed(QStringLiteral("bukan berkas %1").arg(kind));
+  if (res.image.isNull()) return failed(QStringLiteral("berkas %1 rusak atau tidak didukung").arg(kind));
+  return decoded(res.image, 1);
+}
+
+Result loadWithReader(const QString& reader, const QString& file) {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly)) return failed(QStringLiteral("berkas tidak dapat dibuka: %1").arg(f.errorString()));
+  const QByteArray data = f.readAll();
+  const imaging::Bytes bytes(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
+  imaging::LoadOptions options;
+  if (reader == QLatin1String("bmp")) return still(imaging::parseBmp(bytes, options), QStringLiteral("BMP"));
+  if (reader == QLatin1String("ico"))
+    return still(imaging::parseIco(bytes, options), QStringLiteral("ikon atau kursor"));
+  if (reader == QLatin1String("wmf")) {
+    // At its own size at 96 DPI over a transparent background.
+    const auto meta = gdi::Metafile::parse(bytes);
+    if (!meta) return failed(QStringLiteral("bukan berkas WMF atau EMF yang dapat dibaca"));
+    const QImage img = meta->render(meta->sizePixels(96));
+    if (img.isNull()) return failed(QStringLiteral("gambar metafile terlalu besar"));
+    return decoded(img, 1);
+  }
+  const auto res = imaging::readApng(bytes, options);
+  if (!res.flags) return failed(QStringLiteral("bukan berkas PNG"));
+  if (res.frames.empty()) return failed(QStringLiteral("berkas PNG rusak atau tidak didukung"));
+  return decoded(res.frames.front().image, int(res.frames.size()));
+}
+
+QByteArray sha256Bgra(QImage argb) {
+  if (argb.format() != QImage::Format_ARGB32 && argb.format() != QImage::Format_ARGB32_Premultiplied)
+    argb = argb.convertToFormat(QImage::Format_ARGB32);
   QCryptographicHash hash(QCryptographicHash::Sha256);
   for (int y = 0; y < argb.height(); ++y)
     hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)), 4 * argb.width()));
@@ -83,11 +138,14 @@ int main(int argc, char** argv) {
   QWidget window;
   window.show();
   cPicture pictures;
+  pictures.setEnableAPNGSupport(true);
 
   using Loader = std::function<Result(const QString&)>;
   std::map<QString, Loader> loaders = {
       {QStringLiteral("road"), [&](const QString& f) { return loadThroughRoad(pictures, f); }},
   };
+  for (const char* reader : {"bmp", "ico", "apng", "wmf"})
+    loaders[QLatin1String(reader)] = [reader](const QString& f) { return loadWithReader(QLatin1String(reader), f); };
   QString loader = QStringLiteral("road");
   struct Option {
     std::function<bool(const QString&)> apply;  // false: the value is not accepted
@@ -113,7 +171,7 @@ int main(int argc, char** argv) {
     }
   }
   if (files.isEmpty()) {
-    std::fprintf(stderr, "usage: picture-dump [--reader NAME] FILE...\n");
+    std::fprintf(stderr, "usage: picture-dump [--reader bmp|ico|apng|wmf] FILE...\n");
     return 2;
   }
   for (const QString& f : files) {

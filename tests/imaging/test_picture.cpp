@@ -2,6 +2,7 @@
 // client makes of what came out, frames and pages, and the host's life with its window.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QWidget>
 #include <QtEndian>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "decoders.h"
 #include "dib.h"
 #include "helpers.h"
+#include "icon.h"
 #include "picture_files.h"
 #include "vb.h"
 
@@ -40,6 +42,12 @@ class PictureTest : public ::testing::Test {
   std::unique_ptr<cPicture> pics;
   int dpi = 0;
 };
+
+// A file the reader tests keep as a seed.
+QByteArray seed(const char* name) {
+  QFile f(QStringLiteral(LENTAVO_READER_SEEDS "/") + QLatin1String(name));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 bool near(QRgb a, QRgb b, int tol = 8) {
   return std::abs(qRed(a) - qRed(b)) <= tol && std::abs(qGreen(a) - qGreen(b)) <= tol &&
@@ -135,7 +143,7 @@ TEST_F(PictureTest, ExifOrientationSixTurnsThePictureOnlyForStyleTwo) {
   const QByteArray file = jpegFile(img, 6);
   int props = 0;
   pics->BeforeLoad = [&](int, imaging::PicProps& p, int&, bool&, int&, int&, int&, int&, std::int32_t&, bool&,
-                         QVariant*) { props = p.extra; };
+                         QVariant*) { props = p[0][2]; };
   StdPicture turned = load(file, 2, true);
   EXPECT_EQ(props, -1);
   int w = 0, h = 0;
@@ -220,10 +228,17 @@ TEST_F(PictureTest, TiffPagesSwitchInPlaceOrAsANewPicture) {
 // Whether the client aborts the load or the picture is released later, every image, stream,
 // picture and handle made for it is gone.
 TEST_F(PictureTest, AbortedOrReleasedLoadsKeepNothing) {
-  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6), cmykJpegFile(4, 4, 1, 2, 3, 4),
+  const std::vector<QByteArray> files = {jpegFile(solid(4, 4, 0xFF102030), 6),
+                                         cmykJpegFile(4, 4, 1, 2, 3, 4),
                                          pngFile(solid(4, 4, 0x80102030)),
                                          gifFile({solid(4, 4, 0xFF102030), solid(4, 4, 0)}, 5),
-                                         tiffFile({solid(4, 4, 0xFF102030), solid(2, 2, 0xFF000000)})};
+                                         tiffFile({solid(4, 4, 0xFF102030), solid(2, 2, 0xFF000000)}),
+                                         seed("bmp/v5_32.bmp"),
+                                         seed("ico/three.ico"),
+                                         seed("ico/png.cur"),
+                                         seed("apng/three.png"),
+                                         seed("wmf/shapes.emf")};
+  pics->setEnableAPNGSupport(true);
   const std::size_t images = gdiplus::Image::liveCount(), streams = gdi::Stream::liveCount(),
                     pictures = gdi::Picture::liveCount(), handles = liveHandles();
   for (bool abort : {true, false}) {
@@ -241,6 +256,100 @@ TEST_F(PictureTest, AbortedOrReleasedLoadsKeepNothing) {
     EXPECT_EQ(liveHandles(), handles);
     EXPECT_EQ(pics->host()->liveRecords(), 0);
   }
+}
+
+// Bitmap, icon and cursor, animated PNG and metafile files load through our own readers.
+TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
+  pics->setEnableAPNGSupport(true);
+  QByteArray giant = seed("wmf/shapes.emf");
+  qToLittleEndian<std::uint32_t>(400000, giant.data() + 32);  // a frame 4 m wide: refused, carried as a WMF
+  struct Case {
+    const char* name;
+    QByteArray file;
+    int style;
+    std::uint32_t type;
+    QSize size;
+    int frames, managed, transparency;
+  } cases[] = {
+      {"rle8 bmp", seed("bmp/rle8.bmp"), -1, 0x1000000, {4, 3}, 0, 2, 0},
+      {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1},
+      {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1},
+      {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1},
+      {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0},
+      {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1},
+      {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1},
+      {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1},
+  };
+  for (const Case& c : cases) {
+    StdPicture p = load(c.file, c.style, false);
+    ASSERT_TRUE(p) << c.name;
+    EXPECT_EQ(pics->host()->flags(p.get()) & 0xF000000u, c.type) << c.name;
+    int w = 0, h = 0;
+    pics->GetImageDimensions(p, w, h, 0, 0);
+    EXPECT_EQ(QSize(w, h), c.size) << c.name;
+    EXPECT_EQ(pics->GetFramePageCount(p), c.frames) << c.name;
+    EXPECT_EQ(pics->IsManaged(p), c.managed) << c.name;
+    EXPECT_EQ(pics->HasTransparency(p), c.transparency) << c.name;
+    std::vector<std::int64_t> delays;
+    EXPECT_EQ(pics->GetGifPngAnimationInfo(p, delays), c.frames > 1) << c.name;
+    EXPECT_EQ(delays.size(), std::size_t(c.frames ? c.frames + 1 : 0)) << c.name;
+    QByteArray data;  // a WMF gives back its file, the converted one too
+    if (c.type == 0x2000000) EXPECT_TRUE(pics->GetImageData(p, data) && data.startsWith("\xD7\xCD\xC6\x9A")) << c.name;
+  }  // Kept files: a 40-byte header stays with the picture, a larger one with the record.
+  StdPicture plain = load(seed("bmp/rle8.bmp"), 0, true), v5 = load(seed("bmp/v5_32.bmp"), 0, true);
+  EXPECT_TRUE(plain->keepOriginalFormat() && pics->IsManaged(plain) == 0);
+  EXPECT_TRUE(!v5->keepOriginalFormat() && pics->IsManaged(v5) == 1 && pics->HasOriginalFormat(v5));
+}
+
+// The copy at a size, and an icon handle brought to another size, which draws the icon
+// through the copy and that through the icon conversion again.
+TEST_F(PictureTest, CopiesAtASize) {
+  gdi::Handle premultiplied = gdi::createDIBSection(2, 1, 32);
+  auto dib = gdi::find<gdi::Dib>(premultiplied);
+  reinterpret_cast<std::uint32_t*>(dib->bits())[0] = 0x80400000;  // alpha 128, red 64
+  reinterpret_cast<std::uint32_t*>(dib->bits())[1] = 0xFF000000;
+  const gdi::Handle icon = gdi::iconFromImage(solid(32, 32, qRgba(0, 0, 255, 255)));
+  const StdPicture jpeg = load(jpegFile(solid(6, 4, qRgb(9, 9, 9))), 1, false);
+  const StdPicture wmf = load(seed("wmf/shapes.wmf"), 1, false);
+  struct Case {
+    const char* name;
+    StdPicture picture;
+    int width, height;
+    bool asIcon;
+    int style;
+    QSize size;
+    int type;
+  } cases[] = {
+      {"jpeg, width only", jpeg, 12, 0, false, 0, {12, 4}, 1},
+      {"jpeg, own size", jpeg, 0, 0, false, 0, {6, 4}, 1},
+      {"premultiplied bitmap", pics->WrapImageHandleToStdPicture(premultiplied), 0, 0, false, 0, {2, 1}, 1},
+      {"metafile", wmf, 14, 6, false, 1, {14, 6}, 1},
+      {"jpeg as icon", jpeg, 16, 16, true, 0, {16, 16}, 3},
+      {"jpeg as managed icon", jpeg, 48, 48, true, 2, {48, 48}, 3},
+      {"icon handle at 48", pics->LoadPictureEx(icon, 2, false, dpi, 0, 0, 48, 48), 0, 0, false, 0, {48, 48}, 1},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(c.picture) << c.name;
+    StdPicture copy = pics->CopyStdPicture(c.picture, c.width, c.height, c.style, false, c.asIcon, false, false, 0);
+    ASSERT_TRUE(copy) << c.name;
+    int w = 0, h = 0;
+    pics->GetImageDimensions(copy, w, h, 0, 0);
+    EXPECT_EQ(QSize(w, h), c.size) << c.name;
+    EXPECT_EQ(pics->PictureTypeEx(copy), c.type) << c.name;
+    EXPECT_EQ(pics->IsManaged(copy), c.style) << c.name;
+    if (c.style == 2) EXPECT_EQ(pics->host()->image(copy.get())->width(), 48) << c.name;
+  }
+  // Straight alpha out of premultiplied pixels: 64 x 255 / 128, truncated.
+  StdPicture straight = pics->CopyStdPicture(cases[2].picture, 0, 0, 0, false, false, false, false, 0);
+  EXPECT_EQ(gdi::find<gdi::Dib>(straight->handle())->pixel(0, 0), qRgba(127, 0, 0, 128));
+  // The metafile's background stays transparent, its drawing opaque.
+  StdPicture drawn = pics->CopyStdPicture(wmf, 0, 0, 0, false, false, false, false, 0);
+  EXPECT_EQ(pics->HasTransparency(drawn), 1);
+  // The icon handle at 48 x 48: its GDI+ image made at that size from the icon's own pixels.
+  EXPECT_EQ(pics->host()->image(cases[6].picture.get())->width(), 48);
+  EXPECT_EQ(pics->host()->image(cases[6].picture.get())->pixels().pixel(40, 40), qRgb(0, 0, 255));
+  gdi::deleteObject(premultiplied);
+  gdi::destroyIcon(icon);
 }
 
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {

@@ -16,6 +16,10 @@ namespace gdi {
 // Largest bitmap we make: each side, and the pixel memory in bytes.
 constexpr int kMaxDibSide = 32768;
 constexpr std::int64_t kMaxDibBytes = std::int64_t(512) << 20;
+// Whether a 32-bit bitmap of w x h stays within those limits.
+inline bool dibSizeAllowed(std::int64_t w, std::int64_t h) {
+  return w > 0 && h > 0 && w <= kMaxDibSide && h <= kMaxDibSide && w * h * 4 <= kMaxDibBytes;
+}
 
 class Dib : public Object {
  public:

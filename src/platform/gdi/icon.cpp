@@ -4,12 +4,10 @@
 #include <QImageReader>
 #include <cstring>
 
+#include "byte_reader.h"
+
 namespace gdi {
 namespace {
-
-std::uint32_t le32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 
 std::shared_ptr<Dib> copyDib(const Dib& src, int bitCount = 0) {
   auto d = Dib::create(src.width(), src.height(), bitCount ? bitCount : src.bitCount(), src.palette());
@@ -120,12 +118,13 @@ Handle createIconFromResourceEx(const std::uint8_t* data, std::size_t size, bool
     if (!s.isValid() || s.width() > 1024 || s.height() > 1024) return 0;
     img = reader.read();
   } else {
-    const std::uint32_t header = le32(data);
-    const std::int64_t w = std::int32_t(le32(data + 4));
-    const std::int64_t h2 = std::int32_t(le32(data + 8));
-    const int bpp = data[14] | data[15] << 8;
-    const std::uint32_t compression = le32(data + 16);
-    std::uint32_t used = le32(data + 32);
+    const ByteReader r(data, size);
+    const std::uint32_t header = r.u32(0);
+    const std::int64_t w = r.i32(4);
+    const std::int64_t h2 = r.i32(8);
+    const int bpp = r.u16(14);
+    const std::uint32_t compression = r.u32(16);
+    std::uint32_t used = r.u32(32);
     if (header < 40 || header > size || w <= 0 || w > 1024 || h2 <= 0 || h2 > 2048 || h2 % 2 ||
         (compression != 0 && !(compression == 3 && bpp == 32)))
       return 0;

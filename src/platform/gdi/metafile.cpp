@@ -10,6 +10,7 @@
 #include <cstring>
 #include <variant>
 
+#include "byte_reader.h"
 #include "dib.h"
 
 namespace gdi {
@@ -21,22 +22,7 @@ constexpr std::size_t kMaxSavedStates = 1024;
 constexpr double kMaxDeviceSize = 8192;  // pen widths and font sizes, in target pixels
 
 // Bounds-checked little-endian reads inside one record.
-class Rec {
- public:
-  Rec(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
-  bool has(std::size_t at, std::size_t count) const { return at <= n_ && count <= n_ - at; }
-  std::uint8_t u8(std::size_t at) const { return has(at, 1) ? p_[at] : 0; }
-  std::uint16_t u16(std::size_t at) const { return has(at, 2) ? std::uint16_t(p_[at] | (p_[at + 1] << 8)) : 0; }
-  std::int16_t i16(std::size_t at) const { return std::int16_t(u16(at)); }
-  std::uint32_t u32(std::size_t at) const { return has(at, 4) ? std::uint32_t(u16(at)) | (std::uint32_t(u16(at + 2)) << 16) : 0; }
-  std::int32_t i32(std::size_t at) const { return std::int32_t(u32(at)); }
-  const std::uint8_t* at(std::size_t offset) const { return p_ + offset; }
-  std::size_t size() const { return n_; }
-
- private:
-  const std::uint8_t* p_;
-  std::size_t n_;
-};
+using Rec = ByteReader;
 
 QColor colorRef(std::uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
@@ -579,9 +565,7 @@ void Metafile::play(QPainter& painter, const QRectF& target) const {
 }
 
 QImage Metafile::render(QSize size, QRgb background) const {
-  if (size.width() < 1 || size.height() < 1 || size.width() > kMaxDibSide || size.height() > kMaxDibSide ||
-      std::int64_t(size.width()) * size.height() * 4 > kMaxDibBytes)
-    return {};
+  if (!dibSizeAllowed(size.width(), size.height())) return {};
   QImage img(size, QImage::Format_ARGB32_Premultiplied);
   if (img.isNull()) return {};
   img.fill(background);
@@ -590,6 +574,20 @@ QImage Metafile::render(QSize size, QRgb background) const {
     play(p, QRectF(QPointF(0, 0), QSizeF(size)));
   }
   return img.convertToFormat(QImage::Format_ARGB32);
+}
+
+namespace {
+struct MetafileObject : Object {
+  explicit MetafileObject(Metafile m) : metafile(std::make_shared<const Metafile>(std::move(m))) {}
+  std::shared_ptr<const Metafile> metafile;
+};
+}  // namespace
+
+Handle addMetafile(Metafile metafile) { return addObject(std::make_shared<MetafileObject>(std::move(metafile))); }
+
+std::shared_ptr<const Metafile> findMetafile(Handle handle) {
+  auto obj = find<MetafileObject>(handle);
+  return obj ? obj->metafile : nullptr;
 }
 
 }  // namespace gdi

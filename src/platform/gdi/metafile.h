@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <memory>
 #include <vector>
+
+#include "handles.h"
 
 namespace gdi {
 
@@ -27,6 +30,8 @@ class Metafile {
   // The picture's size in 0.01 mm, and in pixels at `dpi` (at least 1 x 1).
   QSizeF sizeHimetric() const { return himetric_; }
   QSize sizePixels(int dpi = 96) const;
+  // The file as parsed.
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   // A placeable WMF's units per inch (0 for other kinds).
   int unitsPerInch() const { return unitsPerInch_; }
 
@@ -45,5 +50,9 @@ class Metafile {
   int unitsPerInch_ = 0;
   int objectSlots_ = 0;
 };
+
+// A metafile under a handle, as a metafile picture holds it; removeObject frees it.
+Handle addMetafile(Metafile metafile);
+std::shared_ptr<const Metafile> findMetafile(Handle handle);
 
 }  // namespace gdi

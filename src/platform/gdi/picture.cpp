@@ -10,6 +10,7 @@
 #include "dc.h"
 #include "dib.h"
 #include "icon.h"
+#include "metafile.h"
 #include "screen.h"
 
 namespace gdi {
@@ -62,6 +63,25 @@ QImage imageOf(Handle h, short type) {
 }
 
 }  // namespace
+
+std::shared_ptr<Picture> Picture::loadMetafile(std::vector<std::uint8_t> bytes, bool keepOriginalFormat) {
+  auto meta = Metafile::parse(bytes);
+  if (!meta) return nullptr;
+  // A frame that would not fit a bitmap at the screen's resolution is refused, as bitmaps are.
+  const QSize px = meta->sizePixels(screen().dpiX);
+  if (px.width() > kMaxSide || px.height() > kMaxSide || std::int64_t(px.width()) * px.height() > kMaxPixels)
+    return nullptr;
+  const QSizeF him = meta->sizeHimetric();
+  const short type = meta->kind() == Metafile::Emf ? PICTYPE_ENHMETAFILE : PICTYPE_METAFILE;
+  auto p = createEmpty();
+  p->handle_ = addMetafile(std::move(*meta));
+  p->type_ = type;
+  p->own_ = true;
+  p->hmWidth_ = std::int32_t(std::lround(him.width()));
+  p->hmHeight_ = std::int32_t(std::lround(him.height()));
+  if (keepOriginalFormat) p->source_ = std::move(bytes);
+  return p;
+}
 
 std::int32_t pixelsToHimetric(std::int64_t pixels, int dpi) {
   if (dpi <= 0) dpi = 96;
@@ -125,7 +145,7 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
     format = "gif";
   else if (raw.startsWith(QByteArray("\0\0\1\0", 4)))
     format = "ico";
-  if (!format) return nullptr;
+  if (!format) return loadMetafile(std::move(bytes), keepOriginalFormat);
   QImageReader reader(&buf, format);
   reader.setAutoTransform(false);
   const QSize size = reader.size();
@@ -158,6 +178,8 @@ Picture::~Picture() {
   if (own_ && handle_) {
     if (type_ == PICTYPE_ICON)
       destroyIcon(handle_);
+    else if (type_ == PICTYPE_METAFILE || type_ == PICTYPE_ENHMETAFILE)
+      removeObject(handle_);
     else
       deleteObject(handle_);
   }
@@ -182,6 +204,13 @@ HRESULT Picture::nativeAttributes(std::uint32_t* attr) const {
 
 HRESULT Picture::nativeRender(const RenderArgs& a) {
   if (a.cx == 0 || a.cy == 0 || a.cxSrc == 0 || a.cySrc == 0) return CTL_E_INVALIDPROPERTYVALUE;
+  if (auto meta = findMetafile(handle_)) {
+    // Metafiles play into the destination; they are always drawn whole.
+    DcPainter painter(a.dc);
+    if (!painter.isActive()) return E_FAIL;
+    meta->play(painter.painter(), QRectF(a.x, a.y, a.cx, a.cy).normalized());
+    return S_OK;
+  }
   const QImage img = imageOf(handle_, type_);
   if (img.isNull() || hmWidth_ <= 0 || hmHeight_ <= 0) return E_FAIL;
   // Source rectangle in pixels of the image, from the top.
@@ -204,6 +233,8 @@ HRESULT Picture::saveAsFile(Stream& out, bool, std::int64_t* written) {
   std::vector<std::uint8_t> file;
   if (!source_.empty()) {
     file = source_;
+  } else if (auto meta = findMetafile(handle_)) {
+    file = meta->bytes();
   } else if (type_ == PICTYPE_BITMAP || type_ == PICTYPE_ICON) {
     const QImage img = imageOf(handle_, type_);
     if (img.isNull()) return E_FAIL;

@@ -54,9 +54,9 @@ class Picture {
   static std::shared_ptr<Picture> createIndirect(short type, Handle handle, bool own);
   // A picture without an image (type PICTYPE_NONE).
   static std::shared_ptr<Picture> createEmpty();
-  // OleLoadPicture: `length` bytes from the stream's position; BMP, JPEG, GIF (first frame)
-  // and ICO. With `keepOriginalFormat` the picture keeps the bytes. Null when the bytes are
-  // none of these or beyond the size limits.
+  // OleLoadPicture: `length` bytes from the stream's position; BMP, JPEG, GIF (first frame),
+  // ICO, and placeable WMF and EMF metafiles. With `keepOriginalFormat` the picture keeps the bytes. Null when the
+  // bytes are none of these or beyond the size limits.
   static std::shared_ptr<Picture> load(Stream& stream, std::int64_t length, bool keepOriginalFormat);
   ~Picture();
   Picture(const Picture&) = delete;
@@ -70,6 +70,8 @@ class Picture {
   std::int32_t height() const { return hmHeight_; }
   bool keepOriginalFormat() const { return !source_.empty(); }
   const std::vector<std::uint8_t>& sourceBytes() const { return source_; }
+  // The file a picture was made from, kept as the picture loader keeps it.
+  void keepSourceBytes(std::vector<std::uint8_t> bytes) { source_ = std::move(bytes); }
 
   HRESULT render(const RenderArgs& args);
   HRESULT attributes(std::uint32_t* attributes);
@@ -84,6 +86,7 @@ class Picture {
 
  private:
   Picture() = default;
+  static std::shared_ptr<Picture> loadMetafile(std::vector<std::uint8_t> bytes, bool keepOriginalFormat);
   Handle handle_ = 0;
   short type_ = PICTYPE_NONE;
   bool own_ = false;

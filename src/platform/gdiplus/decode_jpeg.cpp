@@ -8,6 +8,7 @@
 
 #include <jpeglib.h>
 
+#include "byte_reader.h"
 #include "decoders.h"
 
 namespace gdiplus {
@@ -32,34 +33,27 @@ void onProgress(j_common_ptr c) {
   if (d->input_scan_number > kMaxScans) onError(c);
 }
 
-std::uint16_t rd16(const std::uint8_t* p, bool le) {
-  return le ? std::uint16_t(p[0] | p[1] << 8) : std::uint16_t(p[0] << 8 | p[1]);
-}
-std::uint32_t rd32(const std::uint8_t* p, bool le) {
-  return le ? std::uint32_t(p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
-            : std::uint32_t(std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
-}
-
 // The orientation tag of IFD0 in an Exif APP1 segment; 0 when there is none.
 int exifOrientation(const std::uint8_t* p, std::size_t n) {
   if (n < 14 || std::memcmp(p, "Exif\0\0", 6) != 0) return 0;
-  p += 6;
-  n -= 6;
+  const gdi::ByteReader r(p + 6, n - 6);
   bool le;
-  if (p[0] == 'I' && p[1] == 'I')
+  if (r.u8(0) == 'I' && r.u8(1) == 'I')
     le = true;
-  else if (p[0] == 'M' && p[1] == 'M')
+  else if (r.u8(0) == 'M' && r.u8(1) == 'M')
     le = false;
   else
     return 0;
-  const std::uint32_t ifd = rd32(p + 4, le);
-  if (ifd > n || n - ifd < 2) return 0;
-  const unsigned count = rd16(p + ifd, le);
-  for (unsigned i = 0; i < count; ++i) {
-    const std::size_t at = ifd + 2 + std::size_t(i) * 12;
-    if (at + 12 > n) return 0;
-    if (rd16(p + at, le) == 0x112 && rd16(p + at + 2, le) == 3 && rd32(p + at + 4, le) == 1)
-      return rd16(p + at + 8, le);
+  auto rd16 = [&](std::uint64_t at) { return le ? r.u16(at) : r.be16(at); };
+  auto rd32 = [&](std::uint64_t at) { return le ? r.u32(at) : r.be32(at); };
+  const std::uint64_t ifd = rd32(4);
+  const unsigned count = rd16(ifd);
+  for (unsigned i = 0; i < count && r.ok(); ++i) {
+    const std::uint64_t at = ifd + 2 + std::uint64_t(i) * 12;
+    if (rd16(at) == 0x112 && rd16(at + 2) == 3 && rd32(at + 4) == 1) {
+      const int v = rd16(at + 8);
+      return r.ok() ? v : 0;
+    }
   }
   return 0;
 }
