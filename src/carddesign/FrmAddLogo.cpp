@@ -1,10 +1,13 @@
 #include "FrmAddLogo.h"
 
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "Module1.h"
 #include "cBitmap24.h"
+#include "cPicture.h"
+#include "dc.h"
 #include "msgbox.h"
 #include "named.h"
 #include "textfield.h"
@@ -59,6 +62,19 @@ void bacaGeometri(const ado::Recordset& rs, Elemen& e) {
 }
 
 QString sisi() { return ado::q(Module1::Desain); }
+
+// A picture's pixels as the background shows them: drawn at its own size over the white
+// canvas that lies under it.
+QImage piksel(cPicture& pics, const gdi::StdPicture& p) {
+  int w = 0, h = 0;
+  pics.GetImageDimensions(p, w, h, 0, 0);
+  cBitmap24 bmp;
+  if (!bmp.Create(w, h)) return QImage();
+  gdi::fillRect(bmp.hDC(), QRect(0, 0, w, h), qRgb(255, 255, 255));
+  pics.PaintPictureEx(bmp.hDC(), p, 0, 0, float(w), float(h));
+  const auto dib = gdi::surfaceOf(bmp.hDC());
+  return dib ? dib->toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+}
 
 }  // namespace
 
@@ -248,6 +264,7 @@ void FrmAddLogo::Form_Load() {
             Module1::koneksi(), -1, -1);
     if (!rs.EOF_()) maxId = rs.field(QStringLiteral("nomer"));
   });
+  picEx = std::make_unique<cPicture>();
   for (auto& g : gambar_)
     vb::resumeNext([&] {
       g->gambar = photobox::PhotoBoxGlobal::LoadPictureFile(desain::fileGambar(Module1::Desain, g->nama), -1, -1);
@@ -308,6 +325,8 @@ void FrmAddLogo::Form_Load() {
   const Elemen* e = terpilih();
   Text1->setText(e && e->label ? e->caption : QString());
 }
+
+void FrmAddLogo::Form_Unload() { picEx.reset(); }
 
 void FrmAddLogo::openDesain() {
   for (const Elemen* c : daftarElemen()) {
@@ -549,6 +568,33 @@ void FrmAddLogo::vkCommand1_Click() {
   e->gambarBaru = true;
   static_cast<photobox::PhotoBox*>(kontrol(e->nama))->setPicture(pic);
   CommonDialog9.FileName = QString();
+}
+
+void FrmAddLogo::bukaLatar() {
+  CommonDialog9.CancelError = true;
+  CommonDialog9.InitDir = QString();
+  CommonDialog9.Filter = QStringLiteral("Pictures (*.jpeg;*.jpg;)|*.jpeg;*.jpg");
+  try {
+    CommonDialog9.ShowOpen();
+    const QString file = CommonDialog9.FileName;
+    int imageDpi = 0;
+    const gdi::StdPicture p = picEx->LoadPictureEx(file, -1, false, imageDpi, std::int32_t(0x80000005u), 0, 0, 0, 0);
+    if (!p || !p->handle()) {
+      if (!QFileInfo(file).isFile())
+        throw vb::VbError(vb::kErrFileNotFound, objectName(), QStringLiteral("File not found"));
+      throw vb::VbError(vb::kErrInvalidPicture, objectName(), QStringLiteral("Invalid picture"));
+    }
+    QImage img = piksel(*picEx, p);
+    if (img.isNull()) throw vb::VbError(7, objectName(), QStringLiteral("Out of memory"));
+    // Loaded without its file's bytes: the save writes these pixels.
+    Elemen& e = *elemen(kLatar);
+    e.gambar = photobox::Picture(std::move(img));
+    e.gambarBaru = true;
+    latar->setPicture(e.gambar);
+  } catch (const vb::VbError& err) {
+    ui::msgBox(err.description, ui::vbOKOnly, vb::appTitle());
+    CommonDialog9.FileName = QString();
+  }
 }
 
 void FrmAddLogo::FlatButton1_Click() { forms::unload(this); }

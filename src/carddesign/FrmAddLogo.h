@@ -18,6 +18,7 @@
 #include "photobox.h"
 
 class cBitmap24;
+class cPicture;
 class FrmAddLogo;
 
 // An image element on the canvas: shows its element's picture stretched to its box, as
@@ -87,8 +88,11 @@ class FrmAddLogo : public forms::Form {
 
   int nomerLabel = 0;
   std::vector<std::unique_ptr<clsDragLabel>> colDrag;
+  // The picture library of the background picker: made at load, dropped at unload.
+  std::unique_ptr<cPicture> picEx;
 
   void Form_Load() override;
+  void Form_Unload() override;
   void openDesain();
   void CmbJenis_Click();
   void cmbVisible_Click();
@@ -104,6 +108,9 @@ class FrmAddLogo : public forms::Form {
   void vkCommand1_Click();
   void vkCommand2_Click();
   void FlatButton1_Click();
+  // Picks a JPEG as the background: shown on `latar` and written by the next save. Any
+  // failure, a cancel included, is shown in a box. No control calls it.
+  void bukaLatar();
 
   // Selects an element as setting the list's text does: the matching entry and its display.
   // False when no entry has that name.

@@ -1,6 +1,7 @@
 // The designer's save: one row per element in one transaction, the pictures picked, the
 // card face of the side with what the canvas shows, and the settings window's previews.
 #include <QDir>
+#include <fstream>
 
 #include "designer_fixture.h"
 
@@ -124,6 +125,32 @@ TEST_F(DesignerSave, AFailedSaveSaysSoKeepsTheWindowAndChangesNothing) {
   QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
   EXPECT_FALSE(forms::isLoaded<FrmAddLogo>());
   EXPECT_EQ(kolom("select ctrl_left from tbl_ctrl where ctrl_name = 'logo1'"), QVariantList{630});
+}
+
+// Over the settings window, as the program shows it: a JPEG picked is shown and saved as the
+// side's background; a cancel or a bad file is shown in a box and changes nothing.
+TEST_F(DesignerSave, TheBackgroundPickerTakesAJpegAndShowsAnyFailure) {
+  gambar("Front", "latar", Qt::red, QSize(200, 130));
+  const QByteArray before = isi("images/Front_templatar.jpg");
+  std::ofstream(pf.path("teks.jpg").toStdString()) << "bukan gambar";
+  open();
+  for (auto [file, pesan] : {std::pair<QString, QString>{{}, "Cancel was selected."},
+                             {pf.path("teks.jpg"), "Invalid picture"},
+                             {pf.path("hilang.jpg"), "File not found"},
+                             {tulisFile("hijau.jpeg", QColor(0, 160, 0), "JPG"), {}}}) {
+    file.isEmpty() ? dialogs.queueFileCancel() : dialogs.queueFile(file);
+    buka()->bukaLatar();
+    EXPECT_EQ(dialogs.calls.front().file.filter, "Pictures (*.jpeg;*.jpg;)|*.jpeg;*.jpg");
+    EXPECT_EQ(dialogs.msgBoxTexts(), pesan.isEmpty() ? QStringList() : QStringList{pesan});
+    for (const auto& m : dialogs.msgBoxes()) EXPECT_TRUE(m.flags == ui::vbOKOnly && m.title == vb::appTitle());
+    EXPECT_EQ(d->CommonDialog9.FileName, pesan.isEmpty() ? file : QString());
+    const QColor warna = pesan.isEmpty() ? QColor(0, 160, 0) : QColor(Qt::red);
+    EXPECT_TRUE(dekat(static_cast<photobox::PhotoBox*>(w("latar"))->picture().image().pixelColor(5, 5), warna));
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    EXPECT_EQ(isi("images/Front_templatar.jpg") == before, !pesan.isEmpty());
+    EXPECT_TRUE(dekat(QImage(pf.path("images/Front_templatar.jpg")).pixelColor(5, 5), warna));
+    dialogs.clear();
+  }
 }
 
 TEST_F(DesignerSave, TheSettingsWindowOpensTheDesignerForEachSideAndShowsTheSavedFaces) {
