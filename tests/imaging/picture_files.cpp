@@ -158,4 +158,39 @@ QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha) {
   return f.readAll();
 }
 
+QByteArray sampleTiffFile(int photometric, int bits, const std::vector<std::uint16_t>& samples, bool alpha,
+                          const std::vector<std::uint16_t>& colourMap) {
+  QTemporaryFile tmp;
+  tmp.open();
+  const QString name = tmp.fileName();
+  tmp.close();
+  TIFF* tif = TIFFOpen(name.toLocal8Bit().constData(), "w");
+  const int spp = int(samples.size());
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(1));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(1));
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp);
+  if (alpha) {
+    const std::uint16_t unassociated = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &unassociated);
+  }
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(1));
+  std::vector<std::uint16_t> map(colourMap);
+  map.resize(3u << bits);
+  if (!colourMap.empty()) TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << bits), map.data() + (2 << bits));
+  std::vector<std::uint8_t> line(std::size_t(spp) * 2 + 1);
+  for (int i = 0; i < spp; ++i) {
+    if (bits == 16) std::memcpy(line.data() + 2 * i, &samples[std::size_t(i)], 2);
+    else if (bits == 8) line[std::size_t(i)] = std::uint8_t(samples[std::size_t(i)]);
+    else line[0] = std::uint8_t(samples[0] << (8 - bits));
+  }
+  TIFFWriteScanline(tif, line.data(), 0);
+  TIFFClose(tif);
+  QFile f(name);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
 }  // namespace imaging_test

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QWidget>
 #include <QtEndian>
+#include <tiffio.h>
 #include <memory>
 
 #include "cPicture.h"
@@ -432,15 +433,35 @@ TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
   EXPECT_EQ(img->width(), 4);
 }
 
-// Straight alpha in a TIFF keeps the colour under it exactly.
-TEST(PictureDecoders, TiffWithUnassociatedAlphaKeepsItsColours) {
-  const QByteArray tiff = tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true);
-  std::unique_ptr<gdiplus::Image> img;
-  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
-                                        std::size_t(tiff.size()), img),
-            gdiplus::Status::Ok);
-  EXPECT_EQ(img->pixels().pixel(2, 1), qRgba(200, 100, 50, 64));
-  EXPECT_EQ(img->pixelFormat(), gdiplus::PixelFormat32bppARGB);
+// Samples reach 8 bits the way a reference decoder takes them: straight alpha keeps the colour
+// under it, 16-bit values and colour maps round to the nearest level (the high byte alone is
+// up to one level dark), CMYK ink rounds too and 16-bit CMYK is read at all.
+TEST(PictureDecoders, SampleLayoutsGiveTheReferencePixel) {
+  QImage deep(1, 1, QImage::Format_RGBA64);
+  deep.setPixelColor(0, 0, QColor::fromRgba64(23526, 19197, 44032, 32768));
+  struct Case {
+    const char* what;
+    QByteArray file;
+    QRgb expected;
+  } cases[] = {
+      {"straight 8-bit RGBA TIFF", tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true), qRgba(200, 100, 50, 64)},
+      {"16-bit RGBA PNG", pngFile(deep), qRgba(92, 75, 171, 128)},
+      {"16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}), qRgb(92, 92, 92)},
+      {"16-bit straight RGBA TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 16, {23526, 19197, 44032, 32768}, true),
+       qRgba(92, 75, 171, 128)},
+      {"palette TIFF", sampleTiffFile(PHOTOMETRIC_PALETTE, 1, {1}, false, {0, 44032, 0, 23526, 0, 19197}),
+       qRgb(171, 92, 75)},
+      {"8-bit CMYK TIFF", sampleTiffFile(PHOTOMETRIC_SEPARATED, 8, {0, 50, 255, 64}), qRgb(191, 154, 0)},
+      {"16-bit CMYK TIFF", sampleTiffFile(PHOTOMETRIC_SEPARATED, 16, {0, 0, 65535, 0}), qRgb(255, 255, 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<gdiplus::Image> img;
+    ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(c.file.constData()),
+                                          std::size_t(c.file.size()), img),
+              gdiplus::Status::Ok);
+    EXPECT_EQ(img->pixels().pixel(img->width() - 1, img->height() - 1), c.expected);
+  }
 }
 
 TEST(PictureEncoders, LookupByMimeTypeIgnoresCase) {
