@@ -159,7 +159,7 @@ QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha) {
 }
 
 QByteArray sampleTiffFile(int photometric, int bits, const std::vector<std::uint16_t>& samples, bool alpha,
-                          const std::vector<std::uint16_t>& colourMap) {
+                          const std::vector<std::uint16_t>& colourMap, bool tiled) {
   QTemporaryFile tmp;
   tmp.open();
   const QString name = tmp.fileName();
@@ -176,17 +176,29 @@ QByteArray sampleTiffFile(int photometric, int bits, const std::vector<std::uint
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(1));
-  std::vector<std::uint16_t> map(colourMap);
-  map.resize(3u << bits);
-  if (!colourMap.empty()) TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << bits), map.data() + (2 << bits));
-  std::vector<std::uint8_t> line(std::size_t(spp) * 2 + 1);
+  if (bits == 32) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+  if (tiled) {
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, std::uint32_t(16));
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, std::uint32_t(16));
+  } else {
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(1));
+  }
+  if (!colourMap.empty()) {
+    std::vector<std::uint16_t> map(colourMap);
+    map.resize(3u << bits);
+    TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << bits), map.data() + (2 << bits));
+  }
+  // A tile holds the pixel at its start; the rest of it lies outside the picture.
+  std::vector<std::uint8_t> line(std::size_t(spp) * 4 * 256);
   for (int i = 0; i < spp; ++i) {
-    if (bits == 16) std::memcpy(line.data() + 2 * i, &samples[std::size_t(i)], 2);
+    const float f = samples[std::size_t(i)] / 65535.0f;
+    if (bits == 32) std::memcpy(line.data() + 4 * i, &f, 4);
+    else if (bits == 16) std::memcpy(line.data() + 2 * i, &samples[std::size_t(i)], 2);
     else if (bits == 8) line[std::size_t(i)] = std::uint8_t(samples[std::size_t(i)]);
     else line[0] = std::uint8_t(samples[0] << (8 - bits));
   }
-  TIFFWriteScanline(tif, line.data(), 0);
+  if (tiled) TIFFWriteTile(tif, line.data(), 0, 0, 0, 0);
+  else TIFFWriteScanline(tif, line.data(), 0);
   TIFFClose(tif);
   QFile f(name);
   f.open(QIODevice::ReadOnly);

@@ -435,7 +435,7 @@ TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
 
 // Samples reach 8 bits the way a reference decoder takes them: straight alpha keeps the colour
 // under it, 16-bit values and colour maps round to the nearest level (the high byte alone is
-// up to one level dark), CMYK ink rounds too and 16-bit CMYK is read at all.
+// up to one level dark), CMYK ink rounds too; 16-bit CMYK and float samples are read at all.
 TEST(PictureDecoders, SampleLayoutsGiveTheReferencePixel) {
   QImage deep(1, 1, QImage::Format_RGBA64);
   deep.setPixelColor(0, 0, QColor::fromRgba64(23526, 19197, 44032, 32768));
@@ -447,6 +447,8 @@ TEST(PictureDecoders, SampleLayoutsGiveTheReferencePixel) {
       {"straight 8-bit RGBA TIFF", tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true), qRgba(200, 100, 50, 64)},
       {"16-bit RGBA PNG", pngFile(deep), qRgba(92, 75, 171, 128)},
       {"16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}), qRgb(92, 92, 92)},
+      {"tiled 16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}, false, {}, true), qRgb(92, 92, 92)},
+      {"float RGB TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 32, {23526, 19197, 65535}), qRgb(92, 75, 255)},
       {"16-bit straight RGBA TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 16, {23526, 19197, 44032, 32768}, true),
        qRgba(92, 75, 171, 128)},
       {"palette TIFF", sampleTiffFile(PHOTOMETRIC_PALETTE, 1, {1}, false, {0, 44032, 0, 23526, 0, 19197}),
