@@ -158,6 +158,7 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
     // Metafiles are read by our own player, not by the GDI+ decoders.
     const auto meta = gdi::Metafile::parse(stream->bytes());
     if (!meta) return nullptr;
+    ImageDPI = roundEven(meta->dpiX());
     return LoadMetafile(ManageStyle, stream, length, meta->kind(), Keep, param);
   }
   if (img->flags() & gdiplus::ImageFlagsHasRealDPI) ImageDPI = roundEven(img->horizontalResolution());

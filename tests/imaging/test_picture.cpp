@@ -270,16 +270,16 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     int style;
     std::uint32_t type;
     QSize size;
-    int frames, managed, transparency;
+    int frames, managed, transparency, dpi;  // a metafile: its units per inch or reference device
   } cases[] = {
-      {"rle8 bmp", seed("bmp/rle8.bmp"), -1, 0x1000000, {4, 3}, 0, 2, 0},
-      {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1},
-      {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1},
-      {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1},
-      {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0},
-      {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1},
-      {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1},
-      {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1},
+      {"rle8 bmp", seed("bmp/rle8.bmp"), -1, 0x1000000, {4, 3}, 0, 2, 0, 96},
+      {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1, 96},
+      {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1, 0},
+      {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1, 0},
+      {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0, 0},
+      {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1, 1440},
+      {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1, 254},
+      {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1, 254},
   };
   for (const Case& c : cases) {
     StdPicture p = load(c.file, c.style, false);
@@ -291,6 +291,7 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     EXPECT_EQ(pics->GetFramePageCount(p), c.frames) << c.name;
     EXPECT_EQ(pics->IsManaged(p), c.managed) << c.name;
     EXPECT_EQ(pics->HasTransparency(p), c.transparency) << c.name;
+    EXPECT_EQ(dpi, c.dpi) << c.name;
     std::vector<std::int64_t> delays;
     EXPECT_EQ(pics->GetGifPngAnimationInfo(p, delays), c.frames > 1) << c.name;
     EXPECT_EQ(delays.size(), std::size_t(c.frames ? c.frames + 1 : 0)) << c.name;
