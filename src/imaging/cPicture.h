@@ -73,6 +73,9 @@ struct CopyRequest {
   bool BmpAlphaTypeAsPARGB;
   bool FillTransparency;
   std::int32_t FillTransparencyColor;
+  // A GDI+ image handed in: drawn instead of the source picture and, unless ReturnAsIcon,
+  // replaced by a new 32-bit image of the copy (the result picture stays empty then).
+  std::unique_ptr<gdiplus::Image>* image = nullptr;
 };
 using PictureCopier = std::uint32_t (*)(cPicture& owner, CopyRequest& request);
 

@@ -185,6 +185,7 @@ ReaderResult parseIco(Bytes src, LoadOptions& options, const LoadEventHandler& o
     img = decodePng(data);
     if (img.isNull()) return res;
     res.flags |= kAlphaStraight;
+    res.pngEntry = img;
   } else {
     std::uint32_t alphaFlags = 0;
     img = decodeDibEntry(data, alphaFlags);

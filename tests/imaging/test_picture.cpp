@@ -350,6 +350,19 @@ TEST_F(PictureTest, CopiesAtASize) {
   // The icon handle at 48 x 48: its GDI+ image made at that size from the icon's own pixels.
   EXPECT_EQ(pics->host()->image(cases[6].picture.get())->width(), 48);
   EXPECT_EQ(pics->host()->image(cases[6].picture.get())->pixels().pixel(40, 40), qRgb(0, 0, 255));
+  // A GDI+ image handed to the copy comes back as a new image of the copy at the size asked;
+  // a PNG cursor managed with style 2 keeps its PNG brought to the cursor's size that way.
+  auto handed = gdiplus::Image::fromImage(solid(4, 2, qRgb(200, 100, 50)), gdiplus::PixelFormat32bppARGB);
+  int w = 8, h = 6;
+  StdPicture none;
+  std::unique_ptr<gdiplus::Image> unused;
+  imaging::CopyRequest request{jpeg, none, unused, false, w, h, 0, false, false, false, 0, &handed};
+  EXPECT_TRUE(imaging::pictureReaders().copier(*pics, request) && !none);
+  EXPECT_EQ(handed->pixels().size(), QSize(8, 6));
+  EXPECT_EQ(handed->pixels().pixel(7, 5), qRgb(200, 100, 50));
+  StdPicture cursor = pics->LoadPictureEx(seed("ico/png.cur"), 2, false, dpi, 0, 0, 16, 16);
+  ASSERT_TRUE(cursor && pics->host()->image(cursor.get()));
+  EXPECT_EQ(pics->host()->image(cursor.get())->width(), 16);
   gdi::deleteObject(premultiplied);
   gdi::destroyIcon(icon);
 }
