@@ -396,6 +396,12 @@ TEST_F(PictureTest, CallbacksNeedAClientAndDrawingRaisesThem) {
   painted(p, 0, 0);
   painted(p, 0, 0);  // the second handler suppresses drawing and the after event
   EXPECT_EQ(seen, (QStringList{"pre k", "post k", "pre k"}));
+  // A copy sent to the events is drawn through them, at the size asked.
+  seen.clear();
+  StdPicture copied = pics->CopyStdPicture(p, 8, 6, 0, true, false, false, false, 0);
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(seen, (QStringList{"pre k", "post k"}));
+  EXPECT_TRUE(near(gdi::find<gdi::Dib>(copied->handle())->pixel(7, 5), 0xFF102030u));
   gdi::RenderArgs zero{0, 0, 0, 0, 4, 0, 0, 10, -10};
   EXPECT_EQ(p->render(zero), gdi::CTL_E_INVALIDPROPERTYVALUE);
 
