@@ -367,6 +367,39 @@ TEST_F(PictureTest, CopiesAtASize) {
   gdi::destroyIcon(icon);
 }
 
+// An object destination takes its coordinates in its ScaleMode: the same place in any unit
+// paints what the device-context form paints in pixels.
+TEST_F(PictureTest, PaintOnAnObjectInItsScaleMode) {
+  const StdPicture jpeg = load(jpegFile(solid(4, 4, qRgb(200, 20, 20))), 1, false);
+  auto paint = [&](const std::function<void(gdi::Handle)>& draw) {
+    SourceDc dc(10, 10, 32);
+    gdi::fillRect(dc.dc, QRect(0, 0, 10, 10), qRgb(1, 2, 3));
+    draw(dc.dc);
+    return dc.dib()->toImage();
+  };
+  const QImage expected = paint([&](gdi::Handle dc) { pics->PaintPictureEx(dc, jpeg, 2, 1, 6, 4); });
+  const QImage natural = paint([&](gdi::Handle dc) { pics->PaintPictureEx(dc, jpeg, 2, 1); });
+  const QImage untouched = paint([](gdi::Handle) {});
+  const float inch = 1 / 96.0f;
+  struct Case {
+    const char* name;
+    int mode;
+    float x, y, w, h;
+    const QImage& result;
+  } cases[] = {
+      {"twips", 1, 30, 15, 90, 60, expected},         {"points", 2, 1.5, 0.75, 4.5, 3, expected},
+      {"pixels", 3, 2, 1, 6, 4, expected},            {"inches", 5, 2 * inch, inch, 6 * inch, 4 * inch, expected},
+      {"twips, own size", 1, 30, 15, 0, 0, natural},  {"a user scale", 0, 2, 1, 6, 4, untouched},
+  };
+  for (const Case& c : cases) {
+    const QImage got = paint([&](gdi::Handle dc) {
+      pics->PaintPictureEx(cPicture::PaintTarget{dc, c.mode}, jpeg, c.x, c.y, c.w, c.h);
+    });
+    EXPECT_EQ(got, c.result) << c.name;
+  }
+  EXPECT_NE(expected, untouched);
+}
+
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {
   EXPECT_EQ(load(QByteArray(1, 'x'), 2, false)->handle(), 0);  // bounds 0 to 0: an empty picture
   EXPECT_EQ(pics->LoadPictureEx(QStringLiteral("   "), 2, false, dpi, 0)->handle(), 0);
