@@ -2,6 +2,7 @@
 // class's BeforeLoad, and their pixels become the pictures and GDI+ images the class keeps.
 #include "picture_readers.h"
 
+#include <QFile>
 #include <cstring>
 #include <tuple>
 
@@ -272,12 +273,19 @@ std::uint32_t copyPicture(cPicture& owner, CopyRequest& rq) {
   return copy.flags;
 }
 
+// The program's resources: the files compiled in under ":/resources/<type>/<number or name>",
+// the type by its Windows number.
+QByteArray programResource(int type, const QVariant& id) {
+  QFile f(QStringLiteral(":/resources/%1/%2").arg(type).arg(id.toString()));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 }  // namespace
 
 PictureReaders libraryReaders() {
   PictureReaders r;
   r.own = {readBmp, readIco};
-  r.resources = nullptr;
+  r.resources = programResource;
   r.apngFrameCount = apngFrameCount;
   r.apngFrames = apngFrames;
   r.copier = copyPicture;

@@ -563,6 +563,9 @@ QByteArray testResource(int type, const QVariant& id) {
 }  // namespace
 
 TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
+  // By default the resources compiled into the program: here the tests' 1 x 1 blue bitmap.
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(7, 0, 0, dpi), 0, 0), qRgb(0, 0, 255), 0));
+  const imaging::ResourceLoader programResources = imaging::pictureReaders().resources;
   imaging::pictureReaders().resources = testResource;
   QByteArray file;
   ASSERT_TRUE(cPicture::ResourceFile(8, 0, file));
@@ -582,5 +585,5 @@ TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
     return type == 1 ? QByteArray() : testResource(type, id);
   };
   EXPECT_THROW(cPicture::ResourceFile(1, 2, file), vb::VbError);
-  imaging::pictureReaders().resources = nullptr;
+  imaging::pictureReaders().resources = programResources;
 }
