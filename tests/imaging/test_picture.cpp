@@ -368,36 +368,23 @@ TEST_F(PictureTest, CopiesAtASize) {
 }
 
 // An object destination takes its coordinates in its ScaleMode: the same place in any unit
-// paints what the device-context form paints in pixels.
+// paints what the device-context form paints in pixels; a user scale paints nothing.
 TEST_F(PictureTest, PaintOnAnObjectInItsScaleMode) {
   const StdPicture jpeg = load(jpegFile(solid(4, 4, qRgb(200, 20, 20))), 1, false);
-  auto paint = [&](const std::function<void(gdi::Handle)>& draw) {
+  auto paint = [&](int mode, float x, float y, float w, float h) {
     SourceDc dc(10, 10, 32);
-    gdi::fillRect(dc.dc, QRect(0, 0, 10, 10), qRgb(1, 2, 3));
-    draw(dc.dc);
+    if (mode == -1) pics->PaintPictureEx(dc.dc, jpeg, x, y, w, h);  // the device-context form; -2 paints nothing
+    if (mode >= 0) pics->PaintPictureEx(cPicture::PaintTarget{dc.dc, mode}, jpeg, x, y, w, h);
     return dc.dib()->toImage();
   };
-  const QImage expected = paint([&](gdi::Handle dc) { pics->PaintPictureEx(dc, jpeg, 2, 1, 6, 4); });
-  const QImage natural = paint([&](gdi::Handle dc) { pics->PaintPictureEx(dc, jpeg, 2, 1); });
-  const QImage untouched = paint([](gdi::Handle) {});
+  const QImage expected = paint(-1, 2, 1, 6, 4), natural = paint(-1, 2, 1, 0, 0), untouched = paint(-2, 0, 0, 0, 0);
   const float inch = 1 / 96.0f;
-  struct Case {
-    const char* name;
-    int mode;
-    float x, y, w, h;
-    const QImage& result;
-  } cases[] = {
-      {"twips", 1, 30, 15, 90, 60, expected},         {"points", 2, 1.5, 0.75, 4.5, 3, expected},
-      {"pixels", 3, 2, 1, 6, 4, expected},            {"inches", 5, 2 * inch, inch, 6 * inch, 4 * inch, expected},
-      {"twips, own size", 1, 30, 15, 0, 0, natural},  {"a user scale", 0, 2, 1, 6, 4, untouched},
-  };
-  for (const Case& c : cases) {
-    const QImage got = paint([&](gdi::Handle dc) {
-      pics->PaintPictureEx(cPicture::PaintTarget{dc, c.mode}, jpeg, c.x, c.y, c.w, c.h);
-    });
-    EXPECT_EQ(got, c.result) << c.name;
-  }
-  EXPECT_NE(expected, untouched);
+  const std::tuple<int, float, float, float, float, const QImage&> cases[] = {
+      {1, 30, 15, 90, 60, expected}, {2, 1.5, 0.75, 4.5, 3, expected},
+      {3, 2, 1, 6, 4, expected},     {5, 2 * inch, inch, 6 * inch, 4 * inch, expected},
+      {1, 30, 15, 0, 0, natural},    {0, 2, 1, 6, 4, untouched}};
+  for (const auto& [mode, x, y, w, h, result] : cases) EXPECT_EQ(paint(mode, x, y, w, h), result) << mode;
+  EXPECT_NE(expected, natural);
 }
 
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {
@@ -500,7 +487,8 @@ TEST(PictureDecoders, SampleLayoutsGiveTheReferencePixel) {
       {"straight 8-bit RGBA TIFF", tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true), qRgba(200, 100, 50, 64)},
       {"16-bit RGBA PNG", pngFile(deep), qRgba(92, 75, 171, 128)},
       {"16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}), qRgb(92, 92, 92)},
-      {"tiled 16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}, false, {}, true), qRgb(92, 92, 92)},
+      {"tiled 16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}, false, {}, true),
+       qRgb(92, 92, 92)},
       {"float RGB TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 32, {23526, 19197, 65535}), qRgb(92, 75, 255)},
       {"16-bit straight RGBA TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 16, {23526, 19197, 44032, 32768}, true),
        qRgba(92, 75, 171, 128)},
