@@ -158,6 +158,7 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
     // Metafiles are read by our own player, not by the GDI+ decoders.
     const auto meta = gdi::Metafile::parse(stream->bytes());
     if (!meta) return nullptr;
+    ImageDPI = roundEven(meta->dpiX());
     return LoadMetafile(ManageStyle, stream, length, meta->kind(), Keep, param);
   }
   if (img->flags() & gdiplus::ImageFlagsHasRealDPI) ImageDPI = roundEven(img->horizontalResolution());
@@ -443,6 +444,52 @@ void cPicture::PaintPictureEx(gdi::Handle dc, const StdPicture& p, float X1, flo
   Y2 = float(roundEven(Y2 * 2540 / d));
   Width2 = Width2 != 0 ? float(roundEven(Width2 * 2540 / d)) : float(p->width());
   Height2 = Height2 != 0 ? float(roundEven(Height2 * 2540 / d)) : float(p->height());
+  paintMirrored(dc, p, X1, Y1, Width1, Height1, X2, Y2, Width2, Height2);
+}
+
+namespace {
+
+// Units of a ScaleMode per inch, horizontally or vertically; 0 for a mode without one.
+double unitsPerInch(int mode, bool horizontal) {
+  const gdi::Screen& s = gdi::screen();
+  switch (mode) {
+    case 1: return 1440;
+    case 2: return 72;
+    case 3: return 1440.0 / (horizontal ? s.twipsPerPixelX() : s.twipsPerPixelY());
+    case 4: return horizontal ? 12 : 6;  // a character cell is 120 x 240 twips
+    case 5: return 1;
+    case 6: return 25.4;
+    case 7: return 2.54;
+    case 8: return 2540;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void cPicture::PaintPictureEx(const PaintTarget& target, const StdPicture& p, float X1, float Y1, float Width1,
+                              float Height1, float X2, float Y2, float Width2, float Height2) {
+  const int m = target.ScaleMode;
+  if (!usable(p) || target.hDC == 0 || unitsPerInch(m, true) == 0) return;
+  auto scaled = [m](double v, int to, bool horizontal) {
+    return float(v * unitsPerInch(to, horizontal) / unitsPerInch(m, horizontal));
+  };
+  auto fromHimetric = [](double v, bool horizontal) {
+    return float(v * unitsPerInch(3, horizontal) / unitsPerInch(8, horizontal));
+  };
+  X1 = scaled(X1, 3, true);
+  Y1 = scaled(Y1, 3, false);
+  Width1 = Width1 != 0 ? scaled(Width1, 3, true) : fromHimetric(p->width(), true);
+  Height1 = Height1 != 0 ? scaled(Height1, 3, false) : fromHimetric(p->height(), false);
+  X2 = scaled(std::abs(X2), 8, true);
+  Y2 = scaled(std::abs(Y2), 8, false);
+  Width2 = Width2 != 0 ? scaled(std::abs(Width2), 8, true) : float(p->width());
+  Height2 = Height2 != 0 ? scaled(std::abs(Height2), 8, false) : float(p->height());
+  paintMirrored(target.hDC, p, X1, Y1, Width1, Height1, X2, Y2, Width2, Height2);
+}
+
+void cPicture::paintMirrored(gdi::Handle dc, const StdPicture& p, float X1, float Y1, float Width1, float Height1,
+                             float X2, float Y2, float Width2, float Height2) {
   if (Width1 < 0) {
     X2 += Width2;
     Width2 = -Width2;

@@ -73,6 +73,9 @@ struct CopyRequest {
   bool BmpAlphaTypeAsPARGB;
   bool FillTransparency;
   std::int32_t FillTransparencyColor;
+  // A GDI+ image handed in: drawn instead of the source picture and, unless ReturnAsIcon,
+  // replaced by a new 32-bit image of the copy (the result picture stays empty then).
+  std::unique_ptr<gdiplus::Image>* image = nullptr;
 };
 using PictureCopier = std::uint32_t (*)(cPicture& owner, CopyRequest& request);
 
@@ -124,6 +127,17 @@ class cPicture {
   // Draws on a device context, coordinates in pixels (the device-context form).
   void PaintPictureEx(gdi::Handle Destination, const StdPicture& thePicture, float X1, float Y1, float Width1 = 0,
                       float Height1 = 0, float X2 = 0, float Y2 = 0, float Width2 = 0, float Height2 = 0);
+  // An object to draw on: its device context and the unit of its coordinates (1 twips,
+  // 2 points, 3 pixels, 4 characters, 5 inches, 6 millimetres, 7 centimetres, 8 HIMETRIC).
+  struct PaintTarget {
+    gdi::Handle hDC = 0;
+    int ScaleMode = 1;
+  };
+  // The object form: coordinates in the object's ScaleMode; a mode without a fixed unit
+  // (0, a user scale) draws nothing.
+  void PaintPictureEx(const PaintTarget& Destination, const StdPicture& thePicture, float X1, float Y1,
+                      float Width1 = 0, float Height1 = 0, float X2 = 0, float Y2 = 0, float Width2 = 0,
+                      float Height2 = 0);
   int GetFramePageCount(const StdPicture& thePicture);
   bool SetFrameGifPng(const StdPicture& thePicture, int FrameNumber, QWidget* PictureHost = nullptr);
   StdPicture SetPageTIF(const StdPicture& thePicture, int PageNumber, QWidget* PictureHost = nullptr);
@@ -210,6 +224,9 @@ class cPicture {
   void RestorePictureVTable(const StdPicture& picture);
 
  private:
+  // Steps shared by both forms of PaintPictureEx: a negative target size mirrors, then Render.
+  void paintMirrored(gdi::Handle dc, const StdPicture& p, float X1, float Y1, float Width1, float Height1, float X2,
+                     float Y2, float Width2, float Height2);
   bool usable(const StdPicture& p) const { return p && p->handle() != 0; }
   bool ownedManaged(const StdPicture& p) const;
   bool setFlagsOf(const StdPicture& p, QWidget* refresh, const std::function<bool(std::uint32_t&)>& change);

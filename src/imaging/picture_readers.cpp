@@ -2,6 +2,7 @@
 // class's BeforeLoad, and their pixels become the pictures and GDI+ images the class keeps.
 #include "picture_readers.h"
 
+#include <QFile>
 #include <cstring>
 #include <tuple>
 
@@ -104,6 +105,20 @@ std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
     return res.flags;
   }
   if (!(res.flags & kAlphaKindMask) && out.image) res.flags |= made & (kAlphaKindMask | 1);
+  if (style == 2 && !res.pngEntry.isNull()) {
+    // The image kept with a PNG entry is the PNG's own, brought to the icon's size by the
+    // copy at a size when the two differ.
+    auto png = gdiplus::Image::fromImage(res.pngEntry, gdiplus::PixelFormat32bppARGB);
+    int w = res.image.width(), h = res.image.height();
+    const PictureCopier copier = pictureReaders().copier;
+    if (png && res.pngEntry.size() != res.image.size() && copier) {
+      StdPicture none;
+      std::unique_ptr<gdiplus::Image> unused;
+      CopyRequest copy{out.picture, none, unused, false, w, h, 0, false, false, false, 0, &png};
+      if (!copier(rq.owner, copy)) png.reset();
+    }
+    if (png) out.image = std::move(png);
+  }
   return res.flags;
 }
 
@@ -213,7 +228,13 @@ bool sourceOf(cPicture& owner, CopyRequest& rq, PictureSource& src) {
 
 std::uint32_t copyPicture(cPicture& owner, CopyRequest& rq) {
   PictureSource src;
-  if (!sourceOf(owner, rq, src)) return 0;
+  const bool handedIn = rq.image && *rq.image;
+  if (handedIn) {
+    src.image = (*rq.image)->pixels().convertToFormat(QImage::Format_ARGB32);
+    src.flags = cPicture::AnalyzeAlpha(rq.image->get(), 0) ? kAlphaStraight : 0;
+  } else if (!sourceOf(owner, rq, src)) {
+    return 0;
+  }
   if (src.image.format() == QImage::Format_ARGB32_Premultiplied) src.image.reinterpretAsFormat(QImage::Format_ARGB32);
   PictureCopyOptions options;
   options.returnAsIcon = rq.ReturnAsIcon;
@@ -222,6 +243,13 @@ std::uint32_t copyPicture(cPicture& owner, CopyRequest& rq) {
   options.fillTransparencyColor = std::uint32_t(rq.FillTransparencyColor);
   const PictureCopy copy = pictureToArgb(src, rq.Width, rq.Height, options);
   if (!copy.flags) return 0;
+  if (handedIn && !rq.ReturnAsIcon) {
+    auto made = gdiplus::Image::fromImage(copy.image.convertToFormat(QImage::Format_ARGB32),
+                                          gdiplus::PixelFormat32bppPARGB);
+    if (!made) return 0;
+    *rq.image = std::move(made);
+    return copy.flags;
+  }
   if (rq.ReturnAsIcon) {
     const std::vector<std::uint8_t>& r = copy.iconResource;
     const gdi::Handle icon = gdi::createIconFromResourceEx(r.data(), r.size(), true, 0, 0);
@@ -245,12 +273,19 @@ std::uint32_t copyPicture(cPicture& owner, CopyRequest& rq) {
   return copy.flags;
 }
 
+// The program's resources: the files compiled in under ":/resources/<type>/<number or name>",
+// the type by its Windows number.
+QByteArray programResource(int type, const QVariant& id) {
+  QFile f(QStringLiteral(":/resources/%1/%2").arg(type).arg(id.toString()));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 }  // namespace
 
 PictureReaders libraryReaders() {
   PictureReaders r;
   r.own = {readBmp, readIco};
-  r.resources = nullptr;
+  r.resources = programResource;
   r.apngFrameCount = apngFrameCount;
   r.apngFrames = apngFrames;
   r.copier = copyPicture;

@@ -344,7 +344,8 @@ ReaderResult parseBmp(Bytes src, LoadOptions& options, const LoadEventHandler& o
 
   ReaderResult res;
   res.flags = kTypeBitmap;
-  if (required > src.size()) return res;
+  // More colours than the depth can index is a damaged header, not a longer palette.
+  if (required > src.size() || (bpp <= 8 && l.paletteCount > (1u << bpp))) return res;
   QImage img = decodeDib(src, l);
   if (img.isNull()) return res;
   // A 40-byte header goes to the picture loader, which keeps the source itself.

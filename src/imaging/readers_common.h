@@ -75,6 +75,7 @@ struct ReaderResult {
   PicProps props;
   int hotSpotX = 0;  // cursors only
   int hotSpotY = 0;
+  QImage pngEntry;  // icons and cursors: the chosen PNG entry at its own size (null for a DIB entry)
 };
 
 using gdi::ByteReader;

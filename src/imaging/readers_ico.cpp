@@ -66,12 +66,9 @@ QImage decodeDibEntry(Bytes data, std::uint32_t& alphaFlags) {
     const std::uint8_t* m = r.at(maskOffset + std::uint64_t(img.height() - 1 - y) * maskStride);
     auto* p = reinterpret_cast<std::uint32_t*>(img.scanLine(y));
     for (int x = 0; x < img.width(); ++x) {
-      if ((m[x >> 3] >> (7 - (x & 7))) & 1) {
-        // A white pixel of a monochrome icon under the mask inverts the screen: shown black.
-        p[x] = (l.bitCount == 1 && (p[x] & 0xFFFFFF) == 0xFFFFFF) ? 0xFF000000u : (p[x] & 0xFFFFFF);
-      } else {
-        p[x] |= 0xFF000000u;
-      }
+      // A set mask bit is transparent, over any colour: a picture cannot invert the screen
+      // behind it, and image viewers show such pixels transparent too.
+      p[x] = ((m[x >> 3] >> (7 - (x & 7))) & 1) ? (p[x] & 0xFFFFFF) : (p[x] | 0xFF000000u);
     }
   }
   alphaFlags = kAlphaStraight;
@@ -188,6 +185,7 @@ ReaderResult parseIco(Bytes src, LoadOptions& options, const LoadEventHandler& o
     img = decodePng(data);
     if (img.isNull()) return res;
     res.flags |= kAlphaStraight;
+    res.pngEntry = img;
   } else {
     std::uint32_t alphaFlags = 0;
     img = decodeDibEntry(data, alphaFlags);

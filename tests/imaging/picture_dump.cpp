@@ -56,10 +56,14 @@ QImage firstFrameOf(cPicture& pictures, const gdi::StdPicture& pic) {
   return img;
 }
 
+// An icon or cursor file is shown by its first image at that image's own size, the way a
+// viewer shows it, not at the system icon size.
+constexpr int kFirstIcon = 1;
+
 Result loadThroughRoad(cPicture& pictures, const QString& file) {
   Result r;
   int dpi = 0;
-  const gdi::StdPicture pic = pictures.LoadPictureEx(file, -1, false, dpi, std::int32_t(0x80000005), 0, 0, 0, 0);
+  const gdi::StdPicture pic = pictures.LoadPictureEx(file, -1, false, dpi, std::int32_t(0x80000005), kFirstIcon, 0, 0, 0);
   if (!pic || !pic->handle()) {
     r.error = QStringLiteral("gambar tidak dapat dimuat");
     return r;
@@ -101,6 +105,7 @@ Result loadWithReader(const QString& reader, const QString& file) {
   const QByteArray data = f.readAll();
   const imaging::Bytes bytes(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
   imaging::LoadOptions options;
+  options.iconIndex = kFirstIcon;
   if (reader == QLatin1String("bmp")) return still(imaging::parseBmp(bytes, options), QStringLiteral("BMP"));
   if (reader == QLatin1String("ico"))
     return still(imaging::parseIco(bytes, options), QStringLiteral("ikon atau kursor"));

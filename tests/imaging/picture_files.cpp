@@ -7,6 +7,7 @@
 #include <QTemporaryFile>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include <jpeglib.h>
 
@@ -128,34 +129,73 @@ QByteArray gifFile(const std::vector<QImage>& frames, int delay) {
   return out;
 }
 
-QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha) {
+namespace {
+// The file libtiff writes through `write`.
+QByteArray writtenTiff(const std::function<void(TIFF*)>& write) {
   QTemporaryFile tmp;
   tmp.open();
-  const QString name = tmp.fileName();
-  tmp.close();
-  TIFF* tif = TIFFOpen(name.toLocal8Bit().constData(), "w");
-  for (const QImage& page : pages) {
-    const QImage img = page.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(img.width()));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(img.height()));
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, alpha ? 4 : 3);
-    if (alpha) {
-      const std::uint16_t unassociated = EXTRASAMPLE_UNASSALPHA;
-      TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &unassociated);
-    }
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(img.height()));
-    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    for (int y = 0; y < img.height(); ++y)
-      TIFFWriteScanline(tif, const_cast<uchar*>(img.constScanLine(y)), std::uint32_t(y));
-    TIFFWriteDirectory(tif);
-  }
+  TIFF* tif = TIFFOpen(tmp.fileName().toLocal8Bit().constData(), "w");
+  write(tif);
   TIFFClose(tif);
-  QFile f(name);
-  f.open(QIODevice::ReadOnly);
-  return f.readAll();
+  return tmp.readAll();
+}
+}  // namespace
+
+QByteArray tiffFile(const std::vector<QImage>& pages, bool alpha) {
+  return writtenTiff([&](TIFF* tif) {
+    for (const QImage& page : pages) {
+      const QImage img = page.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+      TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(img.width()));
+      TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(img.height()));
+      TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, alpha ? 4 : 3);
+      if (alpha) {
+        const std::uint16_t unassociated = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &unassociated);
+      }
+      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+      TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+      TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+      TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::uint32_t(img.height()));
+      TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+      for (int y = 0; y < img.height(); ++y)
+        TIFFWriteScanline(tif, const_cast<uchar*>(img.constScanLine(y)), std::uint32_t(y));
+      TIFFWriteDirectory(tif);
+    }
+  });
+}
+
+QByteArray sampleTiffFile(int photometric, int bits, const std::vector<std::uint16_t>& samples, bool alpha,
+                          const std::vector<std::uint16_t>& colourMap, bool tiled) {
+  return writtenTiff([&](TIFF* tif) {
+    const std::uint16_t spp = std::uint16_t(samples.size()), unassociated = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(1));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(1));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp);
+    if (alpha) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &unassociated);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    if (bits == 32) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tif, tiled ? TIFFTAG_TILEWIDTH : TIFFTAG_ROWSPERSTRIP, std::uint32_t(tiled ? 16 : 1));
+    if (tiled) TIFFSetField(tif, TIFFTAG_TILELENGTH, std::uint32_t(16));
+    std::vector<std::uint16_t> map(colourMap);
+    map.resize(std::size_t(3) << std::min(bits, 16));
+    if (!colourMap.empty()) TIFFSetField(tif, TIFFTAG_COLORMAP, &map[0], &map[1u << bits], &map[2u << bits]);
+    // A tile holds the pixel at its start; the rest of it lies outside the picture.
+    std::vector<std::uint8_t> line(std::size_t(spp) * 4 * 256);
+    for (std::size_t i = 0; i < spp; ++i) {
+      const float f = samples[i] / 65535.0f;
+      if (bits == 32)
+        std::memcpy(&line[4 * i], &f, 4);
+      else if (bits == 16)
+        std::memcpy(&line[2 * i], &samples[i], 2);
+      else
+        line[i] = std::uint8_t(samples[i] << (8 - std::min(bits, 8)));  // one sample below 8 bits
+    }
+    if (tiled)
+      TIFFWriteTile(tif, line.data(), 0, 0, 0, 0);
+    else
+      TIFFWriteScanline(tif, line.data(), 0);
+  });
 }
 
 }  // namespace imaging_test

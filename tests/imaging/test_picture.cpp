@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QWidget>
 #include <QtEndian>
+#include <tiffio.h>
 #include <memory>
 
 #include "cPicture.h"
@@ -269,16 +270,16 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     int style;
     std::uint32_t type;
     QSize size;
-    int frames, managed, transparency;
+    int frames, managed, transparency, dpi;  // a metafile: its units per inch or reference device
   } cases[] = {
-      {"rle8 bmp", seed("bmp/rle8.bmp"), -1, 0x1000000, {4, 3}, 0, 2, 0},
-      {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1},
-      {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1},
-      {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1},
-      {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0},
-      {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1},
-      {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1},
-      {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1},
+      {"rle8 bmp", seed("bmp/rle8.bmp"), -1, 0x1000000, {4, 3}, 0, 2, 0, 96},
+      {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1, 96},
+      {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1, 0},
+      {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1, 0},
+      {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0, 0},
+      {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1, 1440},
+      {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1, 254},
+      {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1, 254},
   };
   for (const Case& c : cases) {
     StdPicture p = load(c.file, c.style, false);
@@ -290,6 +291,7 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
     EXPECT_EQ(pics->GetFramePageCount(p), c.frames) << c.name;
     EXPECT_EQ(pics->IsManaged(p), c.managed) << c.name;
     EXPECT_EQ(pics->HasTransparency(p), c.transparency) << c.name;
+    EXPECT_EQ(dpi, c.dpi) << c.name;
     std::vector<std::int64_t> delays;
     EXPECT_EQ(pics->GetGifPngAnimationInfo(p, delays), c.frames > 1) << c.name;
     EXPECT_EQ(delays.size(), std::size_t(c.frames ? c.frames + 1 : 0)) << c.name;
@@ -348,8 +350,41 @@ TEST_F(PictureTest, CopiesAtASize) {
   // The icon handle at 48 x 48: its GDI+ image made at that size from the icon's own pixels.
   EXPECT_EQ(pics->host()->image(cases[6].picture.get())->width(), 48);
   EXPECT_EQ(pics->host()->image(cases[6].picture.get())->pixels().pixel(40, 40), qRgb(0, 0, 255));
+  // A GDI+ image handed to the copy comes back as a new image of the copy at the size asked;
+  // a PNG cursor managed with style 2 keeps its PNG brought to the cursor's size that way.
+  auto handed = gdiplus::Image::fromImage(solid(4, 2, qRgb(200, 100, 50)), gdiplus::PixelFormat32bppARGB);
+  int w = 8, h = 6;
+  StdPicture none;
+  std::unique_ptr<gdiplus::Image> unused;
+  imaging::CopyRequest request{jpeg, none, unused, false, w, h, 0, false, false, false, 0, &handed};
+  EXPECT_TRUE(imaging::pictureReaders().copier(*pics, request) && !none);
+  EXPECT_EQ(handed->pixels().size(), QSize(8, 6));
+  EXPECT_EQ(handed->pixels().pixel(7, 5), qRgb(200, 100, 50));
+  StdPicture cursor = pics->LoadPictureEx(seed("ico/png.cur"), 2, false, dpi, 0, 0, 16, 16);
+  ASSERT_TRUE(cursor && pics->host()->image(cursor.get()));
+  EXPECT_EQ(pics->host()->image(cursor.get())->width(), 16);
   gdi::deleteObject(premultiplied);
   gdi::destroyIcon(icon);
+}
+
+// An object destination takes its coordinates in its ScaleMode: the same place in any unit
+// paints what the device-context form paints in pixels; a user scale paints nothing.
+TEST_F(PictureTest, PaintOnAnObjectInItsScaleMode) {
+  const StdPicture jpeg = load(jpegFile(solid(4, 4, qRgb(200, 20, 20))), 1, false);
+  auto paint = [&](int mode, float x, float y, float w, float h) {
+    SourceDc dc(10, 10, 32);
+    if (mode == -1) pics->PaintPictureEx(dc.dc, jpeg, x, y, w, h);  // the device-context form; -2 paints nothing
+    if (mode >= 0) pics->PaintPictureEx(cPicture::PaintTarget{dc.dc, mode}, jpeg, x, y, w, h);
+    return dc.dib()->toImage();
+  };
+  const QImage expected = paint(-1, 2, 1, 6, 4), natural = paint(-1, 2, 1, 0, 0), untouched = paint(-2, 0, 0, 0, 0);
+  const float inch = 1 / 96.0f;
+  const std::tuple<int, float, float, float, float, const QImage&> cases[] = {
+      {1, 30, 15, 90, 60, expected}, {2, 1.5, 0.75, 4.5, 3, expected},
+      {3, 2, 1, 6, 4, expected},     {5, 2 * inch, inch, 6 * inch, 4 * inch, expected},
+      {1, 30, 15, 0, 0, natural},    {0, 2, 1, 6, 4, untouched}};
+  for (const auto& [mode, x, y, w, h, result] : cases) EXPECT_EQ(paint(mode, x, y, w, h), result) << mode;
+  EXPECT_NE(expected, natural);
 }
 
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {
@@ -381,6 +416,12 @@ TEST_F(PictureTest, CallbacksNeedAClientAndDrawingRaisesThem) {
   painted(p, 0, 0);
   painted(p, 0, 0);  // the second handler suppresses drawing and the after event
   EXPECT_EQ(seen, (QStringList{"pre k", "post k", "pre k"}));
+  // A copy sent to the events is drawn through them, at the size asked.
+  seen.clear();
+  StdPicture copied = pics->CopyStdPicture(p, 8, 6, 0, true, false, false, false, 0);
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(seen, (QStringList{"pre k", "post k"}));
+  EXPECT_TRUE(near(gdi::find<gdi::Dib>(copied->handle())->pixel(7, 5), 0xFF102030u));
   gdi::RenderArgs zero{0, 0, 0, 0, 4, 0, 0, 10, -10};
   EXPECT_EQ(p->render(zero), gdi::CTL_E_INVALIDPROPERTYVALUE);
 
@@ -432,15 +473,38 @@ TEST(PictureDecoders, OversizedPicturesAreRefusedBeforeDecoding) {
   EXPECT_EQ(img->width(), 4);
 }
 
-// Straight alpha in a TIFF keeps the colour under it exactly.
-TEST(PictureDecoders, TiffWithUnassociatedAlphaKeepsItsColours) {
-  const QByteArray tiff = tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true);
-  std::unique_ptr<gdiplus::Image> img;
-  ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(tiff.constData()),
-                                        std::size_t(tiff.size()), img),
-            gdiplus::Status::Ok);
-  EXPECT_EQ(img->pixels().pixel(2, 1), qRgba(200, 100, 50, 64));
-  EXPECT_EQ(img->pixelFormat(), gdiplus::PixelFormat32bppARGB);
+// Samples reach 8 bits the way a reference decoder takes them: straight alpha keeps the colour
+// under it, 16-bit values and colour maps round to the nearest level (the high byte alone is
+// up to one level dark), CMYK ink rounds too; 16-bit CMYK and float samples are read at all.
+TEST(PictureDecoders, SampleLayoutsGiveTheReferencePixel) {
+  QImage deep(1, 1, QImage::Format_RGBA64);
+  deep.setPixelColor(0, 0, QColor::fromRgba64(23526, 19197, 44032, 32768));
+  struct Case {
+    const char* what;
+    QByteArray file;
+    QRgb expected;
+  } cases[] = {
+      {"straight 8-bit RGBA TIFF", tiffFile({solid(3, 2, qRgba(200, 100, 50, 64))}, true), qRgba(200, 100, 50, 64)},
+      {"16-bit RGBA PNG", pngFile(deep), qRgba(92, 75, 171, 128)},
+      {"16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}), qRgb(92, 92, 92)},
+      {"tiled 16-bit grey TIFF", sampleTiffFile(PHOTOMETRIC_MINISBLACK, 16, {23526}, false, {}, true),
+       qRgb(92, 92, 92)},
+      {"float RGB TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 32, {23526, 19197, 65535}), qRgb(92, 75, 255)},
+      {"16-bit straight RGBA TIFF", sampleTiffFile(PHOTOMETRIC_RGB, 16, {23526, 19197, 44032, 32768}, true),
+       qRgba(92, 75, 171, 128)},
+      {"palette TIFF", sampleTiffFile(PHOTOMETRIC_PALETTE, 1, {1}, false, {0, 44032, 0, 23526, 0, 19197}),
+       qRgb(171, 92, 75)},
+      {"8-bit CMYK TIFF", sampleTiffFile(PHOTOMETRIC_SEPARATED, 8, {0, 50, 255, 64}), qRgb(191, 154, 0)},
+      {"16-bit CMYK TIFF", sampleTiffFile(PHOTOMETRIC_SEPARATED, 16, {0, 0, 65535, 0}), qRgb(255, 255, 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<gdiplus::Image> img;
+    ASSERT_EQ(gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(c.file.constData()),
+                                          std::size_t(c.file.size()), img),
+              gdiplus::Status::Ok);
+    EXPECT_EQ(img->pixels().pixel(img->width() - 1, img->height() - 1), c.expected);
+  }
 }
 
 TEST(PictureEncoders, LookupByMimeTypeIgnoresCase) {
@@ -487,6 +551,9 @@ QByteArray testResource(int type, const QVariant& id) {
 }  // namespace
 
 TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
+  // By default the resources compiled into the program: here the tests' 1 x 1 blue bitmap.
+  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(7, 0, 0, dpi), 0, 0), qRgb(0, 0, 255), 0));
+  const imaging::ResourceLoader programResources = imaging::pictureReaders().resources;
   imaging::pictureReaders().resources = testResource;
   QByteArray file;
   ASSERT_TRUE(cPicture::ResourceFile(8, 0, file));
@@ -506,5 +573,5 @@ TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
     return type == 1 ? QByteArray() : testResource(type, id);
   };
   EXPECT_THROW(cPicture::ResourceFile(1, 2, file), vb::VbError);
-  imaging::pictureReaders().resources = nullptr;
+  imaging::pictureReaders().resources = programResources;
 }

@@ -52,6 +52,7 @@ TEST(BmpReader, RefusesOrTakesByLengthAndHeader) {
       {"absurd size", bmpFile(40, 0x7FFFFFFF, -0x7FFFFFFF - 1, 32, 0, kPixels24), 0x1000000, false},
       {"width 0", bmpFile(40, 0, 2, 24, 0, {}), 0x1000000, false},
       {"palette count past the end", bmpFile(40, 2, 2, 8, 0, kPixels24, 0, 0xFFFFFFFF), 0x1000000, false},
+      {"300 colours for 8 bits", bmpFile(40, 2, 2, 8, 0, Bytes().zeros(4 * 300 + 8).span(), 0, 300), 0x1000000, false},
   };
   for (const Case& c : cases) {
     const auto res = read(c.file);

@@ -139,7 +139,7 @@ TEST(IcoReader, MaskAlphaAndPngEntries) {
   EXPECT_EQ(masked.flags, 0x23000001u);
   EXPECT_EQ(masked.image.pixel(0, 0), 0x00112233u);
   EXPECT_EQ(read(iconFile({{dibEntry(2, 2, 32, 0x00112233)}})).image.pixel(1, 1), 0xFF112233u);
-  EXPECT_EQ(read(iconFile({{dibEntry(2, 2, 1, 1, true)}})).image.pixel(0, 0), 0xFF000000u);  // inverting white
+  EXPECT_EQ(read(iconFile({{dibEntry(2, 2, 1, 1, true)}})).image.pixel(0, 0), 0u);  // inverting white: transparent
   auto alpha = imaging::parseIco(iconFile({{dibEntry(2, 2, 32, 0x80C02233, true)}}).span(), style2);
   EXPECT_EQ(alpha.flags, 0x23000001u);
   EXPECT_EQ(alpha.image.pixel(0, 0), 0x80C02233u);

@@ -470,6 +470,7 @@ std::optional<Metafile> Metafile::parse(std::span<const std::uint8_t> bytes) {
     const double devW = r.i32(72), devH = r.i32(76), mmW = r.i32(80), mmH = r.i32(84);
     if (fr <= fl || fb <= ft || devW <= 0 || devH <= 0 || mmW <= 0 || mmH <= 0) return std::nullopt;
     m.himetric_ = QSizeF(fr - fl, fb - ft);
+    m.dpiX_ = devW * 25.4 / mmW;
     const double px = devW / (mmW * 100), py = devH / (mmH * 100);  // device pixels per 0.01 mm
     m.frame_ = QRectF(fl * px, ft * py, (fr - fl) * px, (fb - ft) * py);
     m.objectSlots_ = r.u16(56);
@@ -491,6 +492,7 @@ std::optional<Metafile> Metafile::parse(std::span<const std::uint8_t> bytes) {
     const double l = r.i16(6), t = r.i16(8), rr = r.i16(10), b = r.i16(12);
     m.unitsPerInch_ = r.u16(14);
     if (m.unitsPerInch_ == 0 || rr == l || b == t) return std::nullopt;
+    m.dpiX_ = m.unitsPerInch_;
     m.frame_ = QRectF(QPointF(l, t), QPointF(rr, b)).normalized();
     m.himetric_ = QSizeF(m.frame_.width() * 2540 / m.unitsPerInch_, m.frame_.height() * 2540 / m.unitsPerInch_);
     pos = 22;

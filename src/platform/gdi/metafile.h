@@ -34,6 +34,9 @@ class Metafile {
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   // A placeable WMF's units per inch (0 for other kinds).
   int unitsPerInch() const { return unitsPerInch_; }
+  // The horizontal resolution the file states: an EMF's reference device, a placeable WMF's
+  // units per inch; 0 for a WMF without the placeable header.
+  double dpiX() const { return dpiX_; }
 
   // Plays the records so that the picture fills `target` (painter coordinates). Drawing is
   // not antialiased, as the platform draws metafiles.
@@ -48,6 +51,7 @@ class Metafile {
   QRectF frame_;  // the picture's rectangle in the coordinates the records start with
   QSizeF himetric_;
   int unitsPerInch_ = 0;
+  double dpiX_ = 0;
   int objectSlots_ = 0;
 };
 

@@ -1,5 +1,5 @@
-// PNG over libpng: every colour type and depth to 8-bit BGRA (16-bit samples keep their high
-// byte, no gamma correction). A damaged critical chunk or missing image data refuses the file.
+// PNG over libpng: every colour type and depth to 8-bit BGRA (16-bit samples rounded to 8,
+// no gamma correction). A damaged critical chunk or missing image data refuses the file.
 #include <png.h>
 
 #include <csetjmp>
@@ -65,7 +65,8 @@ Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limit
   if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-  if (depth == 16) png_set_strip_16(png);
+  // Rounded to nearest, as libpng itself scales: the high byte alone is up to one level dark.
+  if (depth == 16) png_set_scale_16(png);
   if (!(type & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
   png_set_bgr(png);
   png_set_filler(png, 0xFF, PNG_FILLER_AFTER);

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <cstring>
+#include <vector>
 
 #include "decoders.h"
 
@@ -52,7 +53,7 @@ class TiffPages : public FrameSource {
     TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &h);
     if (!withinLimits(w, h, limits_)) return {};
-    if (QImage straight = unassociatedRgba(w, h); !straight.isNull()) return straight;
+    if (QImage straight = direct(w, h); !straight.isNull()) return straight;
     char msg[1024];
     if (!TIFFRGBAImageOK(tif_, msg)) return {};
     // libtiff's RGBA raster carries premultiplied alpha, whatever the file stores.
@@ -68,30 +69,119 @@ class TiffPages : public FrameSource {
     }
     return img.convertToFormat(QImage::Format_ARGB32);
   }
-  // 8-bit RGBA strips with unassociated alpha, read as stored: the RGBA raster would
-  // premultiply them and lose colour under low alpha. Null for any other layout.
-  QImage unassociatedRgba(std::uint32_t w, std::uint32_t h) {
+  // Pages of grey, palette, RGB or CMYK samples of 1 to 16 bits (or 32-bit floats from 0 to
+  // 1) with no alpha or an unassociated one, read as stored: the RGBA raster would premultiply the alpha (losing
+  // colour under it) and keeps only the high byte of 16-bit grey and colour-map values, where
+  // scaling rounds to the nearest level. Null for any other layout.
+  QImage direct(std::uint32_t w, std::uint32_t h) {
     std::uint16_t bits = 0, spp = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT;
-    std::uint16_t extra = 0, *types = nullptr;
+    std::uint16_t extra = 0, *types = nullptr, inkset = INKSET_CMYK, sampleFormat = SAMPLEFORMAT_UINT;
     TIFFGetFieldDefaulted(tif_, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLESPERPIXEL, &spp);
     TIFFGetFieldDefaulted(tif_, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif_, TIFFTAG_ORIENTATION, &orientation);
-    if (!TIFFGetField(tif_, TIFFTAG_PHOTOMETRIC, &photometric) ||
-        !TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extra, &types))
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_INKSET, &inkset);
+    TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    if (!TIFFGetField(tif_, TIFFTAG_PHOTOMETRIC, &photometric)) return {};
+    TIFFGetField(tif_, TIFFTAG_EXTRASAMPLES, &extra, &types);
+    const int colours = photometric == PHOTOMETRIC_RGB ? 3 : photometric == PHOTOMETRIC_SEPARATED ? 4 : 1;
+    if (photometric == PHOTOMETRIC_SEPARATED && (inkset != INKSET_CMYK || extra != spp - 4)) return {};
+    const bool known = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE ||
+                       photometric == PHOTOMETRIC_PALETTE || colours > 1;
+    const bool alpha = extra == 1 && types[0] == EXTRASAMPLE_UNASSALPHA;
+    const bool floats = sampleFormat == SAMPLEFORMAT_IEEEFP && bits == 32 &&
+                        (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_RGB);
+    const bool depthOk = bits == 8 || bits == 16 || (colours == 1 && (bits == 1 || bits == 2 || bits == 4));
+    const bool tiled = TIFFIsTiled(tif_);
+    if (!known || !(floats || (depthOk && sampleFormat == SAMPLEFORMAT_UINT)) || planar != PLANARCONFIG_CONTIG ||
+        orientation != ORIENTATION_TOPLEFT || (tiled && bits < 8) || (extra != 0 && !alpha) ||
+        spp != colours + extra || (photometric == PHOTOMETRIC_PALETTE && bits > 8))
       return {};
-    if (bits != 8 || spp != 4 || photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG || extra != 1 ||
-        types[0] != EXTRASAMPLE_UNASSALPHA || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tif_) ||
-        TIFFScanlineSize64(tif_) != std::int64_t(w) * 4)
-      return {};
+    const std::int64_t lineBytes = (std::int64_t(w) * spp * bits + 7) / 8;
+    if (TIFFScanlineSize64(tif_) != lineBytes) return {};
+    std::uint32_t tileW = 0, tileH = 0;
+    std::vector<std::uint8_t> tile, band;
+    if (tiled) {
+      TIFFGetField(tif_, TIFFTAG_TILEWIDTH, &tileW);
+      TIFFGetField(tif_, TIFFTAG_TILELENGTH, &tileH);
+      const std::int64_t tileBytes = std::int64_t(tileW) * tileH * spp * (bits / 8);
+      if (tileW == 0 || tileH == 0 || tileW > limits_.maxSide || tileH > limits_.maxSide ||
+          TIFFTileSize64(tif_) != tileBytes || tileBytes > limits_.maxPixels * 4)
+        return {};
+      tile.resize(std::size_t(tileBytes));
+      band.resize(std::size_t(lineBytes) * tileH);
+    }
+    // One band of tiles at a time, copied into whole lines.
+    auto readLine = [&](std::uint32_t y, std::uint8_t* out) {
+      if (!tiled) return TIFFReadScanline(tif_, out, y, 0) == 1;
+      const std::size_t pixelBytes = std::size_t(spp) * (bits / 8);
+      if (y % tileH == 0) {
+        for (std::uint32_t x = 0; x < w; x += tileW) {
+          if (TIFFReadTile(tif_, tile.data(), x, y, 0, 0) < 0) return false;
+          const std::size_t n = std::size_t(std::min(tileW, w - x)) * pixelBytes;
+          for (std::uint32_t row = 0; row < tileH && y + row < h; ++row)
+            std::memcpy(band.data() + std::size_t(row) * std::size_t(lineBytes) + x * pixelBytes,
+                        tile.data() + std::size_t(row) * tileW * pixelBytes, n);
+        }
+      }
+      std::memcpy(out, band.data() + std::size_t(y % tileH) * std::size_t(lineBytes), std::size_t(lineBytes));
+      return true;
+    };
+    std::uint16_t *mapR = nullptr, *mapG = nullptr, *mapB = nullptr;
+    if (photometric == PHOTOMETRIC_PALETTE && !TIFFGetField(tif_, TIFFTAG_COLORMAP, &mapR, &mapG, &mapB)) return {};
+    // Old writers store 8-bit colour maps; those are taken as they stand.
+    bool map8 = true;
+    for (unsigned i = 0; mapR && i < (1u << bits); ++i) map8 = map8 && mapR[i] < 256 && mapG[i] < 256 && mapB[i] < 256;
+    const std::uint32_t maxValue = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    auto to8 = [](std::uint32_t v16) { return std::uint32_t((v16 * 255 + 32895) >> 16); };
+    auto scaled = [&](std::uint32_t v) {
+      if (floats) {
+        float f;
+        std::memcpy(&f, &v, 4);
+        return f > 0 ? std::uint32_t(std::min(f, 1.0f) * 255 + 0.5f) : 0u;  // NaN and below 0 as 0
+      }
+      return bits == 16 ? to8(v) : (v * 255 + maxValue / 2) / maxValue;
+    };
+    std::vector<std::uint8_t> line(std::size_t(lineBytes) + 8);
     QImage img(int(w), int(h), QImage::Format_ARGB32);
     if (img.isNull()) return {};
     for (std::uint32_t y = 0; y < h; ++y) {
-      auto* line = reinterpret_cast<std::uint32_t*>(img.scanLine(int(y)));
-      if (TIFFReadScanline(tif_, line, y, 0) != 1) return {};
+      if (!readLine(y, line.data())) return {};
+      auto sample = [&](std::size_t i) -> std::uint32_t {
+        if (bits == 32) return reinterpret_cast<const std::uint32_t*>(line.data())[i];
+        if (bits == 16) return reinterpret_cast<const std::uint16_t*>(line.data())[i];
+        if (bits == 8) return line[i];
+        const std::size_t bit = i * bits;
+        return (line[bit / 8] >> (8 - bits - bit % 8)) & maxValue;
+      };
+      auto* out = reinterpret_cast<std::uint32_t*>(img.scanLine(int(y)));
       for (std::uint32_t x = 0; x < w; ++x) {
-        const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(line + x);
-        line[x] = std::uint32_t(p[3]) << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+        const std::size_t i = std::size_t(x) * spp;
+        std::uint32_t r, g, b;
+        if (photometric == PHOTOMETRIC_PALETTE) {
+          const std::uint32_t v = sample(i);
+          r = map8 ? mapR[v] : to8(mapR[v]);
+          g = map8 ? mapG[v] : to8(mapG[v]);
+          b = map8 ? mapB[v] : to8(mapB[v]);
+        } else if (colours == 1) {
+          r = g = b = scaled(photometric == PHOTOMETRIC_MINISWHITE ? maxValue - sample(i) : sample(i));
+        } else if (colours == 3) {
+          r = scaled(sample(i));
+          g = scaled(sample(i + 1));
+          b = scaled(sample(i + 2));
+        } else {
+          // Ink over white: each colour is what cyan, magenta or yellow and black leave of it.
+          const std::uint64_t k = maxValue - sample(i + 3), full = std::uint64_t(maxValue) * maxValue;
+          auto ink = [&](std::uint32_t c) {
+            const std::uint64_t v = (maxValue - c) * k;
+            return std::uint32_t((v * 255 + full / 2) / full);
+          };
+          r = ink(sample(i));
+          g = ink(sample(i + 1));
+          b = ink(sample(i + 2));
+        }
+        const std::uint32_t a = alpha ? scaled(sample(i + colours)) : 255;
+        out[x] = a << 24 | r << 16 | g << 8 | b;
       }
     }
     return img;
