@@ -113,6 +113,15 @@ class Workbooks : public ::testing::Test {
                         R"(<xf numFmtId="166"/><xf numFmtId="20"/></cellXfs></styleSheet>)")
              .arg(kMain)});
   }
+  // A workbook of one sheet "S" whose part holds `sheet` as it stands.
+  QString oneSheet(const QString& name, const QString& sheet) {
+    const QString rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                         R"(<Relationship Id="r1" Type="%1/%2" Target="%3"/></Relationships>)";
+    return write(name, {"zip", "_rels/.rels", rels.arg(kRel, "officeDocument", "xl/workbook.xml"), "xl/workbook.xml",
+                        QStringLiteral(R"(<workbook xmlns="%1" xmlns:r="%2"><sheets><sheet name="S" r:id="r1"/></sheets></workbook>)")
+                            .arg(kMain, kRel),
+                        "xl/_rels/workbook.xml.rels", rels.arg(kRel, "worksheet", "s.xml"), "xl/s.xml", sheet});
+  }
   static QString dump(const QString& path) {
     QProcess p;
     p.start(QStringLiteral(LENTAVO_WORKBOOK_DUMP), {path});
@@ -140,6 +149,12 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
   } cases[] = {
       {handBuilt("own.xlsx", "0"), own.arg("2024-03-09")},
       {handBuilt("own1904.xlsx", "true"), own.arg("2028-03-10")},
+      // openpyxl and XlsxWriter keep 16 digits: the largest number rounds up past itself.
+      {oneSheet("limits.xlsx", QStringLiteral(R"(<worksheet xmlns="%1"><sheetData><row><c><v>1.797693134862316e+308</v></c>)"
+                                              R"(<c><v>-1.797693134862316E+308</v></c><c><v>-1e-400</v></c></row></sheetData></worksheet>)")
+                                   .arg(kMain)),
+       R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"n","v":1.7976931348623157e+308},)"
+       R"("B1":{"t":"n","v":-1.7976931348623157e+308},"C1":{"t":"n","v":0}}}]})"},
       {write("openpyxl.xlsx", {"openpyxl"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("openpyxl1904.xlsx", {"openpyxl1904"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("xlwt.xls", {"xlwt"}),
@@ -184,6 +199,13 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
       {write("odf.xlsx", {"zip", "mimetype", "application/vnd.oasis.opendocument.spreadsheet"}), notExcel},
       {handBuilt("index.xlsx", "0", "5"), corrupt},
       {handBuilt("negative.xlsx", "0", "-1"), corrupt},
+      {oneSheet("overflow.xlsx", R"(<worksheet><sheetData><row><c><v>1e309</v></c></row></sheetData></worksheet>)"), corrupt},
+      {oneSheet("entities.xlsx", R"(<!DOCTYPE w [<!ENTITY a "aaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">]>)"
+                                 R"(<worksheet><sheetData><row><c t="inlineStr"><is><t>&b;</t></is></c></row></sheetData></worksheet>)"),
+       corrupt},
+      {oneSheet("nested.xlsx", "<worksheet><sheetData><row>" + QString("<c>").repeated(1000) + QString("</c>").repeated(1000) +
+                                   "</row></sheetData></worksheet>"),
+       corrupt},
       {file("locked.xlsx", encrypted), locked},
       {write("locked.xls", {"xlwt", "locked"}), locked},
       {file("cut.xls", head(write("whole.xls", {"xlwt"}), 1200)), corrupt},
