@@ -155,6 +155,9 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
                                    .arg(kMain)),
        R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"n","v":1.7976931348623157e+308},)"
        R"("B1":{"t":"n","v":-1.7976931348623157e+308},"C1":{"t":"n","v":0}}}]})"},
+      // Excel 5 (BIFF5): read through freexl.
+      {LENTAVO_EXCEL_SEEDS "/xls/biff5.xls",
+       R"({"status":"ok","sheets":[{"name":"S0","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42.5}}}]})"},
       {write("openpyxl.xlsx", {"openpyxl"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("openpyxl1904.xlsx", {"openpyxl1904"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("xlwt.xls", {"xlwt"}),
@@ -210,6 +213,8 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
       {write("locked.xls", {"xlwt", "locked"}), locked},
       {file("cut.xls", head(write("whole.xls", {"xlwt"}), 1200)), corrupt},
       {dir.filePath("missing.xlsx"), "File tidak dapat dibuka: No such file or directory."},
+      // Two Excel 5 sheets that claim every position: freexl would set aside 500 MB for them.
+      {LENTAVO_EXCEL_SEEDS "/xls/biff5_dims.xls", "Workbook terlalu besar untuk dibaca."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dump(c.file), QString::fromStdString(R"({"status":"error","error":")" + c.error + "\"}"))
