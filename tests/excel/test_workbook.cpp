@@ -155,6 +155,9 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
                                    .arg(kMain)),
        R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"n","v":1.7976931348623157e+308},)"
        R"("B1":{"t":"n","v":-1.7976931348623157e+308},"C1":{"t":"n","v":0}}}]})"},
+      // A number past the largest, as gnumeric saves one.
+      {LENTAVO_EXCEL_SEEDS "/xls/infinite.xls", R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"e","v":"#NUM!"},)"
+                                                R"("B1":{"t":"n","v":1},"C1":{"t":"e","v":"#NUM!"}}}]})"},
       // Excel 5 (BIFF5): read through freexl.
       {LENTAVO_EXCEL_SEEDS "/xls/biff5.xls",
        R"({"status":"ok","sheets":[{"name":"S0","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42.5}}}]})"},

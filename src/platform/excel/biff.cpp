@@ -277,8 +277,13 @@ class Biff8Reader {
     sheet->cells.push_back(std::move(c));
   }
   void addNumber(Sheet* sheet, std::uint16_t row, std::uint16_t col, std::uint16_t xf, double v) {
-    if (!std::isfinite(v)) throw Refusal{kCorrupt};
     Cell c;
+    if (!std::isfinite(v)) {  // what gnumeric saves for a number past the largest; Excel shows it so
+      c.type = Cell::Type::Error;
+      c.text = "#NUM!";
+      add(sheet, row, col, std::move(c));
+      return;
+    }
     c.type = Cell::Type::Number;
     c.number = v;
     if (isDate(xf) && serialToIso(v, date1904_, &c.text)) c.type = Cell::Type::Date;
