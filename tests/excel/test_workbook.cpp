@@ -158,6 +158,9 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
       // A number past the largest, as gnumeric saves one.
       {LENTAVO_EXCEL_SEEDS "/xls/infinite.xls", R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"e","v":"#NUM!"},)"
                                                 R"("B1":{"t":"n","v":1},"C1":{"t":"e","v":"#NUM!"}}}]})"},
+      // A text with formatting runs in its own record, as gnumeric saves rich text.
+      {LENTAVO_EXCEL_SEEDS "/xls/rstring.xls",
+       R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"s","v":"Budi Ä"},"B1":{"t":"n","v":2}}}]})"},
       // Excel 5 (BIFF5): read through freexl.
       {LENTAVO_EXCEL_SEEDS "/xls/biff5.xls",
        R"({"status":"ok","sheets":[{"name":"S0","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42.5}}}]})"},

@@ -324,6 +324,7 @@ class Biff8Reader {
           add(sheet, row, col, std::move(c));
           break;
         case 0x0204:  // LABEL
+        case 0x00D6:  // RSTRING: a text with its formatting runs after it (gnumeric's rich text)
           c.text = recordText(r, 8, u16(r, 6));
           makeUtf8(c.text);
           add(sheet, row, col, std::move(c));
