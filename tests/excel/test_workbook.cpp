@@ -113,6 +113,16 @@ class Workbooks : public ::testing::Test {
                         R"(<xf numFmtId="166"/><xf numFmtId="20"/></cellXfs></styleSheet>)")
              .arg(kMain)});
   }
+  // A workbook of one sheet "S" that holds `rows`, after `prolog`.
+  QString oneSheet(const QString& name, const QString& rows, const QString& prolog = {}) {
+    const QString wb = R"(<workbook xmlns="%1" xmlns:r="%2"><sheets><sheet name="S" r:id="r1"/></sheets></workbook>)";
+    return write(
+        name,
+        {"zip", "xl/workbook.xml", wb.arg(kMain, kRel), "xl/_rels/workbook.xml.rels",
+         QStringLiteral(R"(<Relationships><Relationship Id="r1" Type="%1/worksheet" Target="s.xml"/></Relationships>)")
+             .arg(kRel),
+         "xl/s.xml", prolog + "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>"});
+  }
   static QString dump(const QString& path) {
     QProcess p;
     p.start(QStringLiteral(LENTAVO_WORKBOOK_DUMP), {path});
@@ -134,12 +144,26 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
       R"("A4":{"t":"d","v":"%1T00:00:00"},"B4":{"t":"d","v":"%1T12:00:00"},"C4":{"t":"n","v":12345},)"
       R"("D4":{"t":"n","v":0.1},"E4":{"t":"d","v":"18:00:00"},"F4":{"t":"d","v":"2024-03-09T10:20:30"},)"
       R"("G4":{"t":"n","v":1e+21},"H4":{"t":"n","v":-2.5}}},{"name":"Grafik","cells":{}}]})");
+  const QString ok = R"({"status":"ok","sheets":[{"name":%1}}]})";
   const struct {
     QString file;
     QString json;
   } cases[] = {
       {handBuilt("own.xlsx", "0"), own.arg("2024-03-09")},
       {handBuilt("own1904.xlsx", "true"), own.arg("2028-03-10")},
+      // openpyxl and XlsxWriter keep 16 digits, so the largest number rounds up past itself; gnumeric saves
+      // an infinity in .xls; its rich text is an RSTRING record; Excel 5 reads through freexl.
+      {oneSheet(
+           "max.xlsx",
+           "<row><c><v>1.797693134862316e+308</v></c><c><v>-1.797693134862316E+308</v></c><c><v>-1e-400</v></c></row>"),
+       ok.arg(R"("S","cells":{"A1":{"t":"n","v":1.7976931348623157e+308},)"
+              R"("B1":{"t":"n","v":-1.7976931348623157e+308},"C1":{"t":"n","v":0})")},
+      {LENTAVO_EXCEL_SEEDS "/xls/infinite.xls",
+       ok.arg(R"("S","cells":{"A1":{"t":"e","v":"#NUM!"},"B1":{"t":"n","v":1},"C1":{"t":"e","v":"#NUM!"})")},
+      {LENTAVO_EXCEL_SEEDS "/xls/rstring.xls",
+       ok.arg(R"("S","cells":{"A1":{"t":"s","v":"Budi Ä"},"B1":{"t":"n","v":2})")},
+      {LENTAVO_EXCEL_SEEDS "/xls/biff5.xls",
+       ok.arg(R"("S0","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42.5})")},
       {write("openpyxl.xlsx", {"openpyxl"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("openpyxl1904.xlsx", {"openpyxl1904"}), R"({"status":"ok","sheets":[)" + openpyxl},
       {write("xlwt.xls", {"xlwt"}),
@@ -184,10 +208,17 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
       {write("odf.xlsx", {"zip", "mimetype", "application/vnd.oasis.opendocument.spreadsheet"}), notExcel},
       {handBuilt("index.xlsx", "0", "5"), corrupt},
       {handBuilt("negative.xlsx", "0", "-1"), corrupt},
+      {oneSheet("entities.xlsx", R"(<row><c t="inlineStr"><is><t>&b;</t></is></c></row>)",
+                R"(<!DOCTYPE w [<!ENTITY b "bb">]>)"),
+       corrupt},
+      {oneSheet("nested.xlsx", "<row>" + QString("<c>").repeated(1000) + QString("</c>").repeated(1000) + "</row>"),
+       corrupt},
       {file("locked.xlsx", encrypted), locked},
       {write("locked.xls", {"xlwt", "locked"}), locked},
       {file("cut.xls", head(write("whole.xls", {"xlwt"}), 1200)), corrupt},
       {dir.filePath("missing.xlsx"), "File tidak dapat dibuka: No such file or directory."},
+      // Two Excel 5 sheets that claim every position: freexl would set aside 500 MB for them.
+      {LENTAVO_EXCEL_SEEDS "/xls/biff5_dims.xls", "Workbook terlalu besar untuk dibaca."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dump(c.file), QString::fromStdString(R"({"status":"error","error":")" + c.error + "\"}"))

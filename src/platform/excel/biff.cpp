@@ -277,8 +277,13 @@ class Biff8Reader {
     sheet->cells.push_back(std::move(c));
   }
   void addNumber(Sheet* sheet, std::uint16_t row, std::uint16_t col, std::uint16_t xf, double v) {
-    if (!std::isfinite(v)) throw Refusal{kCorrupt};
     Cell c;
+    if (!std::isfinite(v)) {  // what gnumeric saves for a number past the largest; Excel shows it so
+      c.type = Cell::Type::Error;
+      c.text = "#NUM!";
+      add(sheet, row, col, std::move(c));
+      return;
+    }
     c.type = Cell::Type::Number;
     c.number = v;
     if (isDate(xf) && serialToIso(v, date1904_, &c.text)) c.type = Cell::Type::Date;
@@ -319,6 +324,7 @@ class Biff8Reader {
           add(sheet, row, col, std::move(c));
           break;
         case 0x0204:  // LABEL
+        case 0x00D6:  // RSTRING: a text with its formatting runs after it (gnumeric's rich text)
           c.text = recordText(r, 8, u16(r, 6));
           makeUtf8(c.text);
           add(sheet, row, col, std::move(c));

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "workbook_parts.h"
 
@@ -12,9 +13,26 @@ namespace excel::detail {
 
 namespace {
 
-// freexl keeps a cell slot for every position of a sheet's dimensions; walking them is
-// bounded so a file that claims huge sheets cannot keep the reader busy for long.
-constexpr unsigned long long kMaxPositions = 64ull << 20;
+// freexl sets aside a cell slot (16 bytes) for every position inside each sheet's DIMENSIONS
+// record as it opens the file; the positions all sheets claim are bounded before it is called,
+// so a file that claims huge sheets costs neither much memory nor time.
+constexpr unsigned long long kMaxPositions = 16ull << 20;
+
+unsigned u16(std::string_view b, size_t at) {
+  return static_cast<unsigned char>(b[at]) | static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
+}
+
+bool claimsTooManyPositions(std::string_view stream) {
+  unsigned long long positions = 0;
+  for (size_t at = 0; at + 4 <= stream.size(); at += 4 + u16(stream, at + 2)) {
+    // DIMENSIONS (BIFF2; BIFF3 to 7): first row, row past the last, first column, column past the last
+    const unsigned type = u16(stream, at);
+    if ((type == 0x0000 || type == 0x0200) && u16(stream, at + 2) >= 8 && at + 12 <= stream.size())
+      positions += static_cast<unsigned long long>(u16(stream, at + 6)) * u16(stream, at + 10);
+    if (positions > kMaxPositions) return true;
+  }
+  return false;
+}
 
 struct Handle {
   const void* h = nullptr;
@@ -23,7 +41,8 @@ struct Handle {
   }
 };
 
-std::string readOldBiff(const std::string& path, Workbook* out, const Limits& limits) {
+std::string readOldBiff(const std::string& path, std::string_view stream, Workbook* out, const Limits& limits) {
+  if (claimsTooManyPositions(stream)) return kTooLarge;
   Handle x;
   if (freexl_open(path.c_str(), &x.h) != FREEXL_OK) return kCorrupt;
   unsigned info = 0;
@@ -109,7 +128,7 @@ std::string readXls(const std::string& path, Workbook* out, const Limits& limits
   if (stream.empty()) return file.has("Workbook") || file.has("Book") ? kCorrupt : kNotWorkbook;
   if (stream.size() >= 8 && static_cast<unsigned char>(stream[4]) == 0x00 && static_cast<unsigned char>(stream[5]) == 0x06)
     return readBiff8(stream, out, limits);
-  return readOldBiff(path, out, limits);
+  return readOldBiff(path, stream, out, limits);
 }
 
 }  // namespace excel::detail

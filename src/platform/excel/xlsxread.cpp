@@ -4,7 +4,9 @@
 #include <zip.h>
 
 #include <charconv>
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <pugixml.hpp>
@@ -69,7 +71,17 @@ bool parseDouble(const char* s, double* v) {
   const char* end = s + std::strlen(s);
   while (end > s && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r')) --end;
   auto [p, ec] = std::from_chars(s, end, *v);
-  return ec == std::errc() && p == end && p != s && std::isfinite(*v);
+  if (p != end || p == s) return false;
+  if (ec == std::errc::result_out_of_range) {
+    // Writers that keep 16 digits round the largest number up past it ("1.797693134862316e+308")
+    // and the tiniest down below the smallest: take the nearest number there is.
+    const long double x = std::strtold(std::string(s, end).c_str(), nullptr);
+    const long double mag = std::fabs(x);
+    if (mag > 1.797693134862316e308L) return false;
+    *v = std::copysign(mag < 1 ? 0.0 : DBL_MAX, static_cast<double>(x < 0 ? -1 : 1));
+    return true;
+  }
+  return ec == std::errc() && std::isfinite(*v);
 }
 
 // "AB12" -> row 12, column 28.
@@ -316,9 +328,15 @@ class XlsxReader {
   bool parse(const std::string& name, pugi::xml_document& doc) {
     buffer_.clear();
     if (!readPart(name, &buffer_)) return false;
-    const pugi::xml_parse_result r = doc.load_buffer_inplace(buffer_.data(), buffer_.size(),
-                                                             pugi::parse_default | pugi::parse_ws_pcdata_single);
+    const pugi::xml_parse_result r = doc.load_buffer_inplace(
+        buffer_.data(), buffer_.size(), pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype);
     if (!r) refuse(kCorrupt);
+    // No spreadsheet writer declares entities; a part that does (nested ones blow up to
+    // gigabytes) or nests elements far deeper than any workbook has is not read.
+    struct Depth : pugi::xml_tree_walker {
+      bool for_each(pugi::xml_node& n) override { return n.type() != pugi::node_doctype && depth() < 64; }
+    } depth;
+    if (!doc.traverse(depth)) refuse(kCorrupt);
     return true;
   }
 
