@@ -7,6 +7,7 @@
 #include "Module1.h"
 #include "backup.h"
 #include "msgbox.h"
+#include "named.h"
 #include "vb.h"
 
 qint16 Frmbackup::persen = 0;
@@ -30,16 +31,8 @@ Frmbackup::Frmbackup() {
   setObjectName(QStringLiteral("Frmbackup"));
   setCaption(QStringLiteral("Back Up"));
   auto* g = new QGridLayout(this);
-  auto label = [this](const char* name, const QString& text) {
-    auto* l = new QLabel(text, this);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
-  auto button = [this](const char* name, const QString& text) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-  };
+  auto label = [this](const char* name, const QString& text) { return ui::named(new QLabel(text, this), name); };
+  auto button = [this](const char* name, const QString& text) { return ui::named(new QPushButton(text, this), name); };
   Label14 = label("Label14", QStringLiteral("Backup Database"));
   QFont f = Label14->font();
   f.setBold(true);

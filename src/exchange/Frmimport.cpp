@@ -10,6 +10,7 @@
 #include "frmAggota.h"
 #include "frmlabel.h"
 #include "msgbox.h"
+#include "named.h"
 #include "vb.h"
 #include "workbook.h"
 #include "xlsxwrite.h"
@@ -42,16 +43,8 @@ Frmimport::Frmimport() {
   setObjectName(QStringLiteral("Frmimport"));
   setCaption(QStringLiteral("Import File Excel"));
   auto* g = new QGridLayout(this);
-  auto label = [this](const char* name, const QString& text) {
-    auto* l = new QLabel(text, this);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-  };
-  auto button = [this](const char* name, const QString& text) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-  };
+  auto label = [this](const char* name, const QString& text) { return ui::named(new QLabel(text, this), name); };
+  auto button = [this](const char* name, const QString& text) { return ui::named(new QPushButton(text, this), name); };
   Label9 = label("Label9", QStringLiteral("Digunakan Untuk Import File Excel"));
   QFont f = Label9->font();
   f.setBold(true);
