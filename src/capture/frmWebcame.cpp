@@ -234,7 +234,13 @@ bool frmWebcame::reopen(const QString& caps, const camera::Balance& balance) {
 
 void frmWebcame::pollFrame() {
   QImage frame;
-  if (graph_.pullFrame(frame)) videoWindow->setFrame(std::move(frame));
+  if (graph_.pullFrame(frame)) {
+    videoWindow->setFrame(std::move(frame));
+  } else if (graph_.lost()) {
+    // The last picture stays, but the user must not take it for a live one.
+    frameTimer_.stop();
+    setStatus(QStringLiteral(" Kamera berhenti: ") + graph_.error());
+  }
 }
 
 void frmWebcame::mnuCameraproperties_Click() {

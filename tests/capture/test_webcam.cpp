@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QTest>
@@ -65,6 +66,7 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
     const char* viewing;  // status after the choice
     QStringList boxes;
     QColor colour;  // of the chosen camera's picture
+    const char* later = nullptr;  // status once the stream has ended
   };
   const Case cases[] = {
       {{}, 0, " No cameras found!", " No cameras found!", {"Kamera tidak ditemukan."}, {}},
@@ -75,6 +77,14 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
        {},
        Qt::green},
       {{{"Tanpa keluaran", "fakesink"}}, 0, " Ready for camera selection", " Gagal menghubungkan ke webcame!", {}, {}},
+      // A camera that stops sending (unplugged): the status says so instead of a still picture.
+      {{{"Lepas", "videotestsrc is-live=true num-buffers=5 pattern=solid-color foreground-color=0xffff0000"}},
+       0,
+       " Ready for camera selection",
+       " Viewing camera",
+       {},
+       Qt::red,
+       " Kamera berhenti: tidak ada gambar lagi dari kamera"},
       {{{"Tidak ada", "nosuchcamerasrc"}},
        0,
        " Ready for camera selection",
@@ -102,6 +112,12 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
     if (c.colour.isValid()) {
       EXPECT_EQ(w->mnuCamera->title(), c.devices[size_t(c.chosen)].name);
       EXPECT_EQ(frameColour(), c.colour);
+    }
+    if (c.later) {
+      QElapsedTimer t;
+      t.start();
+      while (w->lblStatus->text() != c.later && t.elapsed() < 5000) QTest::qWait(20);
+      EXPECT_EQ(w->lblStatus->text(), c.later);
     }
     w->close();  // the close box unloads it, and the next opening lists the devices again
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -188,6 +188,15 @@ void Pipeline::stop() {
   pending_ = QImage();
 }
 
+bool Pipeline::lost() {
+  if (!running_) return false;
+  const bool failed = takeBusError();
+  if (!failed && !gst_app_sink_is_eos(GST_APP_SINK(sink_))) return false;
+  if (!failed) error_ = QStringLiteral("tidak ada gambar lagi dari kamera");
+  stop();
+  return true;
+}
+
 bool Pipeline::pullFrame(QImage& frame) {
   if (!running_) return false;
   if (!pending_.isNull()) {

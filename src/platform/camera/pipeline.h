@@ -36,6 +36,9 @@ class Pipeline {
 
   // The newest frame, when one arrived since the last call; never waits.
   bool pullFrame(QImage& frame);
+  // True once a running stream has ended or failed (the camera was unplugged, say); the
+  // stream is then stopped and error() says why. Never waits.
+  bool lost();
   QSize videoSize() const { return size_; }
   QString error() const { return error_; }
 
