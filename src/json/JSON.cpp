@@ -66,6 +66,24 @@ class Parser {
   QString tail() const { return t_.right(kContext); }
   void note(const QString& message) { gErrors += message + kCrLf; }
 
+  // Steps over a comma before the next member or item. False at the closing bracket (stepped
+  // over) and at the end of the text, which is reported as the missing bracket.
+  bool nextEntry(char16_t close) {
+    skipChar();
+    if (ch() == close) {
+      ++pos_;
+      return false;
+    }
+    if (ch() == u',') {
+      ++pos_;
+      skipChar();
+    } else if (pos_ >= n_) {
+      note(QStringLiteral("Missing '") + QChar(close) + QStringLiteral("': ") + tail());
+      return false;
+    }
+    return true;
+  }
+
   void skipChar() {
     bool pending = false, comment = false, block = false;
     for (; pos_ < n_; ++pos_) {
@@ -144,19 +162,7 @@ class Parser {
         for (size_t i = first; i < members_.size(); ++i) seen.insert(members_[i].first, i);
       return seen.contains(key);
     };
-    for (;;) {
-      skipChar();
-      if (ch() == u'}') {
-        ++pos_;
-        break;
-      }
-      if (ch() == u',') {
-        ++pos_;
-        skipChar();
-      } else if (pos_ >= n_) {
-        note(QStringLiteral("Missing '}': ") + tail());
-        break;
-      }
+    while (nextEntry(u'}')) {
       skipChar();
       const qsizetype keyAt = pos_ + 1;
       QString key = parseKey();
@@ -185,19 +191,7 @@ class Parser {
     Nesting nesting(*this);
     ++pos_;
     const size_t first = items_.size();  // items gather on a shared stack, as members do
-    for (;;) {
-      skipChar();
-      if (ch() == u']') {
-        ++pos_;
-        break;
-      }
-      if (ch() == u',') {
-        ++pos_;
-        skipChar();
-      } else if (pos_ >= n_) {
-        note(QStringLiteral("Missing ']': ") + tail());
-        break;
-      }
+    while (nextEntry(u']')) {
       const qsizetype before = pos_;
       try {
         items_.push_back(parseValue());
