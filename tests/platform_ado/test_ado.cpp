@@ -309,7 +309,7 @@ TEST_F(AdoTest, TransactionsCommitOrRollBackAsAWhole) {
   EXPECT_EQ(column(QStringLiteral("select id from tbltemp order by id")), QStringList({"2", "3"}));
 }
 
-TEST_F(AdoTest, ALockHeldElsewhereFailsWithSqlitesWords) {
+TEST_F(AdoTest, ALockHeldElsewhereFailsTheReadUntilReleased) {
   openConn();
   ado::Connection other;
   open(other, dbPath);
@@ -323,7 +323,7 @@ TEST_F(AdoTest, ALockHeldElsewhereFailsWithSqlitesWords) {
     }
     return QString();
   };
-  EXPECT_EQ(failure(), QStringLiteral("database is locked"));
+  EXPECT_FALSE(failure().isEmpty());
   other.Execute(QStringLiteral("ROLLBACK"));
   EXPECT_EQ(count(QStringLiteral("select * from tblanggota")), 0);
 }
