@@ -1,5 +1,6 @@
 // The Excel import window: the preview of workbooks written by openpyxl and by our writer,
-// the import into the register, the template, and the de-duplication.
+// the import into the register and back from an export, the template, and the
+// de-duplication.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,6 +54,7 @@ class ExcelImport : public MainWindowTest {
 
 TEST_F(ExcelImport, PreviewStopsAtTheFirstEmptyNumberAndImportAddsSkipsAndReports) {
   pf.addMember("003", "Sudah ada");
+  pf.addMember("ab7", "Huruf kecil");
   pf.addKelas("x-1");
   const QString file = workbook("siswa.xlsx", R"([["No","NIS","NISN","Nama","TTL","Agama","Kelamin","Barcode","Kelas"],
       [1, "001'x", "0012", "Budi O'Neil", "Bandung", "Islam", "L", "B1", "X-1"],
@@ -60,6 +62,7 @@ TEST_F(ExcelImport, PreviewStopsAtTheFirstEmptyNumberAndImportAddsSkipsAndReport
       [0, null, "9", "Tanpa NIS"],
       [" ", "003", null, "Nomor terpakai", null, null, null, null, "X-1"],
       [5, "12345", null, "Nomor ganda"],
+      [6, "AB7", null, "Huruf besar"],
       [null, "006", null, "Setelah baris kosong"],
       [7, "007", null, "Tidak tampil"]])");
   withWindow([&](Frmimport* f) {
@@ -72,16 +75,27 @@ TEST_F(ExcelImport, PreviewStopsAtTheFirstEmptyNumberAndImportAddsSkipsAndReport
     QStringList shown;
     for (int i = 1; i <= f->lvwList->count(); ++i) shown << row(f->lvwList, i).mid(0, 9).join('|');
     EXPECT_EQ(shown, QStringList({"1|001`x|0012|Budi O`Neil|Bandung|Islam|L|B1|X-1", "'2|12345|0.1|Ani|||||x-2",
-                                  "0||9|Tanpa NIS|||||", " |003||Nomor terpakai|||||X-1", "5|12345||Nomor ganda|||||"}));
+                                  "0||9|Tanpa NIS|||||", " |003||Nomor terpakai|||||X-1", "5|12345||Nomor ganda|||||",
+                                  "6|AB7||Huruf besar|||||"}));
     QTest::mouseClick(f->cmdImportToAccess, Qt::LeftButton);
   });
-  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"2 data siswa ditambahkan, 3 dilewati (NIS kosong atau sudah terdaftar)."});
+  EXPECT_EQ(dialogs.msgBoxTexts(),
+            QStringList{"2 data siswa ditambahkan, 4 dilewati (NIS kosong atau sudah terdaftar)."});
   EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbInformation);
   EXPECT_EQ(rows("select nis, nisn, nama, ttl, agama, kelamin, barcode, kelas from tblanggota order by id"),
             QStringList({"003|00003|Sudah ada|Bandung, 1 Mei 2010|Islam|L||",
-                         "001`x|0012|Budi O`Neil|Bandung|Islam|L|B1|X-1", "12345|0.1|Ani|||||x-2"}));
+                         "ab7|00ab7|Huruf kecil|Bandung, 1 Mei 2010|Islam|L||",
+                         "001'x|0012|Budi O'Neil|Bandung|Islam|L|B1|X-1", "12345|0.1|Ani|||||x-2"}));
   EXPECT_EQ(rows("select kelas from t_kelas order by idkelas"), QStringList({"x-1", "x-2"}));
-  EXPECT_EQ(w->Lv1->count(), 3);  // the main list is filled again when the window closes
+  // When the window closes the main list is filled again and the new class is offered.
+  EXPECT_EQ(w->Lv1->count(), 4);
+  QStringList offered;
+  for (int i = 0; i < w->CmbKelas->count(); ++i) offered << w->CmbKelas->itemText(i);
+  EXPECT_EQ(offered, QStringList({"Semua Kelas", "x-1", "x-2"}));
+  EXPECT_EQ(w->CmbKelas->currentText(), "Semua Kelas");
+  w->CmbKelas->setFocus();
+  QTest::keyClick(w->CmbKelas, Qt::Key_End);
+  EXPECT_EQ(column(w->Lv1, 3), QStringList{"Ani"});
 }
 
 TEST_F(ExcelImport, BadFilesAndFailedImportsAreNamedAndLeaveTheRegisterAsItWas) {
@@ -123,18 +137,70 @@ TEST_F(ExcelImport, BadFilesAndFailedImportsAreNamedAndLeaveTheRegisterAsItWas) 
   EXPECT_EQ(rows("select count(*) from tblanggota"), QStringList{"0"});
 }
 
-TEST_F(ExcelImport, TemplateHeadsTheColumnsWithTheFieldCaptionsAndOpensForTheUser) {
+TEST_F(ExcelImport, ExportedListImportsBackUnchangedAndIsFoundByItsOwnText) {
+  const char* const members[][8] = {
+      {"0007", "000123", "Siti Nur'aini", "Jakarta, 1 'Mei' 2010", "Kristen \"Protestan\"", "P", "0042", "X'1"},
+      {"A/9", "0099", "Ra`hman 50%_x", "Zoë Ärzte 中文", "Islam", "L", "=1+1", "Kelas Ä"},
+  };
+  for (const auto& m : members) {
+    QStringList quoted;
+    for (const char* v : m) quoted << "'" + ado::q(QString::fromUtf8(v)) + "'";
+    pf.db().Execute("insert into tblanggota (nis, nisn, nama, ttl, agama, kelamin, barcode, kelas) values (" +
+                    quoted.join(',') + ")");
+  }
+  const char* const stored = "select nis, nisn, nama, ttl, agama, kelamin, barcode, kelas from tblanggota order by nis";
+  const QStringList before = rows(stored);
+  start();
+  dialogs.queueFile(dir.filePath("ekspor.xlsx"));
+  w->Export->click();
+  pf.db().Execute("delete from tblanggota");
+  withWindow([&](Frmimport* f) {
+    browse(f, dir.filePath("ekspor.xlsx"));
+    // The preview shows the quote as before.
+    EXPECT_EQ(column(f->lvwList, 3), QStringList({"Ra`hman 50%_x", "Siti Nur`aini"}));
+    QTest::mouseClick(f->cmdImportToAccess, Qt::LeftButton);
+  });
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "2 data siswa ditambahkan, 0 dilewati (NIS kosong atau sudah terdaftar).");
+  EXPECT_EQ(rows(stored), before);
+  QTest::keyClicks(w->Text1, "Nur'ai");
+  EXPECT_EQ(column(w->Lv1, 3), QStringList{"Siti Nur'aini"});
+}
+
+TEST_F(ExcelImport, TemplateIsSavedWhereTheUserSaysThenNamedAndOpened) {
   pf.db().Execute("update tlabel set [Label21(0)] = 'Nomor Induk', [Label21(5)] = 'L/P'");
-  withWindow([&](Frmimport* f) { QTest::mouseClick(f->Command2, Qt::LeftButton); });
-  const auto opened = dialogs.callsOf(ScriptedDialogs::Kind::OpenDocument);
-  ASSERT_EQ(opened.size(), 1u);
+  const QString saved = dir.filePath("isian.xlsx"), blocked = dir.filePath("tidak-ada/isian.xlsx");
+  const struct {
+    QString answer;  // "" cancels
+    QString message;
+    bool opened;
+  } cases[] = {
+      {"", "", false},
+      {blocked, "File tidak dapat dibuat di " + QFileInfo(blocked).path(), false},
+      {saved, "Template disimpan di " + saved, true},
+  };
+  withWindow([&](Frmimport* f) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.answer.toStdString());
+      dialogs.clear();
+      if (c.answer.isEmpty()) dialogs.queueFileCancel();
+      else dialogs.queueFile(c.answer);
+      QTest::mouseClick(f->Command2, Qt::LeftButton);
+      const auto asked = dialogs.callsOf(ScriptedDialogs::Kind::File);
+      ASSERT_EQ(asked.size(), 1u);
+      EXPECT_TRUE(asked[0].file.save);
+      EXPECT_EQ(asked[0].file.fileName, "Template Import Siswa.xlsx");
+      EXPECT_EQ(dialogs.msgBoxes().empty() ? QString() : dialogs.lastMsgBox().prompt.left(c.message.size()), c.message);
+      const auto opened = dialogs.callsOf(ScriptedDialogs::Kind::OpenDocument);
+      EXPECT_EQ(opened.size(), c.opened ? 1u : 0u);
+      if (c.opened) EXPECT_EQ(opened[0].prompt, c.answer);
+      if (c.answer.isEmpty()) EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    }
+  });
   excel::Workbook book;
-  ASSERT_EQ(excel::readWorkbook(QFile::encodeName(opened[0].prompt).toStdString(), &book), "");
-  QFile::remove(opened[0].prompt);
+  ASSERT_EQ(excel::readWorkbook(QFile::encodeName(saved).toStdString(), &book), "");
   QStringList heading;
   for (const excel::Cell& c : book.firstWorksheet()->cells) heading << QString::fromStdString(c.text);
   EXPECT_EQ(heading.join('|'), "No|Nomor Induk|NISN|Nama|Tempat, Tgl. Lahir|Agama|L/P|Barcode|Kelas");
-  EXPECT_TRUE(dialogs.msgBoxes().empty());
 }
 
 TEST_F(ExcelImport, DeDuplicationKeepsTheFirstOfAlikeRowsAndTheTableWholeOnFailure) {
