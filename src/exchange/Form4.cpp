@@ -2,12 +2,47 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHash>
 
 #include "dialogs.h"
 #include "filecopy.h"
+#include "Module1.h"
 #include "frmAggota.h"
 #include "msgbox.h"
+#include "photofile.h"
 #include "vb.h"
+
+namespace {
+
+// The photo name of every member, keyed by that name regardless of case.
+QHash<QString, QStringList> memberPhotoNames() {
+  QHash<QString, QStringList> names;
+  ado::Recordset rs;
+  rs.Open(QStringLiteral("select nis from tblanggota"), Module1::koneksi());
+  for (; !rs.EOF_(); rs.MoveNext()) {
+    const QString name = photobox::photoFileName(vb::text(rs.field(0)));
+    if (name.isEmpty()) continue;
+    QStringList& same = names[name.toCaseFolded()];
+    if (!same.contains(name)) same << name;
+  }
+  return names;
+}
+
+// The name a file from the source folder is stored under. A photo of a member, whatever
+// the case of its letters, gets the member's own photo name ("a-9.JPG" for "A-9" becomes
+// "A-9.jpg"), so the member finds it; any other ".jpg" arrives with a lower-case
+// extension and anything else keeps its name. "" when the file fits several members'
+// photo names ("Ab7.jpg", "aB7.jpg") and none exactly: it is nobody's for sure.
+QString storedName(const QString& file, const QHash<QString, QStringList>& names) {
+  if (!file.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive)) return file;
+  const QString lowered = file.chopped(4) + QStringLiteral(".jpg");
+  const QStringList same = names.value(lowered.toCaseFolded());
+  if (same.isEmpty()) return lowered;
+  if (same.size() == 1) return same.first();
+  return same.contains(lowered) ? lowered : QString();
+}
+
+}  // namespace
 
 Form4::Form4() {
   setObjectName(QStringLiteral("Form4"));
@@ -81,21 +116,60 @@ void Form4::cmdimport_Click() {
     ui::msgBox(destination + QStringLiteral("tidak ditemukan"), ui::vbCritical, title);
     return;
   }
-  const QStringList names = exchange::jpgFiles(source);
-  if (names.isEmpty()) {
+  const QStringList files = exchange::jpgFiles(source);
+  if (files.isEmpty()) {
     ui::msgBox(QStringLiteral("Tidak ditemukan file berformat *.jpg di folder tersebut! "), ui::vbExclamation, title);
     return;
   }
-  // A photo that cannot be copied is named; the ones copied before it stay whole. "123.JPG"
-  // arrives as "123.jpg", the name the member's photo is looked up by.
-  for (const QString& name : names) {
-    QString target = name;
-    if (target.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive)) target.replace(target.size() - 4, 4, ".jpg");
-    QString why;
-    if (!exchange::replaceFile(source + name, destination + target, true, &why)) {
-      ui::msgBox(QStringLiteral("Foto %1 tidak dapat diimport: %2").arg(name, why), ui::vbCritical, title);
-      return;
+  // Which name each file is stored under, read before anything is copied.
+  QHash<QString, QStringList> names;
+  try {
+    names = memberPhotoNames();
+  } catch (const vb::VbError& e) {
+    ui::msgBox(QStringLiteral("Data anggota tidak dapat dibaca; tidak ada foto yang diimport: ") + e.description,
+               ui::vbCritical, title);
+    return;
+  }
+  QList<QPair<QString, QString>> copies;  // source name, stored name
+  QStringList skipped;
+  QHash<QString, qsizetype> byTarget;  // stored name -> its entry in `copies`
+  for (const QString& name : files) {
+    const QString target = storedName(name, names);
+    if (target.isEmpty()) {
+      skipped << name;
+      continue;
+    }
+    // Two files for one photo ("a-9.jpg", "A-9.JPG"): the one already named exactly so
+    // wins, otherwise the first; the other is skipped rather than copied over it.
+    const auto seen = byTarget.constFind(target);
+    if (seen == byTarget.cend()) {
+      byTarget.insert(target, copies.size());
+      copies.append({name, target});
+    } else if (name == target && copies[*seen].first != target) {
+      skipped << copies[*seen].first;
+      copies[*seen].first = name;
+    } else {
+      skipped << name;
     }
   }
-  ui::msgBox(QStringLiteral("Photo telah diimport"), ui::vbInformation, title);
+  // A photo that cannot be copied is named; the ones copied before it stay whole.
+  int copied = 0;
+  for (const auto& [from, to] : copies) {
+    QString why;
+    if (!exchange::replaceFile(source + from, destination + to, true, &why)) {
+      ui::msgBox(QStringLiteral("Foto %1 tidak dapat diimport: %2\n%3 foto sudah disalin.")
+                     .arg(from, why, QString::number(copied)),
+                 ui::vbCritical, title);
+      return;
+    }
+    ++copied;
+  }
+  QString done = QStringLiteral("Photo telah diimport\n%1 foto disalin, %2 dilewati.").arg(copied).arg(skipped.size());
+  if (!skipped.isEmpty()) {
+    skipped.sort();
+    done += QStringLiteral("\nDilewati karena ganda atau tidak jelas milik siswa yang mana: ") +
+            (skipped.size() > 10 ? skipped.mid(0, 10).join(QStringLiteral(", ")) + QStringLiteral(", ...")
+                                 : skipped.join(QStringLiteral(", ")));
+  }
+  ui::msgBox(done, skipped.isEmpty() ? ui::vbInformation : ui::vbExclamation, title);
 }

@@ -1,10 +1,9 @@
 #include "Frmimport.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QSet>
+#include <QStandardPaths>
 
 #include "Module1.h"
 #include "frmAggota.h"
@@ -21,16 +20,6 @@ const QString kTitle = QStringLiteral("Import");
 
 // The member columns that sheet columns B to I (list sub-items 1 to 8) hold.
 const char* const kFields[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "barcode", "kelas"};
-
-// A fresh name in the temporary folder, so a template the user is still filling is never
-// written over.
-QString templatePath() {
-  const QString stem = QDir::temp().filePath(QStringLiteral("Template Import Siswa ") +
-                                             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-  QString path = stem + QStringLiteral(".xlsx");
-  for (int n = 2; QFile::exists(path); ++n) path = stem + QStringLiteral(" (%1).xlsx").arg(n);
-  return path;
-}
 
 QString cellText(const excel::Sheet& sheet, std::uint32_t row, std::uint32_t col) {
   const excel::Cell* c = sheet.at(row, col);
@@ -112,6 +101,7 @@ void Frmimport::cmdCariFileExcel_Click() {
   excel::Workbook book;
   const std::string why = excel::readWorkbook(QFile::encodeName(path).toStdString(), &book);
   lvwList->clearItems();
+  sheetRows_.clear();
   const excel::Sheet* sheet = book.firstWorksheet();
   if (!why.empty() || !sheet) {
     ui::msgBox(QStringLiteral("File %1 tidak dapat dibaca: %2")
@@ -120,14 +110,16 @@ void Frmimport::cmdCariFileExcel_Click() {
     return;
   }
   // Member rows run from row 2 to the first row whose column A is empty.
-  QList<QStringList> rows;
+  QList<QStringList> shown;
   for (std::uint32_t r = 2;; ++r) {
     QStringList row{cellText(*sheet, r, 1)};
     if (row[0].isEmpty()) break;
-    for (std::uint32_t c = 2; c <= 9; ++c) row << cellText(*sheet, r, c).replace(QLatin1Char('\''), QLatin1Char('`'));
-    rows << row;
+    for (std::uint32_t c = 2; c <= 9; ++c) row << cellText(*sheet, r, c);
+    sheetRows_ << row;
+    for (qsizetype c = 1; c < row.size(); ++c) row[c].replace(QLatin1Char('\''), QLatin1Char('`'));
+    shown << row;
   }
-  lvwList->addRows(rows);
+  lvwList->addRows(shown);
 }
 
 void Frmimport::Command2_Click() {
@@ -135,15 +127,33 @@ void Frmimport::Command2_Click() {
   QStringList heading{QStringLiteral("No")};
   for (int i = 0; i <= 5; ++i) heading << captions->label21[static_cast<size_t>(i)]->text();
   heading << QStringLiteral("Barcode") << QStringLiteral("Kelas");
-  const QString file = templatePath();
-  QString why = excel::writeTextSheet(file, {heading});
-  if (why.isEmpty() && !ui::openDocument(file))
-    why = QStringLiteral("Template tersimpan di %1, tetapi tidak dapat dibuka.").arg(file);
-  if (!why.isEmpty()) ui::msgBox(why, ui::vbOKOnly, vb::appTitle());
+  // The user fills the template and comes back with it: it goes where the user says,
+  // never into a temporary folder. A dialog of its own leaves Browse's file name alone.
+  ui::CommonDialog save;
+  save.DialogTitle = QStringLiteral("Simpan Template Excel");
+  save.Filter = QStringLiteral("Excel (*.xlsx)|*.xlsx");
+  save.InitDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  save.FileName = QStringLiteral("Template Import Siswa.xlsx");
+  save.CancelError = true;
+  try {
+    save.ShowSave();
+  } catch (const vb::VbError&) {
+    return;  // cancelled: nothing written
+  }
+  const QString file = save.FileName;
+  const QString why = excel::writeTextSheet(file, {heading});
+  if (!why.isEmpty()) {
+    ui::msgBox(why, ui::vbOKOnly, vb::appTitle());
+    return;
+  }
+  ui::msgBox(QStringLiteral("Template disimpan di %1").arg(file), ui::vbInformation, kTitle);
+  if (!ui::openDocument(file))
+    ui::msgBox(QStringLiteral("Template tersimpan di %1, tetapi tidak dapat dibuka.").arg(file), ui::vbOKOnly,
+               vb::appTitle());
 }
 
 void Frmimport::cmdImportToAccess_Click() {
-  if (lvwList->count() == 0) {
+  if (sheetRows_.isEmpty()) {
     ui::msgBox(QStringLiteral("Belum ada data untuk diimport. Pilih file Excel terlebih dahulu."), ui::vbExclamation,
                kTitle);
     return;
@@ -167,8 +177,11 @@ void Frmimport::cmdImportToAccess_Click() {
       members.Open(QStringLiteral("select * from tblanggota where 1 = 0"), conn, ado::adOpenDynamic,
                    ado::adLockOptimistic);
       kelas.Open(QStringLiteral("select * from t_kelas where 1 = 0"), conn, ado::adOpenDynamic, ado::adLockOptimistic);
-      for (item = 1; item <= lvwList->count(); ++item) {
-        const QString nis = lvwList->subItem(item, 1).trimmed();
+      for (item = 1; item <= sheetRows_.size(); ++item) {
+        const QStringList& row = sheetRows_[item - 1];
+        // Blanks around a number are invisible in a cell and would only make the member
+        // unfindable; every other text is stored as the workbook holds it.
+        const QString nis = row[1].trimmed();
         if (nis.isEmpty() || used.contains(nis.toCaseFolded())) {
           ++skipped;
           continue;
@@ -176,10 +189,9 @@ void Frmimport::cmdImportToAccess_Click() {
         used.insert(nis.toCaseFolded());
         members.AddNew();
         members.setField(QStringLiteral("nis"), nis);
-        for (int s = 2; s <= 8; ++s)
-          members.setField(QString::fromLatin1(kFields[s - 1]), lvwList->subItem(item, s));
+        for (int s = 2; s <= 8; ++s) members.setField(QString::fromLatin1(kFields[s - 1]), row[s]);
         members.Update();
-        const QString k = lvwList->subItem(item, 8);
+        const QString& k = row[8];
         if (!k.trimmed().isEmpty() && !classes.contains(k.toCaseFolded())) {
           classes.insert(k.toCaseFolded());
           kelas.AddNew();

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 
 #include "dialogs.h"
 #include "forms.h"
@@ -34,4 +35,9 @@ class Frmimport : public forms::Form {
   // Removes every member row that repeats an earlier one in all columns but `id`; the
   // table keeps its key, its counter and its columns. No window calls it.
   void hapusDuplikat();
+
+ private:
+  // The previewed rows as the workbook holds them (columns A to I). The list shows them
+  // with "'" as "`"; the import stores these, so a name keeps its apostrophe.
+  QList<QStringList> sheetRows_;
 };

@@ -223,6 +223,10 @@ void Frmcari::Form_Load() {
   vb::resumeNext([this] { setHeader(); });
   vb::resumeNext([this] { Lv1->clearItems(); });
   vb::resumeNext([this] { tampilData(); });
+  isiKelas();
+}
+
+void Frmcari::isiKelas() {
   vb::resumeNext([this] {
     QSignalBlocker block(CmbKelas);
     CmbKelas->clear();

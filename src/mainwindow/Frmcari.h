@@ -95,6 +95,9 @@ class Frmcari : public forms::Form {
   void bersih();
   void Lv1_Click();
   void Lv1_DblClick();
+  // Fills the class filter with "Semua Kelas" and the classes of t_kelas and shows
+  // "Semua Kelas" without filtering again: the list shows everyone when it is called.
+  void isiKelas();
   void setHeader();
   // The seven field captions of the tlabel row '2', every one read before any list is
   // touched (Null reads as ""). Throws VbError 3021 when the row is missing and the

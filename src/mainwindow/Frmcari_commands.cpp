@@ -183,6 +183,8 @@ void Frmcari::Command6_Click() { m_Cetak->popup(QCursor::pos()); }
 void Frmcari::PushButton1_Click() {
   forms::showModal(forms::get<Frmimport>(), this);
   tampilData();
+  // The import may have added classes; the filter offers them now, not at the next start.
+  isiKelas();
 }
 
 void Frmcari::PushButton5_Click() { forms::showModal(forms::get<Form4>(), this); }

@@ -1,5 +1,6 @@
 // The Excel import window: the preview of workbooks written by openpyxl and by our writer,
-// the import into the register, the template, and the de-duplication.
+// the import into the register and back from an export, the template, and the
+// de-duplication.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,13 +53,13 @@ class ExcelImport : public MainWindowTest {
 };
 
 TEST_F(ExcelImport, PreviewStopsAtTheFirstEmptyNumberAndImportAddsSkipsAndReports) {
-  pf.addMember("003", "Sudah ada");
+  pf.addMember("ab7", "Sudah ada");
   pf.addKelas("x-1");
   const QString file = workbook("siswa.xlsx", R"([["No","NIS","NISN","Nama","TTL","Agama","Kelamin","Barcode","Kelas"],
       [1, "001'x", "0012", "Budi O'Neil", "Bandung", "Islam", "L", "B1", "X-1"],
       ["'2", 12345, 0.1, "Ani", null, null, null, null, "x-2"],
       [0, null, "9", "Tanpa NIS"],
-      [" ", "003", null, "Nomor terpakai", null, null, null, null, "X-1"],
+      [" ", "AB7", null, "Nomor terpakai", null, null, null, null, "X-1"],
       [5, "12345", null, "Nomor ganda"],
       [null, "006", null, "Setelah baris kosong"],
       [7, "007", null, "Tidak tampil"]])");
@@ -67,21 +68,24 @@ TEST_F(ExcelImport, PreviewStopsAtTheFirstEmptyNumberAndImportAddsSkipsAndReport
     for (int c = 1; c <= f->lvwList->columnCount(); ++c) heading << f->lvwList->columnText(c);
     EXPECT_EQ(heading.join('|'), "NO|N I S|NISN|Nama|Tempat, Tgl. Lahir|Agama|Jenis Kelamin|Barcode|Kelas");
     browse(f, file);
-    EXPECT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::File)[0].file.filter, "Excel (*.xls;*.xlsx)|*.xls;*.xlsx");
     EXPECT_EQ(f->Textpath->text(), file);
     QStringList shown;
     for (int i = 1; i <= f->lvwList->count(); ++i) shown << row(f->lvwList, i).mid(0, 9).join('|');
     EXPECT_EQ(shown, QStringList({"1|001`x|0012|Budi O`Neil|Bandung|Islam|L|B1|X-1", "'2|12345|0.1|Ani|||||x-2",
-                                  "0||9|Tanpa NIS|||||", " |003||Nomor terpakai|||||X-1", "5|12345||Nomor ganda|||||"}));
+                                  "0||9|Tanpa NIS|||||", " |AB7||Nomor terpakai|||||X-1", "5|12345||Nomor ganda|||||"}));
     QTest::mouseClick(f->cmdImportToAccess, Qt::LeftButton);
   });
   EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"2 data siswa ditambahkan, 3 dilewati (NIS kosong atau sudah terdaftar)."});
   EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbInformation);
   EXPECT_EQ(rows("select nis, nisn, nama, ttl, agama, kelamin, barcode, kelas from tblanggota order by id"),
-            QStringList({"003|00003|Sudah ada|Bandung, 1 Mei 2010|Islam|L||",
-                         "001`x|0012|Budi O`Neil|Bandung|Islam|L|B1|X-1", "12345|0.1|Ani|||||x-2"}));
+            QStringList({"ab7|00ab7|Sudah ada|Bandung, 1 Mei 2010|Islam|L||",
+                         "001'x|0012|Budi O'Neil|Bandung|Islam|L|B1|X-1", "12345|0.1|Ani|||||x-2"}));
   EXPECT_EQ(rows("select kelas from t_kelas order by idkelas"), QStringList({"x-1", "x-2"}));
-  EXPECT_EQ(w->Lv1->count(), 3);  // the main list is filled again when the window closes
+  // When the window closes the main list is filled again and the filter offers the new class.
+  EXPECT_EQ(w->Lv1->count(), 3);
+  QTest::keyClick(w->CmbKelas, Qt::Key_End);
+  EXPECT_EQ(w->CmbKelas->currentText(), "x-2");
+  EXPECT_EQ(column(w->Lv1, 3), QStringList{"Ani"});
 }
 
 TEST_F(ExcelImport, BadFilesAndFailedImportsAreNamedAndLeaveTheRegisterAsItWas) {
@@ -123,18 +127,48 @@ TEST_F(ExcelImport, BadFilesAndFailedImportsAreNamedAndLeaveTheRegisterAsItWas) 
   EXPECT_EQ(rows("select count(*) from tblanggota"), QStringList{"0"});
 }
 
-TEST_F(ExcelImport, TemplateHeadsTheColumnsWithTheFieldCaptionsAndOpensForTheUser) {
+TEST_F(ExcelImport, ExportedListImportsBackUnchangedAndIsFoundByItsOwnText) {
+  pf.addMember("0007", "Siti Nur'aini", "X'1", "0042", "000123");
+  pf.addMember("A/9", "Ra`hman \"50%_x\" Zoë 中文", "Kelas Ä", "=1+1", "0099");
+  pf.db().Execute("update tblanggota set ttl = 'Jakarta, 1 ''Mei'' 2010', agama = nama");
+  const char* const stored = "select nis, nisn, nama, ttl, agama, kelamin, barcode, kelas from tblanggota order by nis";
+  const QStringList before = rows(stored);
+  start();
+  dialogs.queueFile(dir.filePath("ekspor.xlsx"));
+  w->Export->click();
+  pf.db().Execute("delete from tblanggota");
+  withWindow([&](Frmimport* f) {
+    browse(f, dir.filePath("ekspor.xlsx"));
+    // The preview shows the quote as before.
+    EXPECT_EQ(column(f->lvwList, 3), QStringList({"Ra`hman \"50%_x\" Zoë 中文", "Siti Nur`aini"}));
+    QTest::mouseClick(f->cmdImportToAccess, Qt::LeftButton);
+  });
+  EXPECT_EQ(dialogs.lastMsgBox().prompt, "2 data siswa ditambahkan, 0 dilewati (NIS kosong atau sudah terdaftar).");
+  EXPECT_EQ(rows(stored), before);
+  QTest::keyClicks(w->Text1, "Nur'ai");
+  EXPECT_EQ(column(w->Lv1, 3), QStringList{"Siti Nur'aini"});
+}
+
+TEST_F(ExcelImport, TemplateIsSavedWhereTheUserSaysThenNamedAndOpened) {
   pf.db().Execute("update tlabel set [Label21(0)] = 'Nomor Induk', [Label21(5)] = 'L/P'");
-  withWindow([&](Frmimport* f) { QTest::mouseClick(f->Command2, Qt::LeftButton); });
+  const QString saved = dir.filePath("isian.xlsx");
+  withWindow([&](Frmimport* f) {
+    dialogs.queueFileCancel();  // writes and says nothing
+    QTest::mouseClick(f->Command2, Qt::LeftButton);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty() && dialogs.msgBoxes().empty());
+    dialogs.queueFile(saved);
+    QTest::mouseClick(f->Command2, Qt::LeftButton);
+  });
+  const auto asked = dialogs.callsOf(ScriptedDialogs::Kind::File);
+  EXPECT_TRUE(asked.size() == 2 && asked[1].file.save && asked[1].file.fileName == "Template Import Siswa.xlsx");
+  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Template disimpan di " + saved});
   const auto opened = dialogs.callsOf(ScriptedDialogs::Kind::OpenDocument);
-  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened.size() == 1 && opened[0].prompt == saved);
   excel::Workbook book;
-  ASSERT_EQ(excel::readWorkbook(QFile::encodeName(opened[0].prompt).toStdString(), &book), "");
-  QFile::remove(opened[0].prompt);
+  ASSERT_EQ(excel::readWorkbook(QFile::encodeName(saved).toStdString(), &book), "");
   QStringList heading;
   for (const excel::Cell& c : book.firstWorksheet()->cells) heading << QString::fromStdString(c.text);
   EXPECT_EQ(heading.join('|'), "No|Nomor Induk|NISN|Nama|Tempat, Tgl. Lahir|Agama|L/P|Barcode|Kelas");
-  EXPECT_TRUE(dialogs.msgBoxes().empty());
 }
 
 TEST_F(ExcelImport, DeDuplicationKeepsTheFirstOfAlikeRowsAndTheTableWholeOnFailure) {

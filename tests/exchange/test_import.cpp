@@ -22,13 +22,26 @@ class PhotoImport : public MainWindowTest {
   QTemporaryDir src;
 };
 
-TEST_F(PhotoImport, CopiesJpgFilesOfAnyCaseAndReplacesExistingOnes) {
-  for (const char* name : {"a.jpg", "B.JPG", "c.Jpg.bak", "d.png", "e.jpeg", "sub/f.jpg", "g.jpg/h.txt"}) {
-    QDir(src.path()).mkpath(QFileInfo(src.filePath(name)).path());
-    writeFile(src.filePath(name), QByteArray("new ") + name);
+TEST_F(PhotoImport, CopiesJpgFilesUnderTheirMembersPhotoNamesAndNeverOverAnotherOne) {
+  for (const char* nis : {"A/9", "Ab7", "aB7", "k5"}) pf.addMember(nis, nis);
+  const struct {
+    const char* file;
+    const char* storedAs;  // nullptr: not copied
+  } cases[] = {
+      {"a.jpg", "a.jpg"},  // nobody's: replaces the old one of that name
+      {"B.JPG", "B.jpg"},     {"c.Jpg.bak", "c.Jpg.bak"}, {"d.png", nullptr},
+      {"e.jpeg", nullptr},    {"sub/f.jpg", nullptr},     {"g.jpg/h.txt", nullptr},
+      {"a-9.JPG", "A-9.jpg"},  // member A/9, whatever the case of the letters
+      {"ab7.jpg", nullptr},   {"aB7.jpg", "aB7.jpg"},  // Ab7's or aB7's: only the exact name is sure
+      {"K5.JPG", nullptr},    {"k5.jpg", "k5.jpg"},    // two files for one photo: the exact name wins
+  };
+  QStringList expected{"Ab7.jpg", "keep.jpg"};
+  for (const auto& c : cases) {
+    QDir(src.path()).mkpath(QFileInfo(src.filePath(c.file)).path());
+    writeFile(src.filePath(c.file), QByteArray("new ") + c.file);
+    if (c.storedAs) expected << c.storedAs;
   }
-  writeFile(pf.path("photos/a.jpg"), "old");
-  writeFile(pf.path("photos/keep.jpg"), "kept");
+  for (const char* old : {"a.jpg", "A-9.jpg", "Ab7.jpg", "keep.jpg"}) writeFile(pf.path("photos/") + old, old);
   withWindow([&](Form4* f) {
     EXPECT_EQ(f->Label3->text(),
               "Catatatan : Nama File foto harus sama dengan N I S masing-masing siswa dan berformat *.jpg.");
@@ -37,12 +50,16 @@ TEST_F(PhotoImport, CopiesJpgFilesOfAnyCaseAndReplacesExistingOnes) {
     EXPECT_EQ(f->Text1->text(), src.path());
     f->cmdimport->click();
   });
-  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Photo telah diimport"});
+  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Photo telah diimport\n6 foto disalin, 2 dilewati.\nDilewati karena "
+                                               "ganda atau tidak jelas milik siswa yang mana: K5.JPG, ab7.jpg"});
   EXPECT_EQ(dialogs.lastMsgBox().title, "NISN");
-  EXPECT_EQ(QDir(pf.path("photos")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            (QStringList{"a.jpg", "B.jpg", "c.Jpg.bak", "keep.jpg"}));
-  EXPECT_EQ(readFile(pf.path("photos/a.jpg")), "new a.jpg");
-  EXPECT_EQ(readFile(pf.path("photos/keep.jpg")), "kept");
+  expected.sort();
+  EXPECT_EQ(QDir(pf.path("photos")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            expected);
+  for (const auto& c : cases)
+    if (c.storedAs) EXPECT_EQ(readFile(pf.path("photos/") + c.storedAs), QByteArray("new ") + c.file);
+  EXPECT_EQ(readFile(pf.path("photos/Ab7.jpg")), "Ab7.jpg");
+  EXPECT_EQ(readFile(pf.path("photos/keep.jpg")), "keep.jpg");
 }
 
 TEST_F(PhotoImport, BadFoldersAreNamed) {

@@ -22,7 +22,7 @@ class Search : public MainWindowTest {
     pf.addMember("30", "Dewi Sartika", "X-1");
     pf.addMember("10", "Budi O'Neil", "X-2");
     pf.addMember("20", "Andi 50% Jaya", "X-1");
-    pf.addMember("40", "Citra", "X-2");
+    pf.addMember("40", "Citra", "X-2", QString(), "7319");
     pf.addMember("70", "Zoë Ärzte", "X-1");
     pf.addMember("80", "Straße Putri", "X-2");
     start();
@@ -48,6 +48,7 @@ TEST_F(Search, TypingFindsRegardlessOfCaseForEveryLetterWithWildcardsAndQuotes) 
   } cases[] = {
       {"ZOË", {"70"}}, {"ärz", {"70"}},  {"STRAẞE", {"80"}}, {"STRASSE", {}},  // ß is one letter
       {"50%", {"20"}}, {"D_wi", {"30"}}, {"O'Neil", {"10"}}, {"' or '1'='1", {}},
+      {"731", {"40"}},  // the national number alone
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
