@@ -204,6 +204,7 @@ bool frmWebcame::StartViewing() {
     resize(width(), menuBar->sizeHint().height() + clientHeight);
     layoutClient();
     lblStatus->setGeometry(0, clientHeight - lblStatus->height(), client->width(), lblStatus->height());
+    stopped_ = false;
     pollFrame();
     if (isVisible()) frameTimer_.start();
   }
@@ -238,6 +239,7 @@ void frmWebcame::pollFrame() {
     videoWindow->setFrame(std::move(frame));
   } else if (graph_.lost()) {
     // The last picture stays, but the user must not take it for a live one.
+    stopped_ = true;
     frameTimer_.stop();
     setStatus(QStringLiteral(" Kamera berhenti: ") + graph_.error());
   }
@@ -289,6 +291,16 @@ void frmWebcame::mnuCameraLoad_Click() {
 void frmWebcame::mnuSnap_Click() {
   try {
     pollFrame();
+    // Only a running preview gives a new snapshot; a snapshot being cropped may be taken
+    // again. The last picture of a camera that stopped is an old one, perhaps of someone
+    // else, and must not become a photo.
+    if (!graph_.isRunning() && !Selecting) {
+      if (!stopped_) throw vb::VbError(5, QString(), QStringLiteral("Belum ada gambar dari kamera"));
+      ui::msgBox(QStringLiteral("Kamera berhenti mengirim gambar, jadi tidak ada gambar yang diambil. Sambungkan "
+                                "kamera lagi, lalu tutup jendela ini dan pilih kameranya kembali."),
+                 ui::vbExclamation);
+      return;
+    }
     QImage frame = videoWindow->frame();
     if (frame.isNull()) throw vb::VbError(5, QString(), QStringLiteral("Belum ada gambar dari kamera"));
     DirectShowDIB& dib = DirectShowDIB::instance();

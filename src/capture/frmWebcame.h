@@ -94,4 +94,5 @@ class frmWebcame : public forms::Form {
   camera::Pipeline graph_;
   QTimer frameTimer_;
   QImage crop_;
+  bool stopped_ = false;  // the camera stopped sending on its own; the picture shown is its last
 };

@@ -119,6 +119,21 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
       while (w->lblStatus->text() != c.later && t.elapsed() < 5000) QTest::qWait(20);
       EXPECT_EQ(w->lblStatus->text(), c.later);
     }
+    if (c.colour.isValid()) {
+      // Capture snaps a live camera; a stopped one's last picture is refused, so no click
+      // can hand it over.
+      QFile::remove("temp.jpg");
+      dialogs.clear();
+      w->mnuSnap->trigger();
+      EXPECT_EQ(w->Selecting, !c.later);
+      EXPECT_EQ(QFile::exists("temp.jpg"), !c.later);
+      EXPECT_EQ(dialogs.msgBoxTexts().join("").startsWith("Kamera berhenti mengirim gambar"), bool(c.later));
+      if (c.later) {
+        QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
+        EXPECT_FALSE(QFile::exists(pf.path("test.jpg")));
+        EXPECT_TRUE(w->isVisible());
+      }
+    }
     w->close();  // the close box unloads it, and the next opening lists the devices again
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(forms::isLoaded<frmWebcame>());
