@@ -171,26 +171,46 @@ void frmWebcame::mnuCamerasCamera_Click(int index) {
     else
       ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
   }
-  switch (graph_.open(source_, settings.caps)) {
-    case camera::Pipeline::Open::NoOutput:
-      setStatus(QStringLiteral(" Gagal menghubungkan ke webcame!"));
-      return;
-    case camera::Pipeline::Open::Failed:
-      ui::msgBox(graph_.error(), ui::vbOKOnly);
-      return;
-    case camera::Pipeline::Open::Ok:
-      break;
+  const camera::Pipeline::Open opened = view(settings.caps, settings.balance);
+  if (opened == camera::Pipeline::Open::NoOutput) {
+    setStatus(QStringLiteral(" Gagal menghubungkan ke webcame!"));
+    return;
   }
-  graph_.setBalance(settings.balance);
   mnuSnap->setVisible(true);
   mnuCamera->setTitle(menuText(cameraName_));
   mnuCamera->menuAction()->setVisible(true);
   mnuCameraSave->setEnabled(true);
   mnuCameraLoad->setEnabled(saved);
-  StartViewing();
+  if (opened == camera::Pipeline::Open::Ok) {
+    setStatus(QStringLiteral(" Viewing camera"));
+    return;
+  }
+  // A saved format the camera does not give (another camera of the same name, a driver
+  // that dropped a size, a damaged line) must not lock the camera out: it runs in its own.
+  if (!settings.caps.isEmpty()) {
+    const QString why = graph_.error();
+    if (view(QString(), settings.balance) == camera::Pipeline::Open::Ok) {
+      setStatus(QStringLiteral(" Viewing camera"));
+      ui::msgBox(QStringLiteral("Format kamera yang tersimpan (%1) tidak dapat dipakai: %2\r\n\r\nKamera ditampilkan "
+                                "dengan formatnya sendiri. Pilih \"Save current settings\" untuk menyimpan format ini.")
+                     .arg(settings.caps, why),
+                 ui::vbExclamation);
+      return;
+    }
+  }
+  ui::msgBox(graph_.error(), ui::vbOKOnly);
 }
 
 bool frmWebcame::StartViewing() {
+  if (!startPreview()) {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+    return false;
+  }
+  setStatus(QStringLiteral(" Viewing camera"));
+  return true;
+}
+
+bool frmWebcame::startPreview() {
   setUpdatesEnabled(false);
   const bool started = graph_.start(kFirstFrameMs);
   if (started) {
@@ -209,12 +229,15 @@ bool frmWebcame::StartViewing() {
     if (isVisible()) frameTimer_.start();
   }
   setUpdatesEnabled(true);
-  if (!started) {
-    ui::msgBox(graph_.error(), ui::vbOKOnly);
-    return false;
-  }
-  setStatus(QStringLiteral(" Viewing camera"));
-  return true;
+  return started;
+}
+
+camera::Pipeline::Open frmWebcame::view(const QString& caps, const camera::Balance& balance) {
+  stopPreview();
+  const camera::Pipeline::Open opened = graph_.open(source_, caps);
+  if (opened != camera::Pipeline::Open::Ok) return opened;
+  graph_.setBalance(balance);
+  return startPreview() ? camera::Pipeline::Open::Ok : camera::Pipeline::Open::Failed;
 }
 
 void frmWebcame::stopPreview() {
@@ -224,13 +247,12 @@ void frmWebcame::stopPreview() {
 }
 
 bool frmWebcame::reopen(const QString& caps, const camera::Balance& balance) {
-  stopPreview();
-  if (graph_.open(source_, caps) != camera::Pipeline::Open::Ok) {
+  if (view(caps, balance) != camera::Pipeline::Open::Ok) {
     ui::msgBox(graph_.error(), ui::vbOKOnly);
     return false;
   }
-  graph_.setBalance(balance);
-  return StartViewing();
+  setStatus(QStringLiteral(" Viewing camera"));
+  return true;
 }
 
 void frmWebcame::pollFrame() {
@@ -282,10 +304,22 @@ void frmWebcame::mnuCameraLoad_Click() {
     ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
     return;
   }
+  const QString before = graph_.caps();
   mnuSnap->setEnabled(false);
-  const bool viewing = reopen(settings->caps, settings->balance);
+  if (view(settings->caps, settings->balance) == camera::Pipeline::Open::Ok) {
+    setStatus(QStringLiteral(" Settings loaded.  Viewing camera"));
+  } else if (settings->caps != before) {
+    // The format in the file is not to be had: the camera goes on in the one it had.
+    const QString why = graph_.error();
+    if (reopen(before, settings->balance))
+      ui::msgBox(QStringLiteral("Format kamera yang tersimpan (%1) tidak dapat dipakai: %2\r\n\r\nKamera tetap "
+                                "ditampilkan dengan format sebelumnya.")
+                     .arg(settings->caps, why),
+                 ui::vbExclamation);
+  } else {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+  }
   mnuSnap->setEnabled(true);
-  if (viewing) setStatus(QStringLiteral(" Settings loaded.  Viewing camera"));
 }
 
 void frmWebcame::mnuSnap_Click() {

@@ -191,6 +191,47 @@ TEST_F(Webcam, KeepsTheFormatAndControlsOfACameraInItsSettingsFile) {
   EXPECT_TRUE(w->isVisible());  // no crop, nothing handed over
 }
 
+// A saved format the camera cannot give never locks it out: opening it, or loading the
+// file into a running camera, falls back to a format that works and says why.
+TEST_F(Webcam, ASavedFormatTheCameraCannotGiveFallsBack) {
+  struct Case {
+    const char* caps;
+    QSize size;         // of the picture once the camera is chosen
+    QString why;        // the reason given, "" for no message
+  };
+  const Case cases[] = {
+      {"video/x-raw,width=640,height=480", {640, 480}, ""},
+      {"image/jpeg,width=640,height=480", {320, 240}, "Internal data stream error."},  // only a raw camera
+      {"}{ rusak", {320, 240}, "Format kamera tidak dikenal: }{ rusak"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caps);
+    dialogs.clear();
+    writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\nbrightness=0.5\n");
+    open({cam("Cam", "0xff808080")});
+    w->mnuCamerasCamera[0]->trigger();
+    EXPECT_EQ(w->lblStatus->text(), " Viewing camera");
+    EXPECT_EQ(w->videoWindow->frame().size(), c.size);
+    EXPECT_EQ(w->pipeline().balance().brightness, 0.5);
+    const QString box = "Format kamera yang tersimpan (" + QString(c.caps) + ") tidak dapat dipakai: " + c.why;
+    EXPECT_EQ(dialogs.msgBoxTexts().join("|").section("\r\n", 0, 0), c.why.isEmpty() ? "" : box);
+
+    // Loaded into the running camera: it keeps the format it had.
+    dialogs.clear();
+    const QSize before = w->videoWindow->frame().size();
+    writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\nhue=0.25\n");
+    w->mnuCameraLoad->trigger();
+    EXPECT_EQ(w->videoWindow->frame().size(), c.why.isEmpty() ? c.size : before);
+    EXPECT_EQ(w->pipeline().balance().hue, 0.25);
+    EXPECT_EQ(dialogs.msgBoxTexts().join("|").section("\r\n", 0, 0), c.why.isEmpty() ? "" : box);
+    EXPECT_EQ(w->lblStatus->text(), c.why.isEmpty() ? " Settings loaded.  Viewing camera" : " Viewing camera");
+    w->mnuSnap->trigger();
+    EXPECT_EQ(w->lblStatus->text(), " Snapped.  Viewing camera");
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
 TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
   struct Case {
     QPointF mouse;
