@@ -77,6 +77,11 @@ frmWebcame::frmWebcame() {
   twips::setGeometry(txtSelHeight, 1920, 600, 675, 285);
   Label12->setBuddy(txtSelWidth);
   Label13->setBuddy(txtSelHeight);
+  // The captions were laid out for a narrower font than this machine may have: they grow to
+  // show their whole text, which still ends before the boxes.
+  for (QLabel* caption : {Label12, Label13}) caption->resize(caption->size().expandedTo(caption->sizeHint()));
+  // The frame lies over the snapshot: painted whole, its captions read on a dark picture too.
+  Frame2->setAutoFillBackground(true);
   lblStatus = named(new QLabel(client), "lblStatus");
   twips::setGeometry(lblStatus, 0, 4920, 6045, 315);
   videoWindow = named(new VideoView(client), "videoWindow");

@@ -6,8 +6,11 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QMouseEvent>
+#include <QStyleOptionGroupBox>
 #include <QTest>
+#include <cmath>
 
+#include "FrmCamera.h"
 #include "Frmcari.h"
 #include "Module1.h"
 #include "controlsdialog.h"
@@ -227,6 +230,58 @@ TEST_F(Webcam, ASavedFormatTheCameraCannotGiveFallsBack) {
     EXPECT_EQ(w->lblStatus->text(), c.why.isEmpty() ? " Settings loaded.  Viewing camera" : " Viewing camera");
     w->mnuSnap->trigger();
     EXPECT_EQ(w->lblStatus->text(), " Snapped.  Viewing camera");
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+// Contrast between the darkest and the lightest pixel of a picture (1 none, 21 black on white).
+double contrast(const QImage& picture) {
+  const auto luminance = [](QRgb p) {
+    const auto linear = [](int c) {
+      const double v = c / 255.0;
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(p)) + 0.7152 * linear(qGreen(p)) + 0.0722 * linear(qBlue(p));
+  };
+  double low = 1, high = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      const double l = luminance(picture.pixel(x, y));
+      low = std::min(low, l);
+      high = std::max(high, l);
+    }
+  return (high + 0.05) / (low + 0.05);
+}
+
+// The crop size captions show their whole text, beside their boxes, and read over a black
+// snapshot as over a white one.
+TEST_F(Webcam, CropCaptionsReadInFullOverAnyPicture) {
+  auto* fixed = forms::get<FrmCamera>();
+  ASSERT_TRUE(camera::saveSettings(cfg("Cam"), {"video/x-raw,width=640,height=480", {}}));
+  for (const char* colour : {"0xff000000", "0xffffffff"}) {
+    SCOPED_TRACE(colour);
+    open({cam("Cam", colour)});
+    w->mnuCamerasCamera[0]->trigger();
+    w->mnuSnap->trigger();
+    ASSERT_TRUE(w->Selecting);
+    const QImage shot = w->client->grab().toImage();
+    QStyleOptionGroupBox title;
+    title.initFrom(w->Frame2);
+    title.text = w->Frame2->title();
+    title.subControls = QStyle::SC_GroupBoxLabel;
+    const QRect titleRect =
+        w->Frame2->style()->subControlRect(QStyle::CC_GroupBox, &title, QStyle::SC_GroupBoxLabel, w->Frame2);
+    EXPECT_GE(contrast(shot.copy(titleRect.translated(w->Frame2->pos()))), 4.5) << "Frame2";
+    for (QLabel* caption : {w->Label12, w->Label13, fixed->Label12, fixed->Label13}) {
+      SCOPED_TRACE(caption->text().toStdString() + (caption->window() == w ? " (webcam)" : " (fixed chain)"));
+      const QSize text = caption->sizeHint();
+      EXPECT_LE(caption->wordWrap() ? caption->heightForWidth(caption->width()) : text.height(), caption->height());
+      EXPECT_LE(text.width(), caption->width());
+      EXPECT_LE(caption->x() + text.width(), caption->buddy()->x());
+      if (caption->window() == w)
+        EXPECT_GE(contrast(shot.copy(QRect(caption->mapTo(w->client, QPoint()), text.boundedTo(caption->size())))), 4.5);
+    }
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
