@@ -11,6 +11,7 @@ QString path() { return QDir::current().filePath(QStringLiteral("Settings.txt"))
 List parse(const QByteArray& bytes) {
   const QString text = QString::fromUtf8(bytes);
   QStringList fields;
+  bool cut = false;
   qsizetype i = 0;
   const qsizetype n = text.size();
   auto isBreak = [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
@@ -37,11 +38,16 @@ List parse(const QByteArray& bytes) {
       field = text.mid(start, i - start).trimmed();
     }
     if (i < n && text[i] == QLatin1Char(',')) ++i;
+    if (fields.size() > kMaxCameras) {  // the index and kMaxCameras captions are in
+      cut = true;
+      break;
+    }
     fields << field;
   }
   List list;
   if (!fields.isEmpty()) list.index = fields.takeFirst();
   list.captions = fields;
+  list.cut = cut;
   return list;
 }
 
@@ -51,11 +57,14 @@ QByteArray format(int currentCamera, const QStringList& captions) {
   return out.toUtf8();
 }
 
-bool read(List& list) {
+Read read(List& list) {
   QFile f(path());
-  if (!f.exists() || !f.open(QIODevice::ReadOnly)) return false;
-  list = parse(f.readAll());
-  return true;
+  if (!f.exists() || !f.open(QIODevice::ReadOnly)) return Read::Missing;
+  // One byte past the bound tells a file that is too large, whatever its size claims.
+  const QByteArray bytes = f.read(kMaxBytes + 1);
+  if (bytes.size() > kMaxBytes) return Read::TooLarge;
+  list = parse(bytes);
+  return Read::Ok;
 }
 
 bool write(int currentCamera, const QStringList& captions) {

@@ -246,7 +246,25 @@ void FrmCamera::StopCamera() {
 void FrmCamera::LoadCameraList() {
   currentCamera_ = -1;
   CameraListFile::List list;
-  if (!CameraListFile::read(list)) return;
+  switch (CameraListFile::read(list)) {
+    case CameraListFile::Read::Missing:
+      return;
+    case CameraListFile::Read::TooLarge:
+      // Left as it is, so the user may look at it; "Remove camera list" deletes it.
+      ui::msgBox(QStringLiteral("Daftar kamera %1 terlalu besar (lebih dari %2 KB) dan tidak dibaca.")
+                     .arg(CameraListFile::path())
+                     .arg(CameraListFile::kMaxBytes / 1024),
+                 ui::vbExclamation);
+      mnuCamerasRemove->setEnabled(true);
+      return;
+    case CameraListFile::Read::Ok:
+      break;
+  }
+  if (list.cut)
+    ui::msgBox(QStringLiteral("Daftar kamera %1 memuat lebih dari %2 kamera; hanya %2 yang pertama dibaca.")
+                   .arg(CameraListFile::path())
+                   .arg(CameraListFile::kMaxCameras),
+               ui::vbExclamation);
   bool ok = false;
   const int index = list.index.toInt(&ok);
   for (int i = 0; i < list.captions.size(); ++i) {

@@ -77,6 +77,11 @@ frmWebcame::frmWebcame() {
   twips::setGeometry(txtSelHeight, 1920, 600, 675, 285);
   Label12->setBuddy(txtSelWidth);
   Label13->setBuddy(txtSelHeight);
+  // The captions were laid out for a narrower font than this machine may have: they grow to
+  // show their whole text, which still ends before the boxes.
+  for (QLabel* caption : {Label12, Label13}) caption->resize(caption->size().expandedTo(caption->sizeHint()));
+  // The frame lies over the snapshot: painted whole, its captions read on a dark picture too.
+  Frame2->setAutoFillBackground(true);
   lblStatus = named(new QLabel(client), "lblStatus");
   twips::setGeometry(lblStatus, 0, 4920, 6045, 315);
   videoWindow = named(new VideoView(client), "videoWindow");
@@ -171,26 +176,46 @@ void frmWebcame::mnuCamerasCamera_Click(int index) {
     else
       ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
   }
-  switch (graph_.open(source_, settings.caps)) {
-    case camera::Pipeline::Open::NoOutput:
-      setStatus(QStringLiteral(" Gagal menghubungkan ke webcame!"));
-      return;
-    case camera::Pipeline::Open::Failed:
-      ui::msgBox(graph_.error(), ui::vbOKOnly);
-      return;
-    case camera::Pipeline::Open::Ok:
-      break;
+  const camera::Pipeline::Open opened = view(settings.caps, settings.balance);
+  if (opened == camera::Pipeline::Open::NoOutput) {
+    setStatus(QStringLiteral(" Gagal menghubungkan ke webcame!"));
+    return;
   }
-  graph_.setBalance(settings.balance);
   mnuSnap->setVisible(true);
   mnuCamera->setTitle(menuText(cameraName_));
   mnuCamera->menuAction()->setVisible(true);
   mnuCameraSave->setEnabled(true);
   mnuCameraLoad->setEnabled(saved);
-  StartViewing();
+  if (opened == camera::Pipeline::Open::Ok) {
+    setStatus(QStringLiteral(" Viewing camera"));
+    return;
+  }
+  // A saved format the camera does not give (another camera of the same name, a driver
+  // that dropped a size, a damaged line) must not lock the camera out: it runs in its own.
+  if (!settings.caps.isEmpty()) {
+    const QString why = graph_.error();
+    if (view(QString(), settings.balance) == camera::Pipeline::Open::Ok) {
+      setStatus(QStringLiteral(" Viewing camera"));
+      ui::msgBox(QStringLiteral("Format kamera yang tersimpan (%1) tidak dapat dipakai: %2\r\n\r\nKamera ditampilkan "
+                                "dengan formatnya sendiri. Pilih \"Save current settings\" untuk menyimpan format ini.")
+                     .arg(settings.caps, why),
+                 ui::vbExclamation);
+      return;
+    }
+  }
+  ui::msgBox(graph_.error(), ui::vbOKOnly);
 }
 
 bool frmWebcame::StartViewing() {
+  if (!startPreview()) {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+    return false;
+  }
+  setStatus(QStringLiteral(" Viewing camera"));
+  return true;
+}
+
+bool frmWebcame::startPreview() {
   setUpdatesEnabled(false);
   const bool started = graph_.start(kFirstFrameMs);
   if (started) {
@@ -204,16 +229,20 @@ bool frmWebcame::StartViewing() {
     resize(width(), menuBar->sizeHint().height() + clientHeight);
     layoutClient();
     lblStatus->setGeometry(0, clientHeight - lblStatus->height(), client->width(), lblStatus->height());
+    stopped_ = false;
     pollFrame();
     if (isVisible()) frameTimer_.start();
   }
   setUpdatesEnabled(true);
-  if (!started) {
-    ui::msgBox(graph_.error(), ui::vbOKOnly);
-    return false;
-  }
-  setStatus(QStringLiteral(" Viewing camera"));
-  return true;
+  return started;
+}
+
+camera::Pipeline::Open frmWebcame::view(const QString& caps, const camera::Balance& balance) {
+  stopPreview();
+  const camera::Pipeline::Open opened = graph_.open(source_, caps);
+  if (opened != camera::Pipeline::Open::Ok) return opened;
+  graph_.setBalance(balance);
+  return startPreview() ? camera::Pipeline::Open::Ok : camera::Pipeline::Open::Failed;
 }
 
 void frmWebcame::stopPreview() {
@@ -223,13 +252,12 @@ void frmWebcame::stopPreview() {
 }
 
 bool frmWebcame::reopen(const QString& caps, const camera::Balance& balance) {
-  stopPreview();
-  if (graph_.open(source_, caps) != camera::Pipeline::Open::Ok) {
+  if (view(caps, balance) != camera::Pipeline::Open::Ok) {
     ui::msgBox(graph_.error(), ui::vbOKOnly);
     return false;
   }
-  graph_.setBalance(balance);
-  return StartViewing();
+  setStatus(QStringLiteral(" Viewing camera"));
+  return true;
 }
 
 void frmWebcame::pollFrame() {
@@ -238,6 +266,7 @@ void frmWebcame::pollFrame() {
     videoWindow->setFrame(std::move(frame));
   } else if (graph_.lost()) {
     // The last picture stays, but the user must not take it for a live one.
+    stopped_ = true;
     frameTimer_.stop();
     setStatus(QStringLiteral(" Kamera berhenti: ") + graph_.error());
   }
@@ -280,15 +309,37 @@ void frmWebcame::mnuCameraLoad_Click() {
     ui::msgBox(QStringLiteral("Pengaturan kamera tidak dapat dibaca: ") + error, ui::vbExclamation);
     return;
   }
+  const QString before = graph_.caps();
   mnuSnap->setEnabled(false);
-  const bool viewing = reopen(settings->caps, settings->balance);
+  if (view(settings->caps, settings->balance) == camera::Pipeline::Open::Ok) {
+    setStatus(QStringLiteral(" Settings loaded.  Viewing camera"));
+  } else if (settings->caps != before) {
+    // The format in the file is not to be had: the camera goes on in the one it had.
+    const QString why = graph_.error();
+    if (reopen(before, settings->balance))
+      ui::msgBox(QStringLiteral("Format kamera yang tersimpan (%1) tidak dapat dipakai: %2\r\n\r\nKamera tetap "
+                                "ditampilkan dengan format sebelumnya.")
+                     .arg(settings->caps, why),
+                 ui::vbExclamation);
+  } else {
+    ui::msgBox(graph_.error(), ui::vbOKOnly);
+  }
   mnuSnap->setEnabled(true);
-  if (viewing) setStatus(QStringLiteral(" Settings loaded.  Viewing camera"));
 }
 
 void frmWebcame::mnuSnap_Click() {
   try {
     pollFrame();
+    // Only a running preview gives a new snapshot; a snapshot being cropped may be taken
+    // again. The last picture of a camera that stopped is an old one, perhaps of someone
+    // else, and must not become a photo.
+    if (!graph_.isRunning() && !Selecting) {
+      if (!stopped_) throw vb::VbError(5, QString(), QStringLiteral("Belum ada gambar dari kamera"));
+      ui::msgBox(QStringLiteral("Kamera berhenti mengirim gambar, jadi tidak ada gambar yang diambil. Sambungkan "
+                                "kamera lagi, lalu tutup jendela ini dan pilih kameranya kembali."),
+                 ui::vbExclamation);
+      return;
+    }
     QImage frame = videoWindow->frame();
     if (frame.isNull()) throw vb::VbError(5, QString(), QStringLiteral("Belum ada gambar dari kamera"));
     DirectShowDIB& dib = DirectShowDIB::instance();

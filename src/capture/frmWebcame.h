@@ -80,7 +80,14 @@ class frmWebcame : public forms::Form {
 
  private:
   bool StartViewing();
+  // StartViewing without a word: false, with the reason in the pipeline's error, when the
+  // camera gives no picture.
+  bool startPreview();
   void stopPreview();
+  // Opens the chosen camera in `caps` ("" the camera's own format) and starts the preview,
+  // quietly; the caller reports a failure.
+  camera::Pipeline::Open view(const QString& caps, const camera::Balance& balance);
+  // view, and the failure's reason in a message box.
   bool reopen(const QString& caps, const camera::Balance& balance);
   void pollFrame();
   void layoutClient();
@@ -94,4 +101,5 @@ class frmWebcame : public forms::Form {
   camera::Pipeline graph_;
   QTimer frameTimer_;
   QImage crop_;
+  bool stopped_ = false;  // the camera stopped sending on its own; the picture shown is its last
 };

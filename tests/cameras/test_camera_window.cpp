@@ -91,6 +91,9 @@ class CameraWindow : public ::testing::Test {
 };
 
 TEST_F(CameraWindow, CameraListFromSettingsFile) {
+  QStringList cut{"Cam"};  // a name, then empty ones up to the most a list holds
+  while (cut.size() < CameraListFile::kMaxCameras) cut << "";
+  const QString list = "Daftar kamera " + pf.path("Settings.txt");
   struct Case {
     const char* what;
     QByteArray file;  // null: no file
@@ -106,6 +109,10 @@ TEST_F(CameraWindow, CameraListFromSettingsFile) {
       {"second camera runs", "1\r\n\"Broken\"\r\n\"Test Cam\"\r\n", {"Broken", "Test Cam"}, 1, "", QByteArray()},
       {"no pin Capture on the first namesake: the second is used", "0\r\n\"Broken\"\r\n", {"Broken"}, 0, "",
        QByteArray()},
+      {"a run of commas: cut", "-1,\"Cam\"" + QByteArray(60000, ','), cut, -1,
+       list + " memuat lebih dari 64 kamera; hanya 64 yang pertama dibaca.", QByteArray()},
+      {"2 MB of commas: not read, left for removal", QByteArray(2 << 20, ','), {"none"}, -1,
+       list + " terlalu besar (lebih dari 64 KB) dan tidak dibaca.", QByteArray()},
   };
   for (const Case& c : cases) {
     QFile::remove(pf.path("Settings.txt"));

@@ -119,6 +119,15 @@ TEST_F(Webcam, ListsTheCamerasAndOpensTheOneChosen) {
       while (w->lblStatus->text() != c.later && t.elapsed() < 5000) QTest::qWait(20);
       EXPECT_EQ(w->lblStatus->text(), c.later);
     }
+    if (c.colour.isValid()) {  // a stopped camera's last picture is no snapshot, nor a photo
+      QFile::remove("temp.jpg");
+      w->mnuSnap->trigger();
+      EXPECT_EQ(w->Selecting, !c.later);
+      EXPECT_EQ(QFile::exists("temp.jpg"), !c.later);
+      EXPECT_EQ(dialogs.msgBoxTexts().join("").startsWith("Kamera berhenti mengirim gambar"), bool(c.later));
+      if (c.later) QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
+      EXPECT_FALSE(QFile::exists(pf.path("test.jpg")));
+    }
     w->close();  // the close box unloads it, and the next opening lists the devices again
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(forms::isLoaded<frmWebcame>());
@@ -174,6 +183,58 @@ TEST_F(Webcam, KeepsTheFormatAndControlsOfACameraInItsSettingsFile) {
   EXPECT_EQ(dialogs.lastMsgBox().prompt, "Ukuran seleksi harus berupa angka lebih dari 0");
   QTest::mouseClick(w->picSource, Qt::LeftButton, {}, {50, 50});
   EXPECT_TRUE(w->isVisible());  // no crop, nothing handed over
+}
+
+// A saved format the camera cannot give never locks it out: choosing the camera, then
+// loading the file into it, falls back to a format that works and says why.
+TEST_F(Webcam, ASavedFormatTheCameraCannotGiveFallsBack) {
+  const struct {
+    const char* caps;
+    QSize size;
+    QString why;  // "" when the format is used
+  } cases[] = {
+      {"video/x-raw,width=640,height=480", {640, 480}, ""},
+      {"image/jpeg,width=640,height=480", {320, 240}, "Internal data stream error."},  // a raw-only camera
+      {"}{ rusak", {320, 240}, "Format kamera tidak dikenal: }{ rusak"},
+  };
+  for (const auto& c : cases) {
+    dialogs.clear();
+    writeFile(cfg("Cam"), QByteArray("caps=") + c.caps + "\nbrightness=0.5\n");
+    open({cam("Cam", "0xff808080")})->mnuCamerasCamera[0]->trigger();
+    w->mnuCameraLoad->trigger();
+    EXPECT_EQ(w->videoWindow->frame().size(), c.size) << c.caps;
+    EXPECT_EQ(w->pipeline().balance().brightness, 0.5) << c.caps;
+    const QStringList boxes = dialogs.msgBoxTexts();
+    EXPECT_EQ(boxes.size(), c.why.isEmpty() ? 0 : 2) << c.caps;
+    const QString box = "Format kamera yang tersimpan (" + QString(c.caps) + ") tidak dapat dipakai: " + c.why;
+    EXPECT_EQ(boxes.filter(box + "\r\n").size(), boxes.size());
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+// The crop size captions show their whole text before their boxes, and read over a black
+// snapshot as over a white one: their darkest and lightest greys lie far apart.
+TEST_F(Webcam, CropCaptionsReadInFullOverAnyPicture) {
+  ASSERT_TRUE(camera::saveSettings(cfg("Cam"), {"video/x-raw,width=640,height=480", {}}));
+  for (const char* colour : {"0xff000000", "0xffffffff"}) {
+    open({cam("Cam", colour)})->mnuCamerasCamera[0]->trigger();
+    w->mnuSnap->trigger();
+    const QImage shot = w->client->grab().toImage();
+    for (QLabel* caption : {w->Label12, w->Label13}) {
+      SCOPED_TRACE(caption->text().toStdString() + colour);
+      const QRect text(caption->mapTo(w->client, QPoint()), caption->sizeHint());
+      EXPECT_TRUE(QRect(text.topLeft(), caption->size()).contains(text));
+      EXPECT_LT(text.right(), caption->buddy()->mapTo(w->client, QPoint()).x());
+      int low = 255, high = 0;
+      for (int y = text.top(); y <= text.bottom(); ++y)
+        for (int x = text.left(); x <= text.right(); ++x)
+          low = std::min(low, qGray(shot.pixel(x, y))), high = std::max(high, qGray(shot.pixel(x, y)));
+      EXPECT_GE(high - low, 128);
+    }
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
