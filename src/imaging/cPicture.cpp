@@ -34,6 +34,12 @@ constexpr std::int64_t kMaxSourceBytes = std::int64_t(512) << 20;
 // Rounding to the nearest whole number, halves to the even neighbour.
 int roundEven(double v) { return int(std::nearbyint(v)); }
 
+// A resolution a file states, as whole dots per inch; a value no device has (beyond what a
+// 32-bit number holds, or not a number at all) states nothing.
+int statedDpi(double dpi) {
+  return std::isfinite(dpi) && dpi > 0 && dpi < 2147483647.0 ? roundEven(dpi) : 0;
+}
+
 std::shared_ptr<gdi::Stream> readFile(const QString& name) {
   QFile f(name);
   if (!f.open(QIODevice::ReadOnly)) return nullptr;
@@ -134,7 +140,8 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
   stream->seek(0, gdi::STREAM_SEEK_SET);
   if (!host() || gdiplusVersion_ == 0) return StreamToStdPicture(*stream, false, length);
 
-  int working = ManageStyle == -1 ? 2 : ManageStyle;
+  // The bitmap reader works with -1 taken as 2; the icon reader sees the caller's style.
+  int working = ManageStyle;
   if (ManageStyle == -1) Keep = false;
   imaging::LoadRequest request{*this, *stream,   length, working, Keep,      ImageDPI,
                                Fill,  IconIndex, IconCx, IconCy,  IconDepth, param};
@@ -158,10 +165,10 @@ StdPicture cPicture::loadFromStream(std::shared_ptr<gdi::Stream> stream, int Man
     // Metafiles are read by our own player, not by the GDI+ decoders.
     const auto meta = gdi::Metafile::parse(stream->bytes());
     if (!meta) return nullptr;
-    ImageDPI = roundEven(meta->dpiX());
+    ImageDPI = statedDpi(meta->dpiX());
     return LoadMetafile(ManageStyle, stream, length, meta->kind(), Keep, param);
   }
-  if (img->flags() & gdiplus::ImageFlagsHasRealDPI) ImageDPI = roundEven(img->horizontalResolution());
+  if (img->flags() & gdiplus::ImageFlagsHasRealDPI) ImageDPI = statedDpi(img->horizontalResolution());
   switch (GetImageFormatType(img.get())) {
     case 6:
       return LoadJPG(ManageStyle, stream, length, std::move(img), Keep, param);

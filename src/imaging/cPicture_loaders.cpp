@@ -370,7 +370,7 @@ StdPicture cPicture::LoadMetafile(int ms, std::shared_ptr<gdi::Stream> stream, s
   if (ms == 2) ms = 1;
   keep = props[0][2] == 0;
   GetImageDimensions(pic, props[0][0], props[0][1], 0, 0);
-  std::int32_t fill = 0;
+  std::int32_t fill = -1;
   if (RaiseBeforeLoad(type, props, ms, keep, fill, param)) return nullptr;
   if (ms >= 0 && ms <= 3) {
     if (ms == 2) ms = 1;

@@ -49,7 +49,9 @@ bool cPicture::ResourceFile(const QVariant& id, int type, QByteArray& file) {
   file.clear();
   if (type == 0) {
     const QByteArray r = resource(2, id);
-    if (r.size() < 36 || (le32(r, 0) == 12 && r.size() < 12)) return false;
+    // The resource holds at least the header it names; whatever the header reads past that
+    // is checked by the reader it goes to.
+    if (r.size() < 12 || le32(r, 0) < 12 || le32(r, 0) > std::uint32_t(r.size())) return false;
     const std::int64_t offset = 14 + pixelOffset(r);
     if (offset > 0xFFFFFFFFll || r.size() > 0x7FFFFFFF - 14) return false;
     file = QByteArray(14, '\0');

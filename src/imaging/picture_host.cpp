@@ -283,6 +283,12 @@ gdi::HRESULT PictureHost::render(gdi::Picture& picture, const gdi::RenderArgs& a
       if (Record* again = find(&picture)) again->flags &= ~0x80u;
     }
     const gdiplus::ImageAttributes* attrs = (f & 0x4) && r->data ? r->data->attributes.get() : nullptr;
+    // A negative source size mirrors (PaintPictureEx turns a negative width or height into
+    // one); GDI+ takes the mirror from the destination, so it is carried over there.
+    if (srcPx.width() < 0)
+      drawDst = QRect(drawDst.x() + drawDst.width(), drawDst.y(), -drawDst.width(), drawDst.height());
+    if (srcPx.height() < 0)
+      drawDst = QRect(drawDst.x(), drawDst.y() + drawDst.height(), drawDst.width(), -drawDst.height());
     g->drawImage(*img, drawDst, srcPx.normalized(), attrs);
     hr = gdi::S_OK;
   }

@@ -73,7 +73,12 @@ bool taken(Parser parse, LoadRequest& rq, ReaderResult& res) {
 
 std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
   ReaderResult res;
-  if (!taken(parseBmp, rq, res)) return 0;
+  const int callerStyle = rq.ManageStyle;
+  if (rq.ManageStyle == -1) rq.ManageStyle = 2;
+  if (!taken(parseBmp, rq, res)) {
+    rq.ManageStyle = callerStyle;
+    return 0;
+  }
   if (res.image.isNull()) return res.flags;
   const gdi::Handle dib = dibOf(res.image);
   out.picture = cPicture::HandleToStdPicture(dib, gdi::PICTYPE_BITMAP);
@@ -89,7 +94,12 @@ std::uint32_t readBmp(LoadRequest& rq, ReaderPicture& out) {
 
 std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
   ReaderResult res;
-  if (!taken(parseIco, rq, res)) return 0;
+  // The icon reader's load event shows a fill colour of its own, 0, and keeps no change to it.
+  const std::int32_t fill = rq.TransparencyFillColor;
+  rq.TransparencyFillColor = 0;
+  const bool isIcon = taken(parseIco, rq, res);
+  rq.TransparencyFillColor = fill;
+  if (!isIcon) return 0;
   if (res.image.isNull()) return res.flags;
   const bool cursor = (res.flags & kTypeMask) == kTypeCursor;
   const gdi::Handle icon =
@@ -155,14 +165,16 @@ std::unique_ptr<gdiplus::Image> apngFrames(gdi::Stream& stream, std::int64_t len
   gdiplus::PropertyItem delays{gdiplus::PropertyTagFrameDelay, gdiplus::PropertyTagTypeLong, {}};
   for (const ApngFrame& f : res.frames)
     for (int i = 0; i < 4; ++i) delays.value.push_back(std::uint8_t(std::uint32_t(f.delay) >> (8 * i)));
-  gdiplus::PropertyItem loop{gdiplus::PropertyTagLoopCount,
-                             gdiplus::PropertyTagTypeShort,
-                             {std::uint8_t(res.loopCount), std::uint8_t(res.loopCount >> 8)}};
+  const int loopCount = res.loopCount;
   const QImage first = res.frames.front().image;
   auto image = std::make_unique<gdiplus::Image>(first, gdiplus::PixelFormat32bppARGB, gdiplus::ImageFormatTIFF,
                                                 std::make_unique<ApngPages>(std::move(res.frames)));
+  // An endless animation (loop count 0) carries no loop-count property.
+  if (loopCount > 0)
+    image->setProperty({gdiplus::PropertyTagLoopCount,
+                        gdiplus::PropertyTagTypeShort,
+                        {std::uint8_t(loopCount), std::uint8_t(loopCount >> 8)}});
   image->setProperty(std::move(delays));
-  image->setProperty(std::move(loop));
   return image;
 }
 

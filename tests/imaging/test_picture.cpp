@@ -165,6 +165,38 @@ TEST_F(PictureTest, ExifOrientationSixTurnsThePictureOnlyForStyleTwo) {
   EXPECT_TRUE(upright->keepOriginalFormat());
 }
 
+// Each reader shows the load event its own manage style and fill colour: the bitmap reader
+// its working style (-1 as 2) and the caller's fill, the icon reader the caller's style and a
+// fill of 0, the JPEG and metafile loaders a fill of -1.
+TEST_F(PictureTest, LoadEventShowsEachReadersStyleAndFill) {
+  struct Case {
+    const char* name;
+    QByteArray file;
+    int style, type, seenStyle;
+    std::int32_t seenFill;
+  } cases[] = {
+      {"bitmap", seed("bmp/rle8.bmp"), -1, 1, 2, 0xFFFFFF},
+      {"icon", seed("ico/three.ico"), -1, 3, -1, 0},
+      {"cursor, style 1", seed("ico/png.cur"), 1, 5, 1, 0},
+      {"jpeg", jpegFile(solid(4, 4, qRgb(9, 9, 9))), -1, 6, 2, -1},
+      {"metafile", seed("wmf/shapes.wmf"), 1, 2, 1, -1},
+      {"enhanced metafile", seed("wmf/shapes.emf"), -1, 4, 0, -1},
+  };
+  for (const Case& c : cases) {
+    int type = 0, seenStyle = 99;
+    std::int32_t seenFill = 99;
+    pics->BeforeLoad = [&](int t, imaging::PicProps&, int& ms, bool&, int&, int&, int&, int&, std::int32_t& fill, bool&,
+                           QVariant*) {
+      type = t, seenStyle = ms, seenFill = fill;
+      fill = 0x123456;  // a change the icon reader does not keep
+    };
+    EXPECT_TRUE(load(c.file, c.style, false)) << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+    EXPECT_EQ(seenStyle, c.seenStyle) << c.name;
+    EXPECT_EQ(seenFill, c.seenFill) << c.name;
+  }
+}
+
 TEST_F(PictureTest, CmykJpegBecomesABitmapOverWhite) {
   for (int style : {-1, 1, 0}) {
     StdPicture p = load(cmykJpegFile(6, 6, 0, 255, 255, 0), style, true);
@@ -264,6 +296,9 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
   pics->setEnableAPNGSupport(true);
   QByteArray giant = seed("wmf/shapes.emf");
   qToLittleEndian<std::uint32_t>(400000, giant.data() + 32);  // a frame 4 m wide: refused, carried as a WMF
+  QByteArray absurd = seed("wmf/shapes.emf");                 // a reference device of 2^31 pixels on 16 mm: 3.4e9 dpi
+  qToLittleEndian<std::uint32_t>(0x7FFFFFFF, absurd.data() + 72);
+  qToLittleEndian<std::uint32_t>(16, absurd.data() + 80);
   struct Case {
     const char* name;
     QByteArray file;
@@ -280,6 +315,7 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
       {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1, 1440},
       {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1, 254},
       {"emf too large", giant, 1, 0x2000000, {256, 3}, 0, 1, 1, 254},
+      {"emf of a resolution no device has", absurd, 1, 0x4000000, {378, 189}, 0, 1, 1, 0},
   };
   for (const Case& c : cases) {
     StdPicture p = load(c.file, c.style, false);
@@ -385,6 +421,55 @@ TEST_F(PictureTest, PaintOnAnObjectInItsScaleMode) {
       {1, 30, 15, 0, 0, natural},    {0, 2, 1, 6, 4, untouched}};
   for (const auto& [mode, x, y, w, h, result] : cases) EXPECT_EQ(paint(mode, x, y, w, h), result) << mode;
   EXPECT_NE(expected, natural);
+}
+
+// A negative width or height mirrors on every drawing road: the picture's own drawing, GDI+
+// over its bitmap (a managed JPEG at another size) and GDI+ over a kept image (PNG with alpha).
+// Image attributes given to a managed picture take part in its drawing.
+TEST_F(PictureTest, MirroringAndImageAttributesOnEveryDrawingRoad) {
+  const QImage halves = [] {
+    QImage i = solid(8, 8, qRgb(220, 0, 0));
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        if (x >= 4)
+          i.setPixel(x, y, y < 4 ? qRgb(0, 0, 220) : qRgb(0, 220, 0));
+        else if (y >= 4)
+          i.setPixel(x, y, qRgba(220, 220, 0, 200));
+    return i;
+  }();
+  const StdPicture plain = load(jpegFile(halves), 0, false), jpeg = load(jpegFile(halves), 2, false),
+                   png = load(pngFile(halves), 2, false);
+  ASSERT_TRUE(png && pics->host()->image(png.get()));
+  struct Case {
+    const char* name;
+    StdPicture picture;
+    float w, h;    // drawn at (|w| or 0, |h| or 0) with this size
+    QRgb topLeft;  // what lands in the top-left corner
+  } cases[] = {
+      {"own drawing, left to right", plain, -8, 8, qRgb(0, 0, 220)},
+      {"own drawing, upside down", plain, 8, -8, qRgb(220, 220, 0)},
+      {"jpeg at another size, left to right", jpeg, -16, 16, qRgb(0, 0, 220)},
+      {"jpeg at another size, both ways", jpeg, -16, -16, qRgb(0, 220, 0)},
+      {"kept image, left to right", png, -8, 8, qRgb(0, 0, 220)},
+      {"kept image, upside down", png, 8, -8, qRgb(228, 228, 55)},  // alpha 200 over white
+      {"kept image, as it is", png, 8, 8, qRgb(220, 0, 0)},
+  };
+  for (const Case& c : cases) {
+    SourceDc dc(32, 32, 32);
+    gdi::fillRect(dc.dc, QRect(0, 0, 32, 32), qRgb(255, 255, 255));
+    pics->PaintPictureEx(dc.dc, c.picture, c.w < 0 ? -c.w : 0, c.h < 0 ? -c.h : 0, c.w, c.h);
+    EXPECT_TRUE(near(dc.dib()->pixel(1, 1), c.topLeft, 40)) << c.name << std::hex << " " << dc.dib()->pixel(1, 1);
+  }
+
+  gdiplus::ImageAttributes noRed;
+  noRed.colorMatrix = gdiplus::ImageAttributes::ColorMatrix{
+      {{0, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, 1, 0}, {0, 0, 0, 0, 0}}};
+  EXPECT_FALSE(pics->SetImageAttributesHandle(plain, &noRed));  // not managed
+  ASSERT_TRUE(pics->SetImageAttributesHandle(jpeg, &noRed));
+  EXPECT_TRUE(near(painted(jpeg, 1, 1, 8, 8), qRgb(0, 0, 0), 40));
+  EXPECT_TRUE(near(painted(jpeg, 1, 6, 8, 8), qRgb(0, 220, 0), 40));
+  ASSERT_TRUE(pics->SetImageAttributesHandle(jpeg, nullptr));
+  EXPECT_TRUE(near(painted(jpeg, 1, 1, 8, 8), qRgb(220, 0, 0), 40));
 }
 
 TEST_F(PictureTest, SourcesThatHoldNoPicture) {
@@ -538,6 +623,10 @@ QByteArray testResource(int type, const QVariant& id) {
   }
   if (type == 2 && id.toInt() == 24)  // 1 x 1, 24 bits, green
     return dibHeader(1, 1, 24) + QByteArray("\0\xFF\0\0", 4);
+  if (type == 2 && id.toInt() == 12)  // 1 x 1, 24 bits, red, under a 12-byte core header
+    return QByteArray("\x0C\0\0\0\1\0\1\0\1\0\x18\0\0\0\xFF\0", 16);
+  if (type == 2 && id.toInt() == 40)  // a header that names more bytes than there are
+    return QByteArray("\x28\0\0\0\1\0\0\0\1\0\0\0\1\0\x18\0", 16);
   if (type == 12 && id.toInt() == 1) {  // group: one entry naming image 5
     QByteArray g("\0\0\2\0\1\0", 6);
     QByteArray e(14, '\0');
@@ -556,12 +645,21 @@ TEST_F(PictureTest, ResourcesAreRebuiltIntoTheirFiles) {
   const imaging::ResourceLoader programResources = imaging::pictureReaders().resources;
   imaging::pictureReaders().resources = testResource;
   QByteArray file;
-  ASSERT_TRUE(cPicture::ResourceFile(8, 0, file));
-  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 14u + 40 + 1024);
-  ASSERT_TRUE(cPicture::ResourceFile(24, 0, file));
-  EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), 54u);
-  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(8, 0, 0, dpi), 1, 1), qRgb(255, 0, 0), 0));
-  EXPECT_TRUE(near(painted(pics->LoadResPictureEx(24, 0, 2, dpi), 0, 0), qRgb(0, 255, 0), 0));
+  struct Bitmap {
+    int id;
+    bool taken;
+    std::uint32_t pixelOffset;
+    QRgb pixel;  // at (1, 1) when the bitmap is 2 x 2, else at (0, 0)
+  } bitmaps[] = {{8, true, 14 + 40 + 1024, qRgb(255, 0, 0)},
+                 {24, true, 54, qRgb(0, 255, 0)},
+                 {12, true, 14 + 12, qRgb(255, 0, 0)},
+                 {40, false, 0, 0}};
+  for (const Bitmap& b : bitmaps) {
+    EXPECT_EQ(cPicture::ResourceFile(b.id, 0, file), b.taken) << b.id;
+    if (!b.taken) continue;
+    EXPECT_EQ(qFromLittleEndian<std::uint32_t>(file.constData() + 10), b.pixelOffset) << b.id;
+    EXPECT_TRUE(near(painted(pics->LoadResPictureEx(b.id, 0, 2, dpi), b.id == 8, b.id == 8), b.pixel, 0)) << b.id;
+  }
 
   ASSERT_TRUE(cPicture::ResourceFile(1, 2, file));
   EXPECT_EQ(file.mid(6 + 4, 4), QByteArray("\3\0\4\0", 4));                    // hot spot in the entry

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "byte_builder.h"
+#include "picture_readers.h"
 #include "readers_apng.h"
 
 using imaging_test::Bytes;
@@ -118,6 +119,19 @@ TEST(ApngReader, ComposesFramesWithTheirDisposeAndBlend) {
   ASSERT_EQ(h.frames.size(), 2u);
   EXPECT_EQ(h.frames[0].image.pixel(0, 0), kRed);
   EXPECT_EQ(h.loopCount, 0);
+
+  // As the pages of one image: the delays always, the loop count only when it is not endless.
+  for (const auto& [loops, property] : {std::pair{0, false}, {3, true}}) {
+    Apng pages = hidden;
+    pages.loops = loops;
+    const auto stream = gdi::Stream::onBytes(pages.build().v);
+    const auto image = imaging::libraryReaders().apngFrames(*stream, stream->size());
+    ASSERT_TRUE(image) << loops;
+    EXPECT_TRUE(image->property(gdiplus::PropertyTagFrameDelay)) << loops;
+    const gdiplus::PropertyItem* loop = image->property(gdiplus::PropertyTagLoopCount);
+    EXPECT_EQ(loop != nullptr, property) << loops;
+    if (loop) EXPECT_EQ(loop->value, (std::vector<std::uint8_t>{3, 0}));
+  }
 }
 
 TEST(ApngReader, AFaultyAnimationIsAStillPicture) {

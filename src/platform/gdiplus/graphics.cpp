@@ -1,6 +1,8 @@
 #include "graphics.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 #include "dib.h"
@@ -11,7 +13,9 @@ std::atomic<std::size_t> g_attributes{0};
 }
 
 ImageAttributes::ImageAttributes() { ++g_attributes; }
-ImageAttributes::ImageAttributes(const ImageAttributes& o) : wrapMode(o.wrapMode) { ++g_attributes; }
+ImageAttributes::ImageAttributes(const ImageAttributes& o) : wrapMode(o.wrapMode), colorMatrix(o.colorMatrix) {
+  ++g_attributes;
+}
 ImageAttributes::~ImageAttributes() { --g_attributes; }
 std::size_t ImageAttributes::liveCount() { return g_attributes; }
 
@@ -45,8 +49,34 @@ Status Graphics::setClipRect(const QRect& r) {
   return Status::Ok;
 }
 
-Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& src, const ImageAttributes*) {
+namespace {
+
+// The pixels through the colour matrix, as straight ARGB.
+QImage recoloured(const QImage& pixels, const ImageAttributes::ColorMatrix& m) {
+  QImage out = pixels.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      const float in[5] = {qRed(line[x]) / 255.f, qGreen(line[x]) / 255.f, qBlue(line[x]) / 255.f,
+                           qAlpha(line[x]) / 255.f, 1.f};
+      int c[4];
+      for (int j = 0; j < 4; ++j) {
+        float v = 0;
+        for (int i = 0; i < 5; ++i) v += in[i] * m[std::size_t(i)][std::size_t(j)];
+        c[j] = int(std::lround(std::clamp(v, 0.f, 1.f) * 255));
+      }
+      line[x] = qRgba(c[0], c[1], c[2], c[3]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& src, const ImageAttributes* attributes) {
   if (dst.width() == 0 || dst.height() == 0 || src.width() <= 0 || src.height() <= 0) return Status::InvalidParameter;
+  const bool recolour = attributes && attributes->colorMatrix;
+  const QImage pixels = recolour ? recoloured(image.pixels(), *attributes->colorMatrix) : image.pixels();
   QPainter& p = painter_.painter();
   p.save();
   p.setRenderHint(QPainter::SmoothPixmapTransform, mode_ != InterpolationModeNearestNeighbor);
@@ -55,7 +85,7 @@ Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& sr
   t.translate(dst.x(), dst.y());
   t.scale(dst.width() < 0 ? -1 : 1, dst.height() < 0 ? -1 : 1);
   p.setTransform(t, true);
-  p.drawImage(QRectF(0, 0, std::abs(dst.width()), std::abs(dst.height())), image.pixels(), QRectF(src));
+  p.drawImage(QRectF(0, 0, std::abs(dst.width()), std::abs(dst.height())), pixels, QRectF(src));
   p.restore();
   return Status::Ok;
 }

@@ -2,7 +2,9 @@
 // Drawing GDI+ images on a device context, and the bridges between GDI+ images and GDI
 // bitmaps.
 #include <QRect>
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "dc.h"
 #include "image.h"
@@ -24,7 +26,7 @@ constexpr int WrapModeTile = 0;
 constexpr int WrapModeTileFlipXY = 3;
 constexpr int WrapModeClamp = 4;
 
-// Drawing options; only the wrap mode of the edges is kept.
+// Drawing options: the wrap mode of the edges and a colour matrix.
 class ImageAttributes {
  public:
   ImageAttributes();
@@ -33,6 +35,10 @@ class ImageAttributes {
   ImageAttributes& operator=(const ImageAttributes&) = delete;
   static std::size_t liveCount();
   int wrapMode = WrapModeClamp;
+  // GdipSetImageAttributesColorMatrix: each source pixel as (r, g, b, a, 1), components
+  // 0..1 of straight ARGB, times the matrix; row 4 adds a constant. Output is clamped.
+  using ColorMatrix = std::array<std::array<float, 5>, 5>;
+  std::optional<ColorMatrix> colorMatrix;
 };
 
 // A graphics object on a memory device context with a bitmap selected; what it draws is in
