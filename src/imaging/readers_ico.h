@@ -1,7 +1,8 @@
 #pragma once
-// Our own reader of Windows icon (.ico) and cursor (.cur) files: it validates the directory,
-// shows every entry to the load event, chooses one entry and decodes it (a DIB with its AND
-// mask, or a whole PNG file).
+// The picture class's reader of Windows icon (.ico) and cursor (.cur) files: the platform's
+// icon decoder validates the directory and decodes a DIB entry; this reader shows every
+// entry to the load event, chooses one and adds the alpha analysis and PNG entries.
+#include "ico_decode.h"
 #include "readers_common.h"
 
 namespace imaging {
@@ -15,10 +16,7 @@ namespace imaging {
 // hotSpotX/hotSpotY: the chosen cursor entry's hot spot.
 ReaderResult parseIco(Bytes source, LoadOptions& options, const LoadEventHandler& onLoad = {});
 
-// The entry that the index, the wanted size and depth choose, counted from 0, over the
-// entries' (width, height, depth). A wanted depth of 0 becomes screenDepth once the choice
-// by size needs a depth.
-int chooseIconEntry(const PicProps& entries, int iconIndex, int iconCx, int iconCy, int& iconDepth,
-                    int screenDepth);
+// The choice of an entry is the platform icon decoder's.
+using gdi::chooseIconEntry;
 
 }  // namespace imaging

@@ -15,6 +15,8 @@
 #include "helpers.h"
 #include "icon.h"
 #include "picture_files.h"
+#include "readers_bmp.h"
+#include "readers_ico.h"
 #include "vb.h"
 
 using namespace imaging_test;
@@ -534,6 +536,55 @@ TEST_F(PictureTest, CallbacksNeedAClientAndDrawingRaisesThem) {
   EXPECT_EQ(pics->UnmanagePicture(p, false, 0), p);
   p->attributes(&attributes);
   EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, 0u);
+}
+
+// A bitmap or icon file reads the same on every road: the picture class's own reader, the
+// picture loader, the GDI+ decoder and CreateIconFromResourceEx, whichever layout it has.
+TEST(PictureDecoders, BitmapsAndIconsReadAlikeOnEveryRoad) {
+  auto bytesOf = [](const QByteArray& b) { return std::vector<std::uint8_t>(b.begin(), b.end()); };
+  // 8 bits counting 300 colours, its pixels behind all of them.
+  QByteArray colours300("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0\1\0\0\0\1\0\0\0\1\0\x08\0", 30);
+  colours300 += QByteArray(16, '\0') + QByteArray("\x2C\x01\0\0", 4) + QByteArray(4, '\0');
+  colours300 += QByteArray(4 * 300, '\0') + QByteArray("\x01\0\0\0", 4);
+  colours300[54 + 4] = char(0xC0);  // colour 1: blue 192
+  const struct {
+    const char* name;
+    QByteArray file;
+  } bitmaps[] = {
+      {"core 24", seed("bmp/core24.bmp")},   {"bit fields 16", seed("bmp/bf16.bmp")},
+      {"4 bits", seed("bmp/pal4.bmp")},      {"RLE4", seed("bmp/rle4.bmp")},
+      {"RLE8", seed("bmp/rle8.bmp")},        {"top-down 1 bit", seed("bmp/topdown1.bmp")},
+      {"v5 32 bits", seed("bmp/v5_32.bmp")}, {"300 colours", colours300},
+  };
+  for (const auto& c : bitmaps) {
+    const auto bytes = bytesOf(c.file);
+    imaging::LoadOptions o;
+    const QImage own = imaging::parseBmp(bytes, o).image.convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(own.isNull()) << c.name;
+    auto stream = gdi::Stream::onBytes(bytes);
+    const StdPicture loaded = gdi::Picture::load(*stream, stream->size(), false);
+    ASSERT_TRUE(loaded) << c.name;
+    std::unique_ptr<gdiplus::Image> image;
+    ASSERT_EQ(gdiplus::loadImageFromBytes(bytes.data(), bytes.size(), image), gdiplus::Status::Ok) << c.name;
+    const QImage viaLoader = gdi::find<gdi::Dib>(loaded->handle())->toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(viaLoader, own.convertToFormat(QImage::Format_RGB32)) << c.name;
+    EXPECT_EQ(image->pixels().convertToFormat(QImage::Format_RGB32), own.convertToFormat(QImage::Format_RGB32))
+        << c.name;
+  }
+  for (const char* name : {"ico/one.ico", "ico/three.ico"}) {
+    const auto bytes = bytesOf(seed(name));
+    auto stream = gdi::Stream::onBytes(bytes);
+    const StdPicture loaded = gdi::Picture::load(*stream, stream->size(), false);
+    ASSERT_TRUE(loaded) << name;
+    const auto icon = gdi::find<gdi::Icon>(loaded->handle());
+    imaging::LoadOptions o;  // the entry the picture loader took, at its own size
+    o.iconCx = icon->width();
+    o.iconCy = icon->height();
+    const QImage own = imaging::parseIco(bytes, o).image;
+    // Compared premultiplied: what hides under the mask does not show.
+    const auto shown = [](const QImage& i) { return i.convertToFormat(QImage::Format_ARGB32_Premultiplied); };
+    EXPECT_EQ(shown(icon->toImage()), shown(own)) << name;
+  }
 }
 
 // Files that claim more pixels than the limits are refused from their headers.

@@ -52,7 +52,8 @@ TEST(BmpReader, RefusesOrTakesByLengthAndHeader) {
       {"absurd size", bmpFile(40, 0x7FFFFFFF, -0x7FFFFFFF - 1, 32, 0, kPixels24), 0x1000000, false},
       {"width 0", bmpFile(40, 0, 2, 24, 0, {}), 0x1000000, false},
       {"palette count past the end", bmpFile(40, 2, 2, 8, 0, kPixels24, 0, 0xFFFFFFFF), 0x1000000, false},
-      {"300 colours for 8 bits", bmpFile(40, 2, 2, 8, 0, Bytes().zeros(4 * 300 + 8).span(), 0, 300), 0x1000000, false},
+      {"300 colours for 8 bits, pixels cut short", bmpFile(40, 2, 2, 8, 0, Bytes().zeros(4 * 300 + 7).span(), 0, 300),
+       0x1000000, false},
   };
   for (const Case& c : cases) {
     const auto res = read(c.file);
@@ -66,6 +67,8 @@ TEST(BmpReader, DecodesEveryDepthAndHeaderTheSame) {
   // The same 2 x 2 picture in several depths: top row green, white; bottom row blue, red.
   const std::vector<std::uint8_t> pal4 = {255, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255, 255, 255, 0};
   const Bytes pal8 = Bytes().raw(pal4).zeros(4 * 252).raw(std::vector<std::uint8_t>{0, 1, 0, 0, 2, 3, 0, 0});
+  // More colours counted than 8 bits can use: the pixels lie behind all of them.
+  const Bytes pal300 = Bytes().raw(pal4).zeros(4 * 296).raw(std::vector<std::uint8_t>{0, 1, 0, 0, 2, 3, 0, 0});
   const Bytes pal4File = Bytes().raw(pal4).raw(std::vector<std::uint8_t>{0x01, 0, 0, 0, 0x23, 0, 0, 0});
   const Bytes rgb555 = Bytes().u16(0x001F).u16(0x7C00).u16(0x03E0).u16(0x7FFF);  // 5-5-5 as stored by default
   const Bytes pixels565 = Bytes().u16(0x001F).u16(0xF800).u16(0x07E0).u16(0xFFFF);
@@ -88,6 +91,7 @@ TEST(BmpReader, DecodesEveryDepthAndHeaderTheSame) {
       {"top-down", bmpFile(40, 2, -2, 24, 0, topDown)},
       {"4 bits", bmpFile(40, 2, 2, 4, 0, pal4File.span(), 0, 4)},
       {"8 bits, 256 colours", bmpFile(40, 2, 2, 8, 0, pal8.span())},
+      {"8 bits, 300 colours", bmpFile(40, 2, 2, 8, 0, pal300.span(), 0, 300)},
       {"5-5-5", bmpFile(40, 2, 2, 16, 0, rgb555.span())},
       {"bit fields 5-6-5", bmpFile(40, 2, 2, 16, 3, rgb565.span())},
       {"bit fields in a 56-byte header", in56},
@@ -173,6 +177,13 @@ TEST(BmpReader, AlphaOfThirtyTwoBitsAndEmbeddedPng) {
   EXPECT_EQ(res.flags, 0x21000001u);
   EXPECT_EQ(res.props, (imaging::PicProps{{3, 2, 1}}));
   EXPECT_EQ(res.image.pixel(2, 1), qRgba(200, 10, 10, 128));
+  // Colours within their alpha read as premultiplied: the picture holds them multiplied out.
+  img.fill(qRgba(100, 20, 10, 128));
+  const auto pre =
+      read(bmpFile(40, 3, 2, 0, 5, imaging_test::pngOf(img), 0, 0, std::uint32_t(imaging_test::pngOf(img).size())));
+  EXPECT_EQ(pre.flags, 0x41000001u);
+  ASSERT_EQ(pre.image.format(), QImage::Format_ARGB32_Premultiplied);
+  EXPECT_EQ(reinterpret_cast<const QRgb*>(pre.image.constScanLine(1))[2], qRgba(50, 10, 5, 128));
 }
 
 // The verdict depends on which pixels come first: only the walk order decides.

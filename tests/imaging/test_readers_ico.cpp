@@ -134,12 +134,24 @@ TEST(IcoReader, MaskAlphaAndPngEntries) {
   imaging::LoadOptions style2;
   style2.manageStyle = 2;
   style2.iconIndex = 1;
-  // The AND mask makes pixels transparent when the colours carry no alpha.
-  auto masked = imaging::parseIco(iconFile({{dibEntry(2, 2, 32, 0x00112233, true)}}).span(), style2);
-  EXPECT_EQ(masked.flags, 0x23000001u);
-  EXPECT_EQ(masked.image.pixel(0, 0), 0x00112233u);
-  EXPECT_EQ(read(iconFile({{dibEntry(2, 2, 32, 0x00112233)}})).image.pixel(1, 1), 0xFF112233u);
-  EXPECT_EQ(read(iconFile({{dibEntry(2, 2, 1, 1, true)}})).image.pixel(0, 0), 0u);  // inverting white: transparent
+  // The AND mask makes pixels transparent when the colours carry no alpha; a white pixel of a
+  // 1-bit icon under it would invert the screen and shows black.
+  struct Masked {
+    const char* name;
+    Bytes entry;
+    QRgb pixel;
+  } maskCases[] = {
+      {"32 bits under the mask", dibEntry(2, 2, 32, 0x00112233, true), 0x00112233u},
+      {"32 bits clear of it", dibEntry(2, 2, 32, 0x00112233), 0xFF112233u},
+      {"1-bit white under the mask", dibEntry(2, 2, 1, 1, true), 0xFF000000u},
+      {"1-bit black under the mask", dibEntry(2, 2, 1, 0, true), 0u},
+      {"1-bit white clear of it", dibEntry(2, 2, 1, 1), 0xFFFFFFFFu},
+  };
+  for (const Masked& c : maskCases) {
+    const auto res = imaging::parseIco(iconFile({{c.entry}}).span(), style2);
+    EXPECT_EQ(res.flags, 0x23000001u) << c.name;
+    EXPECT_EQ(res.image.pixel(1, 1), c.pixel) << c.name;
+  }
   auto alpha = imaging::parseIco(iconFile({{dibEntry(2, 2, 32, 0x80C02233, true)}}).span(), style2);
   EXPECT_EQ(alpha.flags, 0x23000001u);
   EXPECT_EQ(alpha.image.pixel(0, 0), 0x80C02233u);

@@ -4,7 +4,7 @@
 #include <QImageReader>
 #include <cstring>
 
-#include "byte_reader.h"
+#include "ico_decode.h"
 
 namespace gdi {
 namespace {
@@ -41,6 +41,7 @@ QImage Icon::toImage() const {
   QImage out(w, h, QImage::Format_ARGB32);
   if (out.isNull()) return out;
   bool alpha = false;
+  const bool mono = !colour || colour->bitCount() == 1;
   if (colour && colour->bitCount() == 32)
     for (int y = 0; y < h && !alpha; ++y)
       for (int x = 0; x < w && !alpha; ++x) alpha = qAlpha(colour->pixel(x, y)) != 0;
@@ -53,7 +54,11 @@ QImage Icon::toImage() const {
       }
       const bool see = (mask->pixel(x, y) & 0xFFFFFF) != 0;
       const QRgb c = colour ? colour->pixel(x, y) : mask->pixel(x, y + h);
-      line[x] = see ? qRgba(0, 0, 0, 0) : (c | 0xFF000000u);
+      // A white pixel under the mask would invert the screen; a picture shows it black.
+      if (see)
+        line[x] = mono && (c & 0xFFFFFF) == 0xFFFFFF ? 0xFF000000u : qRgba(0, 0, 0, 0);
+      else
+        line[x] = c | 0xFF000000u;
     }
   }
   return out;
@@ -115,39 +120,12 @@ Handle createIconFromResourceEx(const std::uint8_t* data, std::size_t size, bool
     buf.open(QIODevice::ReadOnly);
     QImageReader reader(&buf, "png");
     const QSize s = reader.size();
-    if (!s.isValid() || s.width() > 1024 || s.height() > 1024) return 0;
+    if (!s.isValid() || !dibSizeAllowed(s.width(), s.height())) return 0;
     img = reader.read();
   } else {
-    const ByteReader r(data, size);
-    const std::uint32_t header = r.u32(0);
-    const std::int64_t w = r.i32(4);
-    const std::int64_t h2 = r.i32(8);
-    const int bpp = r.u16(14);
-    const std::uint32_t compression = r.u32(16);
-    std::uint32_t used = r.u32(32);
-    if (header < 40 || header > size || w <= 0 || w > 1024 || h2 <= 0 || h2 > 2048 || h2 % 2 ||
-        (compression != 0 && !(compression == 3 && bpp == 32)))
-      return 0;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return 0;
-    const std::int64_t h = h2 / 2;
-    std::size_t at = header + (compression == 3 && header == 40 ? 12 : 0);
-    std::vector<QRgb> palette;
-    if (bpp <= 8) {
-      if (used == 0 || used > (1u << bpp)) used = 1u << bpp;
-      if (at + 4 * std::size_t(used) > size) return 0;
-      for (std::uint32_t i = 0; i < used; ++i, at += 4) palette.push_back(qRgb(data[at + 2], data[at + 1], data[at]));
-    }
-    const std::int64_t stride = Dib::strideFor(w, bpp), maskStride = Dib::strideFor(w, 1);
-    if (std::int64_t(at) + stride * h + maskStride * h > std::int64_t(size)) return 0;
-    auto colour = Dib::create(int(w), int(h), bpp, palette);
-    auto mask = monoMask(int(w), int(h));
-    if (!colour || !mask) return 0;
-    std::memcpy(colour->bits(), data + at, std::size_t(stride * h));
-    std::memcpy(mask->bits(), data + at + stride * h, std::size_t(maskStride * h));
-    Icon icon;
-    icon.colour = colour;
-    icon.mask = mask;
-    img = icon.toImage();
+    IconDib dib;
+    if (!decodeIconDib(ByteSpan(data, size), dib)) return 0;
+    img = iconPixels(dib);
   }
   if (img.isNull()) return 0;
   if (width > 0 && height > 0 && (width != img.width() || height != img.height()))

@@ -7,8 +7,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "bmp_decode.h"
 #include "dc.h"
 #include "dib.h"
+#include "ico_decode.h"
 #include "icon.h"
 #include "metafile.h"
 #include "screen.h"
@@ -127,24 +129,76 @@ std::shared_ptr<Picture> Picture::createIndirect(short type, Handle handle, bool
   return p;
 }
 
+namespace {
+
+// Within the loader's limits.
+bool withinLoaderLimits(std::int64_t w, std::int64_t h) {
+  return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
+
+// A bitmap file through the bitmap decoder, as a DIB section: 32 bits keep their fourth
+// byte, other depths become 24 bits.
+Handle bitmapOf(std::span<const std::uint8_t> bytes) {
+  const BmpHeaders headers = readBmpHeaders(bytes);
+  const std::int64_t absH = headers.layout.height < 0 ? -headers.layout.height : headers.layout.height;
+  if (headers.verdict != BmpHeaders::Pixels || !withinLoaderLimits(headers.layout.width, absH)) return 0;
+  const QImage img = decodeDib(bytes, headers.layout);
+  if (img.isNull()) return 0;
+  const bool wide = headers.bitCount == 32;
+  const Handle h = createDIBSection(img.width(), img.height(), wide ? 32 : 24);
+  auto dib = find<Dib>(h);
+  if (!dib || !dib->fromImage(wide ? img : img.convertToFormat(QImage::Format_RGB32))) {
+    deleteObject(h);
+    return 0;
+  }
+  return h;
+}
+
+// An icon file through the icon decoder: the entry that best fits the standard icon size
+// at the screen's depth, as the system chooses one.
+Handle iconOf(std::span<const std::uint8_t> bytes) {
+  const std::optional<IconFile> file = readIconFile(bytes);
+  if (!file || !file->entriesRead) return 0;
+  std::vector<std::array<std::int32_t, 3>> entries;
+  for (const IconFileEntry& e : file->entries) entries.push_back(e.dims);
+  int depth = 0;
+  const Screen& s = screen();
+  const IconFileEntry& e =
+      file->entries[std::size_t(chooseIconEntry(entries, 0, s.iconWidth, s.iconHeight, depth, s.bitsPerPixel))];
+  if (!withinLoaderLimits(e.dims[0], e.dims[1])) return 0;
+  return createIconFromResourceEx(bytes.data() + e.offset, std::size_t(e.size), !file->cursor, 0, 0);
+}
+
+}  // namespace
+
 std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool keepOriginalFormat) {
   const std::int64_t avail = stream.size() - stream.position();
   if (length <= 0 || length > avail) length = avail;
   if (length < 4) return nullptr;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   if (stream.read(bytes.data(), length) != length) return nullptr;
+  if (bytes[0] == 'B' && bytes[1] == 'M') {
+    const Handle h = bitmapOf(bytes);
+    auto p = h ? createIndirect(PICTYPE_BITMAP, h, true) : nullptr;
+    if (h && !p) deleteObject(h);
+    if (p && keepOriginalFormat) p->source_ = std::move(bytes);
+    return p;
+  }
+  if (std::memcmp(bytes.data(), "\0\0\1\0", 4) == 0) {
+    const Handle h = iconOf(bytes);
+    auto p = h ? createIndirect(PICTYPE_ICON, h, true) : nullptr;
+    if (h && !p) destroyIcon(h);
+    if (p && keepOriginalFormat) p->source_ = std::move(bytes);
+    return p;
+  }
   QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
   QBuffer buf(&raw);
   buf.open(QIODevice::ReadOnly);
   const char* format = nullptr;
-  if (raw.startsWith("BM"))
-    format = "bmp";
-  else if (raw.startsWith("\xFF\xD8\xFF"))
+  if (raw.startsWith("\xFF\xD8\xFF"))
     format = "jpeg";
   else if (raw.startsWith("GIF87a") || raw.startsWith("GIF89a"))
     format = "gif";
-  else if (raw.startsWith(QByteArray("\0\0\1\0", 4)))
-    format = "ico";
   if (!format) return loadMetafile(std::move(bytes), keepOriginalFormat);
   QImageReader reader(&buf, format);
   reader.setAutoTransform(false);
@@ -155,9 +209,7 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
   const QImage img = reader.read();
   if (img.isNull()) return nullptr;
   std::shared_ptr<Picture> p;
-  if (std::strcmp(format, "ico") == 0) {
-    p = createIndirect(PICTYPE_ICON, iconFromImage(img), true);
-  } else {
+  {
     const bool alpha = img.hasAlphaChannel();
     std::uint8_t* bits = nullptr;
     const Handle h = createDIBSection(img.width(), img.height(), alpha ? 32 : 24, &bits);

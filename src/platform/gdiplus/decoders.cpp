@@ -1,8 +1,9 @@
 #include "decoders.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <cstring>
+#include <span>
+
+#include "bmp_decode.h"
 
 namespace gdiplus {
 
@@ -22,33 +23,23 @@ bool startsWith(const std::uint8_t* data, std::size_t size, const char* sig, std
   return size >= n && std::memcmp(data, sig, n) == 0;
 }
 
-std::int32_t le32(const std::uint8_t* p) {
-  return std::int32_t(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-                      std::uint32_t(p[3]) << 24);
-}
-
+// Bitmap files through the one bitmap decoder. As GDI+ reads them, 32-bit pixels carry alpha
+// only under an alpha mask; every other bitmap is opaque.
 Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
-  if (size < 26) return Status::UnknownImageFormat;
-  const std::int32_t header = le32(data + 14);
-  std::int64_t w, h;
-  if (header == 12) {
-    w = data[18] | data[19] << 8;
-    h = data[20] | data[21] << 8;
-  } else if (header >= 40 && size >= 26) {
-    w = le32(data + 18);
-    h = std::abs(std::int64_t(le32(data + 22)));
-  } else {
-    return Status::UnknownImageFormat;
-  }
-  if (!withinLimits(w, h, limits)) return Status::ValueOverflow;
-  QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-  QBuffer buf(&bytes);
-  buf.open(QIODevice::ReadOnly);
-  QImageReader reader(&buf, "bmp");
-  const QImage img = reader.read();
-  if (img.isNull() || img.width() != w || img.height() != h) return Status::UnknownImageFormat;
-  const PixelFormat f = img.hasAlphaChannel() ? PixelFormat32bppARGB : PixelFormat24bppRGB;
-  out = std::make_unique<Image>(img, f, ImageFormatBMP);
+  const std::span<const std::uint8_t> bytes(data, size);
+  const gdi::BmpHeaders h = gdi::readBmpHeaders(bytes);
+  if (h.verdict != gdi::BmpHeaders::Pixels) return Status::UnknownImageFormat;
+  const std::int64_t absH = h.layout.height < 0 ? -h.layout.height : h.layout.height;
+  if (!withinLimits(h.layout.width, absH, limits)) return Status::ValueOverflow;
+  QImage img = gdi::decodeDib(bytes, h.layout);
+  if (img.isNull()) return Status::UnknownImageFormat;
+  const bool alpha = h.bitCount == 32 && h.layout.masks[3] != 0;
+  if (!alpha)
+    for (int y = 0; y < img.height(); ++y) {
+      auto* p = reinterpret_cast<QRgb*>(img.scanLine(y));
+      for (int x = 0; x < img.width(); ++x) p[x] |= 0xFF000000u;
+    }
+  out = std::make_unique<Image>(img, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, ImageFormatBMP);
   return Status::Ok;
 }
 
