@@ -1,7 +1,6 @@
 #include "ico_decode.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "byte_reader.h"
 #include "dib.h"
@@ -120,13 +119,9 @@ bool decodeIconDib(ByteSpan data, IconDib& out) {
   l.pixelEnd = maskOffset;
   QImage colour = decodeDib(data, l);
   if (colour.isNull()) return false;
-  QImage mask(colour.size(), QImage::Format_Mono);
-  if (mask.isNull()) return false;
-  for (int y = 0; y < mask.height(); ++y)
-    std::memcpy(mask.scanLine(y), r.at(maskOffset + std::uint64_t(mask.height() - 1 - y) * maskStride),
-                std::size_t(maskStride));
   out.colour = std::move(colour);
-  out.mask = std::move(mask);
+  out.maskRows = data.subspan(maskOffset, maskStride * std::uint64_t(l.height));
+  out.maskStride = std::size_t(maskStride);
   out.bitCount = l.bitCount;
   return true;
 }
@@ -135,10 +130,9 @@ QImage maskedIconPixels(const IconDib& dib) {
   QImage img = dib.colour;
   const bool mono = dib.bitCount == 1;
   for (int y = 0; y < img.height(); ++y) {
-    const std::uint8_t* m = dib.mask.constScanLine(y);
     auto* p = reinterpret_cast<std::uint32_t*>(img.scanLine(y));
     for (int x = 0; x < img.width(); ++x) {
-      if (!((m[x >> 3] >> (7 - (x & 7))) & 1))
+      if (!dib.masked(x, y))
         p[x] |= 0xFF000000u;
       else
         p[x] = mono && (p[x] & 0xFFFFFF) == 0xFFFFFF ? 0xFF000000u : (p[x] & 0xFFFFFF);

@@ -47,11 +47,18 @@ int chooseIconEntry(std::span<const std::array<std::int32_t, 3>> entries, int ic
                     int& iconDepth, int screenDepth);
 
 // The colour pixels and the AND mask of a DIB entry (header, masks or palette, colour rows
-// bottom-up, then the mask rows).
+// bottom-up, then the mask rows). The mask is read in place: the entry's bytes must outlive
+// the IconDib.
 struct IconDib {
   QImage colour;  // Format_ARGB32, top row first: alpha as stored at 32 bits, else opaque
-  QImage mask;    // Format_Mono, top row first: 1 where the AND mask is set
   int bitCount = 0;
+  ByteSpan maskRows;  // bottom row first, maskStride bytes each
+  std::size_t maskStride = 0;
+  // Whether the AND mask is set at (x, y), y from the top.
+  bool masked(int x, int y) const {
+    const std::uint8_t b = maskRows[std::size_t(colour.height() - 1 - y) * maskStride + std::size_t(x >> 3)];
+    return (b >> (7 - (x & 7))) & 1;
+  }
 };
 bool decodeIconDib(ByteSpan entry, IconDib& out);
 
