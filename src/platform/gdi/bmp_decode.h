@@ -29,9 +29,9 @@ struct DibLayout {
   std::uint64_t pixelEnd = 0;  // end of the pixel bytes (run-length streams stop here)
 };
 
-// The pixels as Format_ARGB32, top row first. 32-bit pixels keep their alpha as stored (0
-// under bit fields without an alpha mask); every other depth comes out opaque. Null when
-// the layout, the sizes or the bytes don't add up.
+// The pixels as Format_ARGB32, top row first. 32-bit pixels keep the alpha they store;
+// every other depth comes out opaque. Null when the layout, the sizes or the bytes don't
+// add up.
 QImage decodeDib(ByteSpan bytes, const DibLayout& layout);
 
 // What the headers of a bitmap file say, checked in the order the picture class's reader
