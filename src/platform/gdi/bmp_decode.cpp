@@ -277,6 +277,13 @@ BmpHeaders readBmpHeaders(ByteSpan src) {
   return h;
 }
 
+void makeOpaque(QImage& img) {
+  for (int y = 0; y < img.height(); ++y) {
+    auto* p = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = 0; x < img.width(); ++x) p[x] |= 0xFF000000u;
+  }
+}
+
 QImage decodeBmp(ByteSpan file, BmpHeaders* headers) {
   BmpHeaders h = readBmpHeaders(file);
   QImage img = h.verdict == BmpHeaders::Pixels ? decodeDib(file, h.layout) : QImage();

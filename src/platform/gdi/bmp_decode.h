@@ -58,6 +58,12 @@ struct BmpHeaders {
 };
 BmpHeaders readBmpHeaders(ByteSpan file);
 
+// Whether a bitmap's fourth bytes are alpha, as GDI+ and the picture loader take them: only
+// 32-bit pixels under an alpha mask.
+inline bool carriesAlpha(const BmpHeaders& h) { return h.bitCount == 32 && h.layout.masks[3] != 0; }
+// Sets every pixel's alpha to opaque (Format_ARGB32), for a bitmap that carries none.
+void makeOpaque(QImage& argb32);
+
 // A bitmap file's picture (readBmpHeaders, then decodeDib); null when it has none.
 QImage decodeBmp(ByteSpan file, BmpHeaders* headers = nullptr);
 

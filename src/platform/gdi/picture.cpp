@@ -136,18 +136,19 @@ bool withinLoaderLimits(std::int64_t w, std::int64_t h) {
   return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
 }
 
-// A bitmap file through the bitmap decoder, as a DIB section: 32 bits keep their fourth
-// byte, other depths become 24 bits.
-Handle bitmapOf(std::span<const std::uint8_t> bytes) {
+// A bitmap file through the bitmap decoder, as a DIB section: 32 bits under an alpha mask
+// keep their alpha (`alpha` says so), every other bitmap becomes 24 bits.
+Handle bitmapOf(std::span<const std::uint8_t> bytes, bool& alpha) {
   const BmpHeaders headers = readBmpHeaders(bytes);
   const std::int64_t absH = headers.layout.height < 0 ? -headers.layout.height : headers.layout.height;
   if (headers.verdict != BmpHeaders::Pixels || !withinLoaderLimits(headers.layout.width, absH)) return 0;
-  const QImage img = decodeDib(bytes, headers.layout);
+  QImage img = decodeDib(bytes, headers.layout);
   if (img.isNull()) return 0;
-  const bool wide = headers.bitCount == 32;
-  const Handle h = createDIBSection(img.width(), img.height(), wide ? 32 : 24);
+  alpha = carriesAlpha(headers);
+  if (!alpha) makeOpaque(img);
+  const Handle h = createDIBSection(img.width(), img.height(), alpha ? 32 : 24);
   auto dib = find<Dib>(h);
-  if (!dib || !dib->fromImage(wide ? img : img.convertToFormat(QImage::Format_RGB32))) {
+  if (!dib || !dib->fromImage(img)) {
     deleteObject(h);
     return 0;
   }
@@ -178,9 +179,11 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   if (stream.read(bytes.data(), length) != length) return nullptr;
   if (bytes[0] == 'B' && bytes[1] == 'M') {
-    const Handle h = bitmapOf(bytes);
+    bool alpha = false;
+    const Handle h = bitmapOf(bytes, alpha);
     auto p = h ? createIndirect(PICTYPE_BITMAP, h, true) : nullptr;
     if (h && !p) deleteObject(h);
+    if (p) p->transparent_ = alpha;
     if (p && keepOriginalFormat) p->source_ = std::move(bytes);
     return p;
   }

@@ -33,12 +33,8 @@ Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limit
   if (!withinLimits(h.layout.width, absH, limits)) return Status::ValueOverflow;
   QImage img = gdi::decodeDib(bytes, h.layout);
   if (img.isNull()) return Status::UnknownImageFormat;
-  const bool alpha = h.bitCount == 32 && h.layout.masks[3] != 0;
-  if (!alpha)
-    for (int y = 0; y < img.height(); ++y) {
-      auto* p = reinterpret_cast<QRgb*>(img.scanLine(y));
-      for (int x = 0; x < img.width(); ++x) p[x] |= 0xFF000000u;
-    }
+  const bool alpha = gdi::carriesAlpha(h);
+  if (!alpha) gdi::makeOpaque(img);
   out = std::make_unique<Image>(img, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, ImageFormatBMP);
   return Status::Ok;
 }
