@@ -4,6 +4,10 @@
 #include <QTemporaryDir>
 
 #include "Frmbackup.h"
+#include "Frmrestore.h"
+#include "atomicfile.h"
+#include "backup.h"
+#include "kill_child.h"
 #include "mainwindow_fixture.h"
 #include "photo_files.h"
 
@@ -59,15 +63,17 @@ TEST_F(Backup, CopiesEverythingOnceWithTheProgressOfAFirstAndASecondRun) {
   pf.addMember("1", "Ani");
   pf.closeDb();
   QDir(pf.path("photos")).mkpath("kelas");
-  for (const char* f : {"photos/1.jpg", "photos/kelas/2.jpg", "images/Front_logo1.gif", "images/Front_templatar.jpg",
-                        "images/Back_templatar.jpg", "images/latar.png"})
+  for (const char* f : {"photos/1.jpg", "photos/kelas/2.jpg", "photos/.lentavo-77-1.tmp", "images/Front_logo1.gif",
+                        "images/Front_templatar.jpg", "images/Back_templatar.jpg", "images/latar.png"})
     writeFile(pf.path(f), f);
   Frmbackup::persen = Frmbackup::hitung = 0;
 
   const Run first = backupTo(dest.path());
   const QString dated = datedIn(dest.path());
-  EXPECT_EQ(tree(dated), (QStringList{"1.jpg", "Back_templatar.jpg", "Front_logo1.gif", "Front_templatar.jpg",
-                                      "back2.jpg", "database.mdb", "depan2.jpg", "kelas", "kelas/2.jpg"}));
+  EXPECT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Folder).back().prompt, "Select backup path");
+  EXPECT_EQ(tree(dated), (QStringList{"1.jpg", "database.mdb", "gambar kartu", "gambar kartu/Back_templatar.jpg",
+                                      "gambar kartu/Front_logo1.gif", "gambar kartu/Front_templatar.jpg",
+                                      "gambar kartu/back2.jpg", "gambar kartu/depan2.jpg", "kelas", "kelas/2.jpg"}));
   EXPECT_EQ(readFile(dated + "/kelas/2.jpg"), "photos/kelas/2.jpg");
   ado::Connection copy;
   copy.ConnectionString = "Data Source=" + dated + "/database.mdb";
@@ -89,17 +95,23 @@ TEST_F(Backup, CopiesEverythingOnceWithTheProgressOfAFirstAndASecondRun) {
   EXPECT_EQ(dialogs.msgBoxTexts(), (QStringList{"Backup database complete", "Backup database complete"}));
 }
 
-TEST_F(Backup, RefusedAndFailedDestinationsAreSaid) {
+TEST_F(Backup, RefusedAndFailedDestinationsAreSaidAndLeaveAnUnfinishedBackup) {
   struct Case {
     QString folder;
     QString message;
     int icon;
   };
   QDir(pf.path("photos")).mkpath("sub");
+  QTemporaryDir full;  // every photo meets a folder in the way
+  for (int i = 1; i <= 8; ++i) {
+    writeFile(pf.path(QString("photos/%1.jpg").arg(i)), "photo");
+    QDir().mkpath(backup::datedFolder(full.path()) + QString("/%1.jpg/x").arg(i));
+  }
   const Case cases[] = {
       {pf.path("photos"), "Folder tujuan tidak boleh berada di dalam folder foto.", ui::vbExclamation},
       {pf.path("photos/sub"), "Folder tujuan tidak boleh berada di dalam folder foto.", ui::vbExclamation},
       {"/proc", "Backup tidak lengkap. Gagal disalin: Backup - ", ui::vbCritical},  // no one may write there
+      {full.path(), "Backup tidak lengkap. Gagal disalin: ", ui::vbCritical},
   };
   for (const Case& c : cases) {
     backupTo(c.folder);
@@ -107,7 +119,67 @@ TEST_F(Backup, RefusedAndFailedDestinationsAreSaid) {
     EXPECT_EQ(dialogs.lastMsgBox().flags, c.icon);
   }
   EXPECT_EQ(dialogs.msgBoxes().size(), std::size(cases));
-  EXPECT_EQ(tree(pf.path("photos")), QStringList{"sub"});
+  // Five names, then the count of the rest.
+  EXPECT_EQ(dialogs.lastMsgBox().prompt.count(".jpg"), 5);
+  EXPECT_TRUE(dialogs.lastMsgBox().prompt.contains(" dan 3 file lainnya."))
+      << dialogs.lastMsgBox().prompt.toStdString();
+  EXPECT_TRUE(backup::isUnfinished(backup::datedFolder(full.path())));
+  EXPECT_EQ(tree(pf.path("photos")).filter(".jpg").size(), 8);
+}
+
+TEST(BackupChild, IntoFolder) {
+  KILL_CHILD_ONLY();
+  const QString k = killChildFolder();
+  const std::atomic<bool> cancel{false};
+  EXPECT_EQ(backup::BuatBackup({k + "/database/database.mdb", k + "/photos", k + "/images"}, k + "/tujuan", cancel),
+            QStringList{});
+}
+
+TEST_F(Backup, KilledAtAnyStepLeavesWholeFilesAndAFolderTheRestoreRefuses) {
+  writeFile(pf.path("photos/1.jpg"), jpegBytes(30, 40));
+  for (const char* face : {"images/depan2.jpg", "images/back2.jpg"}) QFile::remove(pf.path(face));
+  writeFile(pf.path("images/Front_logo1.gif"), "gif");
+  start();
+  const QString to = pf.path("tujuan"), reg = pf.path("database/database.mdb");
+  const QByteArray registerBytes = readFile(reg);
+  const QStringList whole{"1.jpg", "database.mdb", "gambar kartu/Front_logo1.gif"};
+  auto source = [&](const QString& f) {
+    return f == "database.mdb" ? reg : pf.path(f.startsWith("gambar") ? "images/" + f.mid(13) : "photos/" + f);
+  };
+  int kills = 0, refused = 0;
+  // Before each write and after each rename: every file of the backup in turn, then the
+  // marker's removal.
+  for (const char* kind : {"write", "rename+", "unlink"}) {
+    for (int n = 1;; ++n) {
+      const QString at = QString("%1:%2").arg(kind).arg(n);
+      SCOPED_TRACE(at.toStdString());
+      const ChildRun run = runChild("BackupChild.IntoFolder", pf.root(), at);
+      ASSERT_TRUE(run.killed || run.exitCode == 0);
+      const QStringList all = tree(to);
+      QStringList files = all;
+      files.removeIf([](const QString& f) { return QFileInfo(f).fileName().startsWith(vb::kTemporaryPrefix); });
+      for (const QString& f : files)
+        if (whole.contains(f)) EXPECT_EQ(readFile(to + '/' + f), readFile(source(f))) << f.toStdString();
+      EXPECT_EQ(readFile(reg), registerBytes);
+      if (!run.killed) {  // what killed runs left is gone too
+        EXPECT_EQ(all, (QStringList{"1.jpg", "database.mdb", "gambar kartu", "gambar kartu/Front_logo1.gif"}));
+        break;
+      }
+      ++kills;
+      EXPECT_TRUE(backup::isUnfinished(to) || !files.contains("database.mdb"));
+      if (!files.contains("database.mdb")) continue;
+      dialogs.clear();
+      ScopedModalHook modal([&](QWidget* win, QWidget*) {
+        static_cast<Frmrestore*>(win)->Text1->setText(to + "/database.mdb");
+        static_cast<Frmrestore*>(win)->cmdrestore->click();
+      });
+      w->PushButton3->click();
+      EXPECT_TRUE(dialogs.lastMsgBox().prompt.contains("backup yang belum selesai"));
+      ++refused;
+      EXPECT_EQ(readFile(reg), registerBytes);
+    }
+  }
+  std::printf("backup: %d kill points, %d restores from the killed backup refused\n", kills, refused);
 }
 
 }  // namespace
