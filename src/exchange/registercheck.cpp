@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QStringList>
-#include <utility>
 #include <vector>
 
 #include "Module1.h"
