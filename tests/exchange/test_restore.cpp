@@ -127,7 +127,7 @@ TEST_F(Restore, DamagedPartialOrForeignFilesLeaveTheRegisterByteForByte) {
       {onDb(dir.filePath("key.mdb"), "create table tblanggota (id integer)", "123456"), "bukan database program ini"},
       {file("pages.mdb", g, 20 * 1024, QByteArray(40 * 1024, 'x')), "file rusak"},
       {file("last.mdb", g, g.size() - 1024, QByteArray(1024, 0)), "file rusak"},
-      {file("flip.mdb", g, 102417, QByteArray(1, char(g[102417] ^ 1))), "file rusak"},
+      {file("flip.mdb", g, 102417, QByteArray(1, char(g[102417] ^ 1))), "file rusak"},  // a byte of a member page
       {file("half.mdb", g.left(g.size() / 2)), "file rusak"},
       {onDb(file("column.mdb", g), "drop table tblanggota; create table tblanggota (id)"),
        "tabel tblanggota tidak memuat kolom nis, nisn"},
