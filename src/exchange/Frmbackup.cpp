@@ -6,6 +6,7 @@
 
 #include "Module1.h"
 #include "backup.h"
+#include "filecopy.h"
 #include "msgbox.h"
 #include "named.h"
 #include "vb.h"
@@ -87,7 +88,7 @@ void Frmbackup::Form_Load() { sumber = Module1::databaseFile(); }
 void Frmbackup::Form_Unload() { Timer1->stop(); }
 
 void Frmbackup::cmdbrowse_Click() {
-  const QString folder = backup::PilihFolder(QStringLiteral("Pilih folder tujuan backup"));
+  const QString folder = backup::PilihFolder(QStringLiteral("Select backup path"));
   if (folder.isEmpty()) return;
   if (insidePhotos(folder)) {
     ui::msgBox(QStringLiteral("Folder tujuan tidak boleh berada di dalam folder foto."), ui::vbExclamation, kTitle);
@@ -121,8 +122,9 @@ void Frmbackup::Timer1_Timer() {
   if (copy_->failed.isEmpty())
     ui::msgBox(QStringLiteral("Backup database complete"), ui::vbInformation, kTitle);
   else
-    ui::msgBox(QStringLiteral("Backup tidak lengkap. Gagal disalin: ") + copy_->failed.join(u", "), ui::vbCritical,
-               kTitle);
+    ui::msgBox(QStringLiteral("Backup tidak lengkap. Gagal disalin: ") + exchange::someNames(copy_->failed) +
+                   QStringLiteral(". Folder backup ini tidak dapat dipakai untuk restore."),
+               ui::vbCritical, kTitle);
   forms::unload<Frmbackup>();
 }
 

@@ -1,5 +1,8 @@
 #include "Frmrestore.h"
 
+#include <sqlcipher/sqlite3.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -9,31 +12,17 @@
 
 #include "Frmcari.h"
 #include "Module1.h"
+#include "atomicfile.h"
+#include "backup.h"
 #include "filecopy.h"
 #include "msgbox.h"
+#include "photofile.h"
+#include "registercheck.h"
 #include "vb.h"
-
-std::function<void()> Frmrestore::afterReplaceHook;
 
 namespace {
 
 const QString kTitle = QStringLiteral("Restore");
-
-// True when `file` opens with the program's key and holds the member table.
-bool isRegister(const QString& file) {
-  ado::Connection c;
-  c.ConnectionString = QStringLiteral("Data Source=") + file;
-  c.setProperty(QStringLiteral("Jet OLEDB:Database Password"), QString::fromLatin1(Module1::kDatabasePassword));
-  return vb::resumeNext([&] {
-    c.Open();
-    ado::Recordset rs;
-    rs.Open(QStringLiteral("select * from tblanggota where 0 = 1"), c);
-  });
-}
-
-bool renameOver(const QString& from, const QString& to) {
-  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
 
 }  // namespace
 
@@ -80,43 +69,41 @@ void Frmrestore::Command1_Click() {
   Text1->setText(CommonDialog1.FileName);
 }
 
-bool Frmrestore::replaceDatabase(const QString& source, const QString& target, QString* why) {
-  // The new file is staged whole beside the target before the connection closes.
-  const QString staged = target + QStringLiteral(".baru");
-  const QString safety = target + QStringLiteral(".lama");
-  if (!exchange::replaceFile(source, staged, true, why)) return false;
-  const bool wasOpen = Module1::koneksiTerbuka();
-  if (wasOpen) Module1::Conn->Close();
-  auto reopen = [&] { return !wasOpen || vb::resumeNext([] { Module1::Conn->Open(); }); };
-  if (!exchange::replaceFile(target, safety, true, why)) {
-    QFile::remove(staged);
-    reopen();
-    return false;
+QString Frmrestore::keptRegister() { return Module1::databaseFile() + QStringLiteral(".lama"); }
+QString Frmrestore::stagedRegister() { return Module1::databaseFile() + QStringLiteral(".baru"); }
+
+QString Frmrestore::replaceDatabase(const QString& staged, const QString& target) {
+  // The program's connection takes the register's lock: a write that another connection
+  // has under way would otherwise be committed into the file this one replaces.
+  sqlite3* lock = Module1::koneksiTerbuka() ? Module1::Conn->handle() : nullptr;
+  if (lock) {
+    const int rc = sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) & 0xff;
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+      return QStringLiteral("database sedang dipakai oleh program lain; tutup program itu lalu coba lagi");
+    if (rc != SQLITE_OK) lock = nullptr;  // a damaged register gives no lock; replacing it is the point
   }
-  if (!renameOver(staged, target)) {
-    *why = QString::fromLocal8Bit(std::strerror(errno));
-    QFile::remove(staged);
-    QFile::remove(safety);
-    reopen();
-    return false;
-  }
-  bool opened = false;
-  try {
-    if (afterReplaceHook) afterReplaceHook();
-    if (wasOpen) Module1::Conn->Open();
-    opened = true;
-  } catch (const vb::VbError& e) {
-    *why = e.description;
-  } catch (...) {
-    *why = QStringLiteral("database tidak dapat dibuka");
-  }
-  if (opened) {
-    QFile::remove(safety);
-    return true;
-  }
-  if (!renameOver(safety, target)) *why += QStringLiteral("; salinan pengaman tersimpan di ") + safety;
-  reopen();
-  return false;
+  auto release = [&](const QString& why) {
+    if (lock) sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
+    return why;
+  };
+  // The replaced register stays as it was, under a second name (one more link to the same
+  // file where the file system has links).
+  const QByteArray kept = QFile::encodeName(keptRegister()), to = QFile::encodeName(target);
+  auto failedWith = [](const QString& what) {
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
+  };
+  QString why;
+  if (::unlink(kept.constData()) != 0 && errno != ENOENT)
+    return release(failedWith(QStringLiteral("database lama tidak dapat disimpan")));
+  if (QFileInfo::exists(target) && ::link(to.constData(), kept.constData()) != 0 &&
+      !exchange::replaceFile(target, keptRegister(), true, &why))
+    return release(QStringLiteral("database lama tidak dapat disimpan: ") + why);
+  if (!exchange::syncFile(staged) || std::rename(QFile::encodeName(staged).constData(), to.constData()) != 0)
+    return release(failedWith(QStringLiteral("database tidak dapat diganti")));
+  vb::syncFolder(QFile::encodeName(QFileInfo(target).absolutePath()));
+  // The connection still reads the replaced file; closing it drops the lock with it.
+  if (Module1::koneksiTerbuka()) Module1::Conn->Close();
+  return {};
 }
 
 void Frmrestore::cmdrestore_Click() {
@@ -133,29 +120,60 @@ void Frmrestore::cmdrestore_Click() {
   }
   // Restoring the database onto itself would only copy it over itself.
   if (from.canonicalFilePath() == QFileInfo(target).canonicalFilePath()) return;
-  if (!isRegister(source)) {
-    ui::msgBox(QStringLiteral("File %1 bukan database program ini atau kata sandinya berbeda. Database tidak diubah.")
-                   .arg(source),
+  const bool wasOpen = Module1::koneksiTerbuka();
+  QString why;
+  if (backup::isUnfinished(from.absolutePath())) {
+    why = QStringLiteral("folder ini berisi backup yang belum selesai dibuat (berkas \"%1\" ada)")
+              .arg(QLatin1String(backup::kUnfinishedMarker));
+  } else {
+    // The copy is what gets checked, so what replaces the register is what passed.
+    const QString staged = stagedRegister();
+    QFile::remove(staged);
+    if (!exchange::replaceFile(source, staged, false, &why))
+      why = QStringLiteral("file tidak dapat disalin ke folder database: ") + why;
+    else if ((why = exchange::registerProblem(staged)).isEmpty())
+      why = replaceDatabase(staged, target);
+    if (!why.isEmpty()) QFile::remove(staged);
+  }
+  if (!why.isEmpty()) {
+    ui::msgBox(QStringLiteral("File %1 tidak dapat dipakai untuk restore: %2. Database tidak diubah.")
+                   .arg(QDir::toNativeSeparators(source), why),
                ui::vbExclamation, kTitle);
     return;
   }
-  QString why;
-  if (!replaceDatabase(source, target, &why)) {
-    ui::msgBox(QStringLiteral("Restore gagal: %1. Database sebelumnya dikembalikan.").arg(why), ui::vbCritical, kTitle);
-    LvTampil();
+  if (wasOpen && !vb::resumeNext([] { Module1::Conn->Open(); }))
+    ui::msgBox(QStringLiteral("Database sudah diganti tetapi tidak dapat dibuka. Database sebelumnya tersimpan "
+                              "sebagai %1.")
+                   .arg(QDir::toNativeSeparators(keptRegister())),
+               ui::vbCritical, kTitle);
+  else
+    restorePhotos(from.absolutePath());
+  LvTampil();
+}
+
+void Frmrestore::restorePhotos(const QString& folder) {
+  const QString from = exchange::withSlash(folder);
+  const QString photos = vb::appPath(QStringLiteral("photos/"));
+  QStringList skipped, failed;
+  for (const QString& name : exchange::jpgFiles(from)) {
+    // Card pictures that a backup made before they had their own sub-folder are no photos.
+    if (backup::isCardPicture(name)) continue;
+    // A photo cut short or damaged never replaces a good one.
+    if (photobox::readPictureFile(from + name).status != photobox::PictureFile::Status::Ok)
+      skipped << name;
+    else if (!exchange::replaceFile(from + name, photos + name, true))
+      failed << name;
+  }
+  if (skipped.isEmpty() && failed.isEmpty()) {
+    ui::msgBox(QStringLiteral("Restore Complete"), ui::vbInformation, kTitle);
     return;
   }
-  const QString folder = exchange::withSlash(from.absolutePath());
-  const QString photos = vb::appPath(QStringLiteral("photos/"));
-  QStringList failed;
-  for (const QString& name : exchange::jpgFiles(folder))
-    if (!exchange::replaceFile(folder + name, photos + name, true)) failed << name;
-  if (failed.isEmpty())
-    ui::msgBox(QStringLiteral("Restore Complete"), ui::vbInformation, kTitle);
-  else
-    ui::msgBox(QStringLiteral("Database dikembalikan, tetapi foto berikut gagal disalin: ") + failed.join(u", "),
-               ui::vbCritical, kTitle);
-  LvTampil();
+  QStringList parts;
+  if (!skipped.isEmpty())
+    parts << QStringLiteral("foto yang rusak atau tidak terbaca tidak disalin: ") + exchange::someNames(skipped);
+  if (!failed.isEmpty()) parts << QStringLiteral("foto yang gagal disalin: ") + exchange::someNames(failed);
+  ui::msgBox(QStringLiteral("Database dipulihkan, tetapi %1.").arg(parts.join(QStringLiteral("; "))), ui::vbExclamation,
+             kTitle);
 }
 
 void Frmrestore::LvTampil() {

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <functional>
 
 #include "dialogs.h"
 #include "forms.h"
@@ -27,12 +26,15 @@ class Frmrestore : public forms::Form {
   void Command1_Click();
   void cmdrestore_Click();
 
-  // Runs after the new database file is in place and before the connection opens again;
-  // a test makes the restore fail there.
-  static std::function<void()> afterReplaceHook;
+  // The register a restore replaced, kept until the next restore replaces it, and the new
+  // one while it is copied and checked.
+  static QString keptRegister();
+  static QString stagedRegister();
 
  private:
-  // Replaces `target` by `source` around the shared connection; on failure the previous
-  // file is back in place, the connection open again and `why` says what went wrong.
-  static bool replaceDatabase(const QString& source, const QString& target, QString* why);
+  // Puts the checked file `staged` in place of the register under the register's lock and
+  // keeps the register it replaces; "" on success, otherwise why nothing was replaced.
+  static QString replaceDatabase(const QString& staged, const QString& target);
+  // Copies the photos beside the restored file into the photo folder, and tells the user.
+  void restorePhotos(const QString& folder);
 };

@@ -1,12 +1,16 @@
 #include "backup.h"
 
+#include <algorithm>
+
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include "Module1.h"
 #include "ado.h"
+#include "atomicfile.h"
 #include "dialogs.h"
 #include "filecopy.h"
 #include "vb.h"
@@ -32,15 +36,31 @@ bool copyDatabase(const QString& file, const QString& to) {
   });
 }
 
-// The designer's element pictures, each side's background and the card faces.
-bool isDesignPicture(const QString& name) {
-  static const QStringList faces{QStringLiteral("depan.jpg"), QStringLiteral("belakang.jpg"),
-                                 QStringLiteral("depan2.jpg"), QStringLiteral("back2.jpg")};
-  return name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive) || name.endsWith(QLatin1String("_templatar.jpg")) ||
-         faces.contains(name);
+// A temporary file of the program's own file helper.
+bool isTemporary(const QString& name) {
+  return name.startsWith(QLatin1String(vb::kTemporaryPrefix)) && name.endsWith(QLatin1String(".tmp"));
+}
+
+// What a killed backup left in `folder`: files written only in part.
+void removeTemporaries(const QString& folder) {
+  const QDir dir(folder);
+  for (const QString& name : dir.entryList({QLatin1String(vb::kTemporaryPrefix) + u'*'}, QDir::Files | QDir::Hidden))
+    if (isTemporary(name)) QFile::remove(dir.filePath(name));
 }
 
 }  // namespace
+
+bool isCardPicture(const QString& name) {
+  static const QStringList faces{QStringLiteral("depan.jpg"), QStringLiteral("belakang.jpg"),
+                                 QStringLiteral("depan2.jpg"), QStringLiteral("back2.jpg")};
+  return name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive) ||
+         name.endsWith(QLatin1String("_templatar.jpg"), Qt::CaseInsensitive) ||
+         faces.contains(name, Qt::CaseInsensitive);
+}
+
+bool isUnfinished(const QString& folder) {
+  return QFileInfo::exists(exchange::withSlash(folder) + QLatin1String(kUnfinishedMarker));
+}
 
 QString PilihFolder(const QString& title) { return ui::browseForFolder(title); }
 
@@ -51,25 +71,44 @@ QString datedFolder(const QString& destination) {
 
 QStringList BuatBackup(const Sources& from, const QString& folder, const std::atomic<bool>& cancel) {
   const QString to = exchange::withSlash(folder);
-  if (!QDir().mkpath(folder)) return {QDir(folder).dirName()};
+  const QString pictures = to + QLatin1String(kCardPictureFolder) + u'/';
+  if (!QDir().mkpath(folder) ||
+      !vb::replaceFileBytes(to + QLatin1String(kUnfinishedMarker),
+                            "Backup ini belum selesai dibuat. Buat backup baru; restore dari folder ini ditolak.\n"))
+    return {QDir(folder).dirName()};
+  removeTemporaries(folder);
   QStringList failed;
-  const QString dbName = QFileInfo(from.database).fileName();
-  if (!copyDatabase(from.database, to + dbName)) failed << dbName;
 
   if (!QFileInfo(from.photos).isDir()) failed << QStringLiteral("photos");
   const QDir photos(from.photos);
   QDirIterator it(from.photos, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext() && !cancel) {
     const QFileInfo f(it.next());
+    if (isTemporary(f.fileName())) continue;
     const QString rel = photos.relativeFilePath(f.filePath());
-    const bool ok = f.isDir() ? QDir().mkpath(to + rel) : exchange::replaceFile(f.filePath(), to + rel, false);
+    const bool ok = f.isDir() ? QDir().mkpath(to + rel) : exchange::replaceFile(f.filePath(), to + rel, true);
     if (!ok) failed << rel;
   }
 
   const QDir images(from.images);
-  for (const QString& name : images.entryList(QDir::Files))
-    if (!cancel && isDesignPicture(name) && !exchange::replaceFile(images.filePath(name), to + name, false))
-      failed << name;
+  const QStringList names = images.entryList(QDir::Files);
+  if (std::any_of(names.begin(), names.end(), isCardPicture) && !QDir().mkpath(pictures))
+    failed << QLatin1String(kCardPictureFolder);
+  else
+    removeTemporaries(pictures);
+  for (const QString& name : names)
+    if (!cancel && isCardPicture(name) && !exchange::replaceFile(images.filePath(name), pictures + name, true))
+      failed << QLatin1String(kCardPictureFolder) + u'/' + name;
+
+  // Last, so a folder without its database cannot be taken for a backup.
+  const QString dbName = QFileInfo(from.database).fileName();
+  if (!cancel && !copyDatabase(from.database, to + dbName)) failed << dbName;
+  if (!cancel && failed.isEmpty()) {
+    if (QFile::remove(to + QLatin1String(kUnfinishedMarker)))
+      vb::syncFolder(QFile::encodeName(folder));
+    else
+      failed << QLatin1String(kUnfinishedMarker);
+  }
   return failed;
 }
 

@@ -20,10 +20,24 @@ struct Sources {
   QString images;    // the card designer's pictures and card faces
 };
 
-// Copies into `folder` (made when missing) the database file as it stands between two
-// writes, the whole content of the photo folder and the design pictures. Stops early when
-// `cancel` becomes true. Returns what could not be copied, relative to `folder`; empty
-// when everything was.
+// Lies in a backup folder from the moment a backup starts until it has copied everything;
+// a folder that holds it is an unfinished backup, which the restore refuses.
+inline constexpr const char* kUnfinishedMarker = "BACKUP BELUM SELESAI.txt";
+// The sub-folder of a backup that holds the card pictures, out of the restore's reach:
+// the restore takes every "*.jpg*" beside the database for a member photo.
+inline constexpr const char* kCardPictureFolder = "gambar kartu";
+
+// True for the pictures of "images/" that a backup keeps: the designer's element pictures,
+// each side's background and the card faces. The restore never takes them for photos.
+bool isCardPicture(const QString& name);
+// True when `folder` holds an unfinished backup.
+bool isUnfinished(const QString& folder);
+
+// Copies into `folder` (made when missing) the whole content of the photo folder, the card
+// pictures into its sub-folder and, last, the database file as it stands between two
+// writes. Every file is written whole under a temporary name before it takes its own; the
+// unfinished marker goes only when everything was copied. Stops early when `cancel` becomes
+// true. Returns what could not be copied, relative to `folder`; empty when everything was.
 QStringList BuatBackup(const Sources& from, const QString& folder, const std::atomic<bool>& cancel);
 
 }  // namespace backup
