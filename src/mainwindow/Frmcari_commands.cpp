@@ -196,6 +196,8 @@ void Frmcari::PushButton2_Click() { forms::showModal(forms::get<Frmbackup>(), th
 void Frmcari::PushButton3_Click() {
   forms::showModal(forms::get<Frmrestore>(), this);
   tampilData();
+  // The restored register brings its own classes.
+  isiKelas();
 }
 
 void Frmcari::PushButton4_Click() { forms::showModal(forms::get<Frmtentang>(), this); }

@@ -46,6 +46,7 @@ class Restore : public MainWindowTest {
   // Lain and its own photo 1.jpg.
   QString makeBackup(const QString& dir, int members = 3) {
     pf.db().BeginTrans();
+    pf.addKelas("Kelas Lama");
     for (int n = 1; n <= members; ++n) pf.addMember(QString::number(n), "Nama " + QString::number(n));
     pf.db().CommitTrans();
     pf.closeDb();
@@ -54,6 +55,7 @@ class Restore : public MainWindowTest {
     writeFile(dir + "/1.jpg", kNewPhoto);
     writeFile(dir + "/2.JPG", kNewPhoto);
     pf.db().Execute("delete from tblanggota");
+    pf.db().Execute("delete from t_kelas");
     pf.addMember("9", "Lain");
     pf.closeDb();
     writeFile(pf.path("photos/1.jpg"), kOldPhoto);
@@ -97,6 +99,7 @@ TEST_F(Restore, BackupBringsBackMembersAndWholePhotosAndKeepsTheReplacedRegister
   EXPECT_EQ(readFile(pf.path("photos/1.jpg")), kNewPhoto);
   EXPECT_EQ(column(w->Lv1, 3), (QStringList{"Nama 1", "Nama 2", "Nama 3"}));  // refilled with ids on close
   EXPECT_NE(w->Lv1->subItem(1, 9), "");
+  EXPECT_GE(w->CmbKelas->findText("Kelas Lama"), 0);  // the restored register's classes
   EXPECT_EQ(readFile(Frmrestore::keptRegister()), before);
   EXPECT_EQ(files(pf.path("database")), (QStringList{"database.mdb", "database.mdb.lama"}));
 }
