@@ -2,6 +2,8 @@
 // card face of the side with what the canvas shows, and the settings window's previews.
 #include <QDir>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "designer_fixture.h"
 
@@ -68,6 +70,72 @@ TEST_F(DesignerSave, RowsForEveryElementAndTheSidesCardFaceFromWhatTheCanvasShow
     buka(side);
     QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
     EXPECT_EQ(kolom("select ID" + where), ids) << sideName;
+  }
+}
+
+// Front, Back, Front, Back, Front, each opened, edited, saved and so closed: every side
+// opens as it was last saved, whatever the other side's saves did in between.
+TEST_F(DesignerSave, EachSideReopensAsItWasSavedWhateverTheOtherSideSaved) {
+  struct Lihat {
+    const char* nama;
+    bool visible = true;
+    QPoint geser;     // pixels from where it lay when its side first opened
+    double pt = 0;    // a label's font size
+    QString caption;  // a label's text
+  };
+  struct Kunjungan {
+    const char* side;
+    std::vector<Lihat> lihat;
+    std::function<void()> ubah;
+  };
+  const auto tambahLabel = [&](const QString& caption, double pt) {
+    QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
+    pilihDiDaftar(d->CmbJenis->itemText(d->CmbJenis->count() - 1));
+    d->Text1->selectAll();
+    QTest::keyClicks(d->Text1, caption);
+    dialogs.queueFont(QFont("Liberation Sans", int(pt)));
+    QTest::mouseClick(d->FlatButton4, Qt::LeftButton);
+  };
+  const auto sembunyikan = [&](const QString& nama) {
+    pilihDiDaftar(nama);
+    d->cmbVisible->setFocus();
+    QTest::keyClick(d->cmbVisible, Qt::Key_End);
+  };
+  const std::vector<Kunjungan> kunjungan = {
+      {"Front", {{"logo1"}, {"stempel"}}, [&] {
+         seret(w("logo1"), QPoint(20, 10));
+         tambahLabel("Depan", 14);
+       }},
+      {"Back", {{"logo1"}, {"logo2"}, {"stempel"}}, [&] {
+         seret(w("logo2"), QPoint(-30, 6));
+         tambahLabel("Belakang", 9);
+         sembunyikan("NewLabel0");
+       }},
+      {"Front", {{"logo1", true, {20, 10}}, {"stempel"}, {"NewLabel0", true, {}, 14, "Depan"}}, [&] {
+         sembunyikan("stempel");
+       }},
+      {"Back", {{"logo1"}, {"logo2", true, {-30, 6}}, {"stempel"}, {"NewLabel0", false, {}, 9, "Belakang"}}, [] {}},
+      {"Front", {{"logo1", true, {20, 10}}, {"stempel", false}, {"NewLabel0", true, {}, 14, "Depan"}}, [] {}},
+  };
+  std::map<QString, QPoint> awal;
+  for (const Kunjungan& k : kunjungan) {
+    SCOPED_TRACE(k.side);
+    buka(k.side);
+    for (const char* nama : {"logo1", "logo2", "stempel"}) awal.try_emplace(k.side + QString(nama), w(nama)->pos());
+    for (const Lihat& l : k.lihat) {
+      SCOPED_TRACE(l.nama);
+      ASSERT_NE(w(l.nama), nullptr);
+      EXPECT_EQ(!w(l.nama)->isHidden(), l.visible);
+      if (l.caption.isEmpty()) {
+        EXPECT_EQ(w(l.nama)->pos(), awal[k.side + QString(l.nama)] + l.geser);
+        continue;
+      }
+      EXPECT_EQ(static_cast<QLabel*>(w(l.nama))->text(), l.caption);
+      EXPECT_EQ(el(l.nama).font.size, l.pt);
+    }
+    k.ubah();
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
   }
 }
 
