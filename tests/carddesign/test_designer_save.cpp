@@ -13,12 +13,6 @@ namespace {
 
 class DesignerSave : public DesignerTest {
  protected:
-  static bool dekat(QColor a, QColor b) {
-    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
-           std::abs(a.blue() - b.blue()) < 40;
-  }
-  // A twips point of the canvas on the card face image.
-  static QPoint px(int x, int y) { return QPoint(x / 15, y / 15); }
   QString tulisFile(const QString& name, QColor c, const char* format) {
     QImage img(50, 30, QImage::Format_RGB32);
     img.fill(c);
@@ -42,6 +36,9 @@ TEST_F(DesignerSave, RowsForEveryElementAndTheSidesCardFaceFromWhatTheCanvasShow
     const QByteArray otherBefore = isi(other);
     buka(side);
     QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
+    // Where the canvas shows them, at the size it shows.
+    const QSize canvas = d->picture1->size();
+    const QRect logo1 = w("logo1")->geometry(), logo2 = w("logo2")->geometry(), label = w("NewLabel0")->geometry();
     QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
     EXPECT_FALSE(forms::isLoaded<FrmAddLogo>()) << sideName;
     const QString where = " from tbl_ctrl order by ID";
@@ -56,13 +53,13 @@ TEST_F(DesignerSave, RowsForEveryElementAndTheSidesCardFaceFromWhatTheCanvasShow
     EXPECT_EQ(isi(other), otherBefore) << sideName;
     ASSERT_TRUE(QFile::exists(pf.path(face))) << sideName;
     const QImage img(pf.path(face));
-    EXPECT_EQ(img.size(), desain::kFaceSize);
-    EXPECT_TRUE(dekat(img.pixelColor(px(1027, 907)), Qt::blue)) << sideName;
-    EXPECT_TRUE(dekat(img.pixelColor(px(9067, 907)), Qt::red)) << sideName;  // the hidden green logo is absent
-    EXPECT_TRUE(dekat(img.pixelColor(px(5000, 3000)), Qt::red)) << sideName;
+    EXPECT_EQ(img.size(), canvas);
+    EXPECT_TRUE(dekat(img.pixelColor(logo1.center()), Qt::blue)) << sideName;
+    EXPECT_TRUE(dekat(img.pixelColor(logo2.center()), Qt::red)) << sideName;  // the hidden green logo is absent
+    EXPECT_TRUE(dekat(img.pixelColor(img.rect().center()), Qt::red)) << sideName;
     int ink = 0;  // the label's text
-    for (int y = 100 / 15; y < 400 / 15; ++y)
-      for (int x = 100 / 15; x < 1000 / 15; ++x) ink += dekat(img.pixelColor(x, y), Qt::black);
+    for (int y = label.top(); y <= label.bottom(); ++y)
+      for (int x = label.left(); x <= label.right(); ++x) ink += dekat(img.pixelColor(x, y), Qt::black);
     EXPECT_GT(ink, 20) << sideName;
 
     // A second save updates the same rows.
