@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <functional>
 #include <new>
 
@@ -15,102 +14,88 @@ using namespace testsupport;
 
 namespace {
 
-// No process has this number: beyond the largest the system gives.
-const QString kMati = "99999999";
-
 class StartupCleanup : public MainWindowTest {
  protected:
-  static void tulis(ProgramFolder& p, const QString& rel, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(p.path(rel)).path());
-    QFile f(p.path(rel));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+  static void tulis(const QString& rel, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(vb::appPath(rel)).path());
+    QFile f(vb::appPath(rel));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
   }
-  static QByteArray isi(ProgramFolder& p, const QString& rel) {
-    QFile f(p.path(rel));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
-  // A designer save stopped as a kill stops it: its folder stays, whatever came after.
-  static void simpanTerhenti(ProgramFolder& p, bool committed) {
+  // A designer save stopped as a kill stops it, before or after its rows were stored.
+  static void simpanTerhenti(ado::Connection& db, bool stored) {
     alignas(simpanTertunda::Tertunda) static unsigned char tempat[sizeof(simpanTertunda::Tertunda)];
     auto* t = new (tempat) simpanTertunda::Tertunda("Front");  // never destroyed, as in a killed run
-    QFile f(t->berkas(p.path("images/depan2.jpg")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("baru");
-    f.close();
+    tulis("images/" + QFileInfo(t->berkas("depan2.jpg")).dir().dirName() + "/depan2.jpg", "baru");
     t->siap();
-    if (committed) t->catat(p.db());
-  }
-  static QStringList pending(ProgramFolder& p) {
-    return QDir(p.path("images")).entryList({".simpan-*"}, QDir::Dirs | QDir::Hidden);
+    if (stored) t->catat(db);
   }
 };
 
 TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLost) {
-  const QString hidup = QString::number(::getppid());
+  const QString mati = "99999999", hidup = QString::number(::getppid());  // no process has the first
+  const QString tmp = ".lentavo-" + mati + "-4.tmp", db = "database/database.mdb";
   struct Case {
     const char* what;
     std::function<void(ProgramFolder&)> arrange;
-    QStringList gone, kept;         // files after the start
-    QByteArray face;                // images/depan2.jpg after the start; empty: as before
-    QStringList boxes;              // a piece of each box shown, in order
-    int pendingLeft = 0;            // designer folders left in images/
+    QStringList gone, kept;  // files after the start
+    QByteArray face;         // images/depan2.jpg after the start; empty: as before
+    QStringList boxes;       // a piece of each box shown, in order
+    int pending = 0;         // designer folders left in images/
   };
-  const QString tmp = ".lentavo-" + kMati + "-4.tmp";
   const std::vector<Case> cases = {
       {"temporaries of a killed run, in every folder",
-       [&](ProgramFolder& p) {
-         for (const char* sub : {"", "photos/", "images/", "barcode/", "database/", "temp/"})
-           tulis(p, sub + tmp, QByteArray(5000, 'x'));
+       [&](ProgramFolder&) {
+         for (const char* sub : {"", "photos/", "images/", "barcode/", "database/", "temp/"}) tulis(sub + tmp, "x");
        },
        {tmp, "photos/" + tmp, "images/" + tmp, "barcode/" + tmp, "database/" + tmp, "temp/" + tmp}},
       {"a temporary of a program still running, and names that only look alike, stay",
-       [&](ProgramFolder& p) {
-         tulis(p, "photos/.lentavo-" + hidup + "-1.tmp", "x");
-         tulis(p, "photos/.lentavo-catatan.tmp", "x");
-         tulis(p, "photos/lentavo-" + kMati + "-1.tmp", "x");
+       [&](ProgramFolder&) {
+         for (const QString& f : QStringList{".lentavo-" + hidup + "-1.tmp", ".lentavo-catatan.tmp", "lentavo-" + mati + "-1.tmp"})
+           tulis("photos/" + f, "x");
        },
        {},
-       {"photos/.lentavo-" + hidup + "-1.tmp", "photos/.lentavo-catatan.tmp", "photos/lentavo-" + kMati + "-1.tmp"}},
-      {"a designer save killed before its files were complete is discarded",
-       [&](ProgramFolder& p) {
-         tulis(p, "images/.simpan-" + kMati + "-00ff/depan2.jpg", "baru");
-         tulis(p, "images/.simpan-x7Yz12/Front_logo1.gif", "baru");
-       },
-       {}},
-      {"a designer save killed before its commit is discarded", [&](ProgramFolder& p) { simpanTerhenti(p, false); }},
-      {"a designer save killed after its commit is finished", [&](ProgramFolder& p) { simpanTerhenti(p, true); },
+       {"photos/.lentavo-" + hidup + "-1.tmp", "photos/.lentavo-catatan.tmp", "photos/lentavo-" + mati + "-1.tmp"}},
+      {"designer saves killed before their files were complete are discarded",
+       [&](ProgramFolder&) {
+         tulis("images/.simpan-" + mati + "-00ff/depan2.jpg", "baru");
+         tulis("images/.simpan-x7Yz12/Front_logo1.gif", "baru");
+       }},
+      {"a designer save killed before its commit is discarded", [&](ProgramFolder& p) { simpanTerhenti(p.db(), false); }},
+      {"a designer save killed after its commit is finished", [&](ProgramFolder& p) { simpanTerhenti(p.db(), true); },
        {}, {}, "baru"},
       {"the pending save of a program still running stays",
-       [&](ProgramFolder& p) { tulis(p, "images/.simpan-" + hidup + "-00ff/depan2.jpg", "baru"); }, {}, {}, {}, {}, 1},
+       [&](ProgramFolder&) { tulis("images/.simpan-" + hidup + "-00ff/depan2.jpg", "baru"); }, {}, {}, {}, {}, 1},
       {"a restore's copies beside a register that opens go",
        [&](ProgramFolder& p) {
-         QFile::copy(p.path("database/database.mdb"), p.path("database/database.mdb.baru"));
-         QFile::copy(p.path("database/database.mdb"), p.path("database/database.mdb.lama"));
+         QFile::copy(p.path(db), p.path(db + ".baru"));
+         QFile::copy(p.path(db), p.path(db + ".lama"));
        },
-       {"database/database.mdb.baru", "database/database.mdb.lama"}},
+       {db + ".baru", db + ".lama"}},
       {"the register before a restore that stopped half way stays, and the user is told",
-       [&](ProgramFolder& p) { tulis(p, "database/database.mdb.lama", "database lama"); }, {},
-       {"database/database.mdb.lama"}, {}, {"Restore database terakhir terhenti sebelum selesai."}},
+       [&](ProgramFolder&) { tulis(db + ".lama", "database lama"); }, {}, {db + ".lama"}, {},
+       {"Restore database terakhir terhenti sebelum selesai."}},
       {"a missing register: the restore's copy and the pending save stay, the user is told",
        [&](ProgramFolder& p) {
-         simpanTerhenti(p, true);
+         simpanTerhenti(p.db(), true);
          p.closeDb();
-         QFile::rename(p.path("database/database.mdb"), p.path("database/database.mdb.baru"));
+         QFile::rename(p.path(db), p.path(db + ".baru"));
        },
-       {}, {"database/database.mdb.baru"}, {}, {"tidak dapat dibuka", "Fatal Error"}, 1},
+       {}, {db + ".baru"}, {}, {"tidak dapat dibuka", "Fatal Error"}, 1},
       {"an unreadable register: its staged copy stays, the user is told",
        [&](ProgramFolder& p) {
-         QFile::copy(p.path("database/database.mdb"), p.path("database/database.mdb.baru"));
-         p.closeDb();
-         tulis(p, "database/database.mdb", QByteArray(8192, 'r'));
+         QFile::copy(p.path(db), p.path(db + ".baru"));
+         tulis(db, QByteArray(8192, 'r'));
        },
-       {}, {"database/database.mdb.baru"}, {}, {"tidak dapat dibuka", "Fatal Error"}},
+       {}, {db + ".baru"}, {}, {"tidak dapat dibuka", "Fatal Error"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ProgramFolder p;
-    const QByteArray face = isi(p, "images/depan2.jpg");
+    const auto face = [&] {
+      QFile f(p.path("images/depan2.jpg"));
+      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = face();
     c.arrange(p);
     p.closeDb();
     dialogs.clear();
@@ -118,17 +103,16 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
     start();
     for (const QString& f : c.gone) EXPECT_FALSE(QFile::exists(p.path(f))) << f.toStdString();
     for (const QString& f : c.kept) EXPECT_TRUE(QFile::exists(p.path(f))) << f.toStdString();
-    EXPECT_EQ(isi(p, "images/depan2.jpg"), c.face.isEmpty() ? face : c.face);
-    EXPECT_EQ(pending(p).size(), c.pendingLeft);
+    EXPECT_EQ(face(), c.face.isEmpty() ? before : c.face);
+    EXPECT_EQ(QDir(p.path("images")).entryList({".simpan-*"}, QDir::Dirs | QDir::Hidden).size(), c.pending);
     const QStringList shown = dialogs.msgBoxTexts();
     ASSERT_EQ(shown.size(), c.boxes.size()) << shown.join(" / ").toStdString();
     for (int i = 0; i < shown.size(); ++i) EXPECT_TRUE(shown[i].contains(c.boxes[i])) << shown[i].toStdString();
-    EXPECT_EQ(endHook.count() > ends, c.boxes.contains("Fatal Error"));
     // The copies kept are named to the user.
     if (!shown.isEmpty() && !c.kept.isEmpty() && c.kept[0].startsWith("database/"))
       EXPECT_TRUE(shown[0].contains(QDir::toNativeSeparators(p.path(c.kept[0])))) << shown[0].toStdString();
+    EXPECT_EQ(endHook.count() > ends, c.boxes.contains("Fatal Error"));
     closeAll();
-    QDir(p.path("images")).removeRecursively();  // a pending save left on purpose
   }
 }
 
