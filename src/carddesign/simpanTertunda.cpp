@@ -83,7 +83,8 @@ QString tokenTersimpan(ado::Connection& conn, const QString& side) {
 Tertunda::Tertunda(const QString& side) : side_(side) {
   const quint64 acak = QRandomGenerator::system()->generate64();
   token_ = QStringLiteral("%1").arg(acak, 16, 16, QLatin1Char('0'));
-  folder_ = folderImages() + QLatin1Char('/') + kAwalan + QString::number(qint64(::getpid())) + QLatin1Char('-') + token_;
+  folder_ =
+      folderImages() + QLatin1Char('/') + kAwalan + QString::number(qint64(::getpid())) + QLatin1Char('-') + token_;
   if (!QDir().mkdir(folder_))
     throw vb::VbError(vb::kErrFileAccess, kSumber, QStringLiteral("folder images tidak dapat ditulis."));
 }

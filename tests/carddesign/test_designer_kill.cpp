@@ -92,8 +92,8 @@ TEST_F(DesignerKill, AtEveryFileCallTheRowsAndTheCardFaceStayTogether) {
   // fsyncs; LENTAVO_KILL_ALL asks for every call of each kind. Four children run at a time.
   const bool semua = qEnvironmentVariableIsSet("LENTAVO_KILL_ALL");
   const std::vector<std::tuple<const char*, int, int>> titik = {
-      {"mkdir", 1, 1},  {"write", 1, 12},  {"fsync", 1, 5},   {"rename", 1, 1}, {"rename+", 1, 1},
-      {"unlink", 1, 1}, {"unlink+", 1, 1}, {"write+", 1, 0},  {"fsync+", 1, 0}, {"mkdir+", 1, 0}};
+      {"mkdir", 1, 1},  {"write", 1, 12},  {"fsync", 1, 5},  {"rename", 1, 1}, {"rename+", 1, 1},
+      {"unlink", 1, 1}, {"unlink+", 1, 1}, {"write+", 1, 0}, {"fsync+", 1, 0}, {"mkdir+", 1, 0}};
   std::map<QString, std::pair<int, int>> points;  // kind: kills leaving the old design, the new
   std::atomic<size_t> next{0};
   const auto pekerja = [&] {
@@ -113,7 +113,8 @@ TEST_F(DesignerKill, AtEveryFileCallTheRowsAndTheCardFaceStayTogether) {
   std::vector<std::thread> threads(4);
   for (std::thread& t : threads) t = std::thread(pekerja);
   for (std::thread& t : threads) t.join();
-  for (const auto& [kind, n] : points) std::printf("killed at %s: %d old, %d new\n", qPrintable(kind), n.first, n.second);
+  for (const auto& [kind, n] : points)
+    std::printf("killed at %s: %d old, %d new\n", qPrintable(kind), n.first, n.second);
   EXPECT_GT(points["rename"].second, 0);  // some kills fell after the commit
   vb::setProgramFolder(pf.root());
 }

@@ -50,7 +50,8 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
        {tmp, "photos/" + tmp, "images/" + tmp, "barcode/" + tmp, "database/" + tmp, "temp/" + tmp}},
       {"a temporary of a program still running, and names that only look alike, stay",
        [&](ProgramFolder&) {
-         for (const QString& f : QStringList{".lentavo-" + hidup + "-1.tmp", ".lentavo-catatan.tmp", "lentavo-" + mati + "-1.tmp"})
+         for (const QString& f :
+              QStringList{".lentavo-" + hidup + "-1.tmp", ".lentavo-catatan.tmp", "lentavo-" + mati + "-1.tmp"})
            tulis("photos/" + f, "x");
        },
        {},
@@ -60,7 +61,8 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
          tulis("images/.simpan-" + mati + "-00ff/depan2.jpg", "baru");
          tulis("images/.simpan-x7Yz12/Front_logo1.gif", "baru");
        }},
-      {"a designer save killed before its commit is discarded", [&](ProgramFolder& p) { simpanTerhenti(p.db(), false); }},
+      {"a designer save killed before its commit is discarded",
+       [&](ProgramFolder& p) { simpanTerhenti(p.db(), false); }},
       {"a designer save killed after its commit is finished", [&](ProgramFolder& p) { simpanTerhenti(p.db(), true); },
        {}, {}, "baru"},
       {"the pending save of a program still running stays",
