@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "bersihAwal.h"
 #include "designer_fixture.h"
 
 using namespace testsupport;
@@ -190,6 +191,23 @@ TEST_F(DesignerSave, AFailedSaveSaysSoKeepsTheWindowAndChangesNothing) {
   QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
   EXPECT_FALSE(forms::isLoaded<FrmAddLogo>());
   EXPECT_EQ(kolom("select ctrl_left from tbl_ctrl where ctrl_name = 'logo1'"), QVariantList{630});
+}
+
+// Rows stored but the card face not movable into place (a folder stands in its way): the
+// user is told, and the next start puts the face there.
+TEST_F(DesignerSave, AFaceThatCannotBePutInPlaceIsPutThereAtTheNextStart) {
+  QFile::remove(pf.path("images/depan2.jpg"));
+  ASSERT_TRUE(QDir().mkpath(pf.path("images/depan2.jpg/terhalang")));
+  buka();
+  QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+  ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
+  EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Desain tersimpan, tetapi gambar kartu belum dapat dipasang"));
+  EXPECT_FALSE(forms::isLoaded<FrmAddLogo>());
+  EXPECT_EQ(kolom("select count(*) from tbl_ctrl"), QVariantList{5});
+  QDir(pf.path("images/depan2.jpg")).removeRecursively();
+  bersihAwal::jalankan();
+  EXPECT_FALSE(QImage(pf.path("images/depan2.jpg")).isNull());
+  EXPECT_EQ(QDir(pf.path("images")).entryList({".simpan-*"}, QDir::Dirs | QDir::Hidden), QStringList());
 }
 
 // Over the settings window, as the program shows it: a JPEG picked is shown and saved as the
