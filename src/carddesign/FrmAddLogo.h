@@ -137,7 +137,8 @@ class FrmAddLogo : public forms::Form {
   bool namaDipakai(const QString& nama) const;
   void setBar(QScrollBar* bar, double value);
   void ubahGeometri(QScrollBar* bar, double desain::Elemen::*prop);
-  void simpan();
+  // Stores the side; `belum` tells when its files could not all be put in place yet.
+  void simpan(QString* belum);
 
   std::vector<std::unique_ptr<desain::Elemen>> gambar_;  // the five, in control order
   std::vector<std::unique_ptr<desain::Elemen>> label_;   // in creation order

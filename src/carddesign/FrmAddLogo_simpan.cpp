@@ -1,9 +1,6 @@
 // The designer's save: the rows of the side in one transaction, its new pictures and its
-// card face written beside their files first and moved into place once the rows are stored.
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <filesystem>
+// card face written into a pending folder first and moved into place once the rows are
+// stored (see simpanTertunda.h).
 
 #include "FrmAddLogo.h"
 #include "Module1.h"
@@ -12,6 +9,7 @@
 #include "frmsetting.h"
 #include "mJpegWriter.h"
 #include "msgbox.h"
+#include "simpanTertunda.h"
 #include "vb.h"
 
 namespace {
@@ -54,35 +52,30 @@ void tulisBaris(ado::Connection& conn, const QString& side, const desain::Elemen
 }  // namespace
 
 void FrmAddLogo::vkCommand2_Click() {
+  QString belum;
   try {
-    simpan();
+    simpan(&belum);
   } catch (const vb::VbError& e) {
     ui::msgBox(QStringLiteral("Desain tidak tersimpan: ") + e.description, ui::vbCritical, QStringLiteral("Simpan"));
     return;
   }
+  if (!belum.isEmpty())
+    ui::msgBox(QStringLiteral("Desain tersimpan, tetapi gambar kartu belum dapat dipasang (") + belum +
+                   QStringLiteral("). Gambar itu dipasang saat program dibuka lagi."),
+               ui::vbExclamation, QStringLiteral("Simpan"));
   forms::get<frmsetting>()->muatGambarKartu();
   CommonDialog9.FileName = QString();
   forms::unload(this);
 }
 
-void FrmAddLogo::simpan() {
+void FrmAddLogo::simpan(QString* belum) {
   const QString side = Module1::Desain;
-  // Inside the images folder, so every move into place is a rename on one file system; a
-  // folder, so the backup (which copies files) never takes a half-done save.
-  QTemporaryDir siap(vb::appPath(QStringLiteral("images/.simpan-XXXXXX")));
-  if (!siap.isValid())
-    throw vb::VbError(vb::kErrFileAccess, kSumber, QStringLiteral("folder images tidak dapat ditulis."));
-  std::vector<std::pair<QString, QString>> pindah;  // written, target
-  const auto disiapkan = [&](const QString& target) {
-    pindah.emplace_back(siap.filePath(QFileInfo(target).fileName()), target);
-    return pindah.back().first;
-  };
+  simpanTertunda::Tertunda tertunda(side);
   // A picture not picked anew keeps its file untouched: no loss from encoding it again.
   for (const auto& g : gambar_)
-    if (g->gambarBaru && !g->gambar.isEmpty()) {
-      const QString target = desain::fileGambar(side, g->nama);
-      photobox::PhotoBoxGlobal::SavePictureFile(g->gambar, disiapkan(target), g->nama == QLatin1String("latar") ? 0 : 9);
-    }
+    if (g->gambarBaru && !g->gambar.isEmpty())
+      photobox::PhotoBoxGlobal::SavePictureFile(g->gambar, tertunda.berkas(desain::fileGambar(side, g->nama)),
+                                                g->nama == QLatin1String("latar") ? 0 : 9);
 
   const QImage wajah = komposisi();
   if (!bmpKomposisi_) bmpKomposisi_ = std::make_unique<cBitmap24>();
@@ -93,26 +86,19 @@ void FrmAddLogo::simpan() {
     if (!dc.isActive()) throw vb::VbError(7, kSumber, QStringLiteral("Out of memory"));
     dc->drawImage(0, 0, wajah);
   }
-  mJpegWriter::SaveJPG(*bmpKomposisi_, disiapkan(desain::fileWajah(side)), 90);
+  mJpegWriter::SaveJPG(*bmpKomposisi_, tertunda.berkas(desain::fileWajah(side)), 90);
+  tertunda.siap();
 
   ado::Connection& conn = Module1::koneksi();
   conn.BeginTrans();
   try {
     for (const desain::Elemen* e : daftarElemen()) tulisBaris(conn, side, *e);
+    tertunda.catat(conn);
     conn.CommitTrans();
   } catch (...) {
     vb::resumeNext([&] { conn.RollbackTrans(); });
     throw;
   }
-
-  for (const auto& [dari, ke] : pindah) {
-    if (QFile::exists(ke)) QFile::setPermissions(dari, QFile::permissions(ke));
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(dari).toStdString(), QFile::encodeName(ke).toStdString(), ec);
-    if (ec)
-      throw vb::VbError(vb::kErrFileAccess, kSumber,
-                        QStringLiteral("baris desain tersimpan, tetapi berkas %1 tidak dapat diganti.")
-                            .arg(QFileInfo(ke).fileName()));
-  }
   for (const auto& g : gambar_) g->gambarBaru = false;
+  tertunda.selesaikan(belum);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "Frmtentang.h"
+#include "bersihAwal.h"
 #include "Module1.h"
 #include "msgbox.h"
 #include "named.h"
@@ -210,6 +211,8 @@ void Frmcari::buildStatusBar() {
 }
 
 void Frmcari::Form_Load() {
+  // Before the connection: a killed run may have left the register half restored.
+  bersihAwal::jalankan();
   if (!Module1::bukaKoneksi()) return;
 
   vb::resumeNext([this] {

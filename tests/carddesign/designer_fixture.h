@@ -40,6 +40,10 @@ class DesignerTest : public CardDesignTest {
       photobox::PhotoBoxGlobal::SavePictureFile(photobox::Picture(img), file, 9);
   }
   desain::Elemen& el(const QString& nama) { return *d->elemen(nama); }
+  static bool dekat(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+           std::abs(a.blue() - b.blue()) < 40;
+  }
   QWidget* w(const QString& nama) { return d->picture1->findChild<QWidget*>(nama); }
   // Picks an entry of the element list with the keyboard.
   void pilihDiDaftar(const QString& nama) {

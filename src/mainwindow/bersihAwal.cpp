@@ -1,0 +1,95 @@
+#include "bersihAwal.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <cerrno>
+
+#include "Module1.h"
+#include "ado.h"
+#include "atomicfile.h"
+#include "msgbox.h"
+#include "simpanTertunda.h"
+#include "vb.h"
+
+namespace bersihAwal {
+
+namespace {
+
+// The folders the program replaces files in, each holding the helper's temporaries.
+constexpr const char* kFolder[] = {"", "photos", "images", "barcode", "database", "temp"};
+// Beside the register, a restore stages the new database and keeps a copy of the old one.
+constexpr const char* kRestoreBaru = ".baru";
+constexpr const char* kRestoreLama = ".lama";
+
+bool hidup(qint64 pid) { return pid == qint64(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM; }
+
+void hapusSementara() {
+  static const QRegularExpression nama(QStringLiteral("^") + QRegularExpression::escape(vb::kTemporaryPrefix) +
+                                       QStringLiteral("(\\d+)-\\d+\\.tmp$"));
+  for (const char* sub : kFolder) {
+    const QDir dir(vb::appPath(QString::fromLatin1(sub)));
+    for (const QString& f : dir.entryList({vb::kTemporaryPrefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
+      const QRegularExpressionMatch m = nama.match(f);
+      // A program still running here may be writing it.
+      if (!m.hasMatch() || hidup(m.captured(1).toLongLong())) continue;
+      struct stat st {};
+      const QByteArray path = QFile::encodeName(dir.filePath(f));
+      if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.constData());
+    }
+  }
+}
+
+bool samaIsi(const QString& a, const QString& b) {
+  QFile fa(a), fb(b);
+  if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly)) return false;
+  while (!fa.atEnd())
+    if (fa.read(1 << 20) != fb.read(1 << 20)) return false;
+  return true;
+}
+
+}  // namespace
+
+void jalankan() {
+  hapusSementara();
+  const QString register_ = Module1::databaseFile();
+  const QString baru = register_ + QLatin1String(kRestoreBaru), lama = register_ + QLatin1String(kRestoreLama);
+  ado::Connection conn;
+  conn.ConnectionString = QStringLiteral("Data Source=") + register_;
+  conn.setProperty(QStringLiteral("Jet OLEDB:Database Password"), QString::fromLatin1(Module1::kDatabasePassword));
+  const bool terbuka = vb::resumeNext([&] {
+    conn.Open();
+    ado::Recordset rs;
+    rs.Open(QStringLiteral("select * from tblanggota where 0 = 1"), conn);
+  });
+  if (!terbuka) {
+    // The register is missing or unreadable: a restore's copy may be all the user has.
+    QStringList ada;
+    for (const QString& f : {baru, lama})
+      if (QFile::exists(f)) ada << QDir::toNativeSeparators(f);
+    if (!ada.isEmpty())
+      ui::msgBox(QStringLiteral("Database %1 tidak dapat dibuka. Restore yang terhenti meninggalkan salinan "
+                                "database berikut; salinan itu tidak dihapus:\n%2")
+                     .arg(QDir::toNativeSeparators(register_), ada.join(QLatin1Char('\n'))),
+                 ui::vbExclamation, QStringLiteral("Restore"));
+    return;
+  }
+  // The register opens: the staged copy is a copy of a file the user still has.
+  QFile::remove(baru);
+  if (QFile::exists(lama)) {
+    if (samaIsi(lama, register_))
+      QFile::remove(lama);
+    else
+      ui::msgBox(QStringLiteral("Restore database terakhir terhenti sebelum selesai. Database sebelum restore "
+                                "disimpan sebagai %1; hapus berkas itu bila tidak diperlukan lagi.")
+                     .arg(QDir::toNativeSeparators(lama)),
+                 ui::vbInformation, QStringLiteral("Restore"));
+  }
+  simpanTertunda::pulihkan(conn);
+}
+
+}  // namespace bersihAwal
