@@ -80,15 +80,9 @@ void jalankan() {
   }
   // The register opens: the staged copy is a copy of a file the user still has.
   QFile::remove(baru);
-  if (QFile::exists(lama)) {
-    if (samaIsi(lama, register_))
-      QFile::remove(lama);
-    else
-      ui::msgBox(QStringLiteral("Restore database terakhir terhenti sebelum selesai. Database sebelum restore "
-                                "disimpan sebagai %1; hapus berkas itu bila tidak diperlukan lagi.")
-                     .arg(QDir::toNativeSeparators(lama)),
-                 ui::vbInformation, QStringLiteral("Restore"));
-  }
+  // The register a restore replaced stays for the user to go back to; a copy that only
+  // repeats the register (a restore stopped before its swap) goes.
+  if (QFile::exists(lama) && samaIsi(lama, register_)) QFile::remove(lama);
   simpanTertunda::pulihkan(conn);
 }
 
