@@ -10,6 +10,8 @@ std::unique_ptr<ado::Connection> Conn;
 QString Desain;
 
 QString databaseFile() { return vb::appPath(QStringLiteral("database/database.mdb")); }
+QString stagedDatabaseFile() { return databaseFile() + QStringLiteral(".baru"); }
+QString keptDatabaseFile() { return databaseFile() + QStringLiteral(".lama"); }
 
 bool bukaKoneksi() {
   try {

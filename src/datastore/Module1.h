@@ -15,6 +15,9 @@ extern QString Desain;
 
 // The database file under the program folder and its password.
 QString databaseFile();
+// Beside it, a restore stages the database it brings in, and keeps the one it replaced.
+QString stagedDatabaseFile();
+QString keptDatabaseFile();
 inline constexpr const char* kDatabasePassword = "718403";
 
 // Opens Conn. On any failure it tells the user and ends the program; returns false then.

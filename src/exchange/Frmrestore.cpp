@@ -69,8 +69,8 @@ void Frmrestore::Command1_Click() {
   Text1->setText(CommonDialog1.FileName);
 }
 
-QString Frmrestore::keptRegister() { return Module1::databaseFile() + QStringLiteral(".lama"); }
-QString Frmrestore::stagedRegister() { return Module1::databaseFile() + QStringLiteral(".baru"); }
+QString Frmrestore::keptRegister() { return Module1::keptDatabaseFile(); }
+QString Frmrestore::stagedRegister() { return Module1::stagedDatabaseFile(); }
 
 QString Frmrestore::replaceDatabase(const QString& staged, const QString& target) {
   // The program's connection takes the register's lock: a write that another connection

@@ -22,9 +22,6 @@ namespace {
 
 // The folders the program replaces files in, each holding the helper's temporaries.
 constexpr const char* kFolder[] = {"", "photos", "images", "barcode", "database", "temp"};
-// Beside the register, a restore stages the new database and keeps a copy of the old one.
-constexpr const char* kRestoreBaru = ".baru";
-constexpr const char* kRestoreLama = ".lama";
 
 bool hidup(qint64 pid) { return pid == qint64(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM; }
 
@@ -57,7 +54,7 @@ bool samaIsi(const QString& a, const QString& b) {
 void jalankan() {
   hapusSementara();
   const QString register_ = Module1::databaseFile();
-  const QString baru = register_ + QLatin1String(kRestoreBaru), lama = register_ + QLatin1String(kRestoreLama);
+  const QString baru = Module1::stagedDatabaseFile(), lama = Module1::keptDatabaseFile();
   ado::Connection conn;
   conn.ConnectionString = QStringLiteral("Data Source=") + register_;
   conn.setProperty(QStringLiteral("Jet OLEDB:Database Password"), QString::fromLatin1(Module1::kDatabasePassword));
