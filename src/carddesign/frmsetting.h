@@ -99,8 +99,9 @@ class frmsetting : public forms::Form {
   void geserFrame();
   void VScroll1_Change() { geserFrame(); }
 
-  // The faces the preview shows, from its controls.
+  // The faces the preview shows, from its controls, and its sample photo.
   cardface::Face wajah(bool front) const;
+  const QImage& contohFoto() const { return contohFoto_; }
 
  protected:
   void resizeEvent(QResizeEvent*) override;

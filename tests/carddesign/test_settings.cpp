@@ -1,9 +1,11 @@
 // The card settings window: load and save of the card texts and header fonts, the
 // barcode list, the preview layout and the sliding frames.
+#include <QFileInfo>
 #include <QPainter>
 
 #include "carddesign_fixture.h"
 #include "cardface.h"
+#include "cetakKartu.h"
 
 using namespace testsupport;
 
@@ -42,16 +44,24 @@ TEST_F(Settings, BarcodeListShowsWhatPrintingUses) {
     const char* stored;
     const char* shown;
   };
-  for (const Case c :
-       {Case{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"}, {"xyz", "Code 128"}}) {
+  const Case cases[] = {{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"},
+                        {"qr code", "QR Code"}, {"Code 128 ", "QR Code"},  {"xyz", "QR Code"},
+                        {"", "QR Code"}};
+  // The card front printing picks for the stored type, before and after a save.
+  auto printed = [] { return QFileInfo(cetakKartu::template_(cetakKartu::Menu::Front, cetakKartu::jenisBarcode())).fileName(); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "Null");
     pf.db().Execute(QString("update tblsetting set barcode = %1 where idtext = '2'")
                         .arg(c.stored ? QString("'%1'").arg(c.stored) : QString("NULL")));
+    const QString front = printed();
     open();
-    EXPECT_EQ(s->cmbBarcode->currentText(), c.shown) << c.stored;
-    EXPECT_EQ(s->qrcode->isVisibleTo(s->picture1), QString(c.shown) == "QR Code") << c.stored;
-    EXPECT_EQ(s->Barcode->isVisibleTo(s->picture1), QString(c.shown) == "Code 128") << c.stored;
+    EXPECT_EQ(s->cmbBarcode->currentText(), c.shown);
+    EXPECT_EQ(front, QString(c.shown) == "QR Code" ? "04.rep" : "03.rep");
+    EXPECT_EQ(s->qrcode->isVisibleTo(s->picture1), QString(c.shown) == "QR Code");
+    EXPECT_EQ(s->Barcode->isVisibleTo(s->picture1), QString(c.shown) == "Code 128");
     click(s->cmdSimpan);
     EXPECT_EQ(row("tblsetting", "idtext")[column("tblsetting", "barcode")].toString(), c.shown);
+    EXPECT_EQ(printed(), front);
     forms::unload<frmsetting>();
   }
 }
