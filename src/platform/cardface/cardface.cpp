@@ -278,9 +278,9 @@ Face front(const Settings& s) {
   }
   face.push_back(picture(Item::Kind::Photo, QStringLiteral("photo"), QRect(200, 1100, 1200, 1400)));
   face.push_back(picture(Item::Kind::Code128, QStringLiteral("Barcode"), QRect(200, 2600, 1800, 350), !s.qr));
-  // The QR code stands below the last field row and left of the footer lines, clear of
-  // every text and of the photo.
-  face.push_back(picture(Item::Kind::Qr, QStringLiteral("qrcode"), QRect(1440, 2400, 690, 690), s.qr));
+  // The QR code stands below the last field row, left of the footer lines and above the
+  // card face's bottom stripe, clear of every text and of the photo.
+  face.push_back(picture(Item::Kind::Qr, QStringLiteral("qrcode"), QRect(1440, 2400, 600, 600), s.qr));
   static const int footerTop[4] = {2400, 2520, 2760, 2880};
   for (int i = 0; i < 4; ++i)
     face.push_back(text(col("Label4(%1)", i), QRect(2950, footerTop[i], i == 3 ? 1695 : 1815, i == 3 ? 255 : 135),
