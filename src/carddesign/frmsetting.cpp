@@ -185,7 +185,8 @@ void frmsetting::Form_Load() {
   for (PreviewLabel* l : LabelHeader) l->setText(QString());
   for (PreviewLabel* l : {Label1, Label2, Label3}) l->setText(QString());
   muatGambarKartu();
-  vb::resumeNext([this] { contohFoto_ = photobox::readPictureFile(photobox::blankPhotoFile(), QSize(400, 400)).image; });
+  vb::resumeNext(
+      [this] { contohFoto_ = photobox::readPictureFile(photobox::blankPhotoFile(), QSize(400, 400)).image; });
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;

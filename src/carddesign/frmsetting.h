@@ -110,5 +110,5 @@ class frmsetting : public forms::Form {
   void setHurufHeader(int i, const cardface::FontValue& f);
   void simpan();
   int nilaiSebelum = 0;  // whole twips: a wide window scrolls beyond 16 bits
-  QImage contohFoto_;  // sample photo of the preview
+  QImage contohFoto_;    // sample photo of the preview
 };

@@ -76,7 +76,7 @@ TEST_F(PrintedFace, AHeaderFontAndAHiddenRowSetInTheWindowsShowOnThePrintedCard)
   EXPECT_FALSE(word(before, "Tempat,").isEmpty());
   EXPECT_TRUE(word(after, "Tempat,").isEmpty());
   EXPECT_NEAR(word(after, "Agama").top(), word(before, "Agama").top(), 0.1);  // the gap is kept
-  const double step = word(after, "NISN").top() - word(after, "NIS").top();  // rows are evenly spaced
+  const double step = word(after, "NISN").top() - word(after, "NIS").top();   // rows are evenly spaced
   EXPECT_GT(step, 1);
   EXPECT_NEAR(word(after, "Agama").top() - word(after, "NISN").top(), 3 * step, 0.2);
   EXPECT_EQ(reporttest::decodePage(after, 1), QStringList{"KARTU-77"});

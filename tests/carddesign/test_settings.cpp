@@ -45,11 +45,13 @@ TEST_F(Settings, BarcodeListShowsWhatPrintingUses) {
     const char* stored;
     const char* shown;
   };
-  const Case cases[] = {{nullptr, "Code 128"}, {"Code 128", "Code 128"}, {"QR Code", "QR Code"},
-                        {"qr code", "QR Code"}, {"Code 128 ", "QR Code"},  {"xyz", "QR Code"},
+  const Case cases[] = {{nullptr, "Code 128"},  {"Code 128", "Code 128"}, {"QR Code", "QR Code"},
+                        {"qr code", "QR Code"}, {"Code 128 ", "QR Code"}, {"xyz", "QR Code"},
                         {"", "QR Code"}};
   // The card front printing picks for the stored type, before and after a save.
-  auto printed = [] { return QFileInfo(cetakKartu::template_(cetakKartu::Menu::Front, cetakKartu::jenisBarcode())).fileName(); };
+  auto printed = [] {
+    return QFileInfo(cetakKartu::template_(cetakKartu::Menu::Front, cetakKartu::jenisBarcode())).fileName();
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored ? c.stored : "Null");
     pf.db().Execute(QString("update tblsetting set barcode = %1 where idtext = '2'")

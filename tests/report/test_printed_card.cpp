@@ -53,8 +53,9 @@ class PrintedCard : public ReportFolder {
 TEST_F(PrintedCard, NoTextIsCoveredByThePhotoOrTheCode) {
   addTicked(QStringLiteral("2024/00017"), QStringLiteral("Muhammad Rizky Pratama"), QStringLiteral("SMA1-2024-0017"));
   pf.writePhoto(QStringLiteral("photos/2024-00017.jpg"), QColor(220, 20, 20), QSize(300, 400));
-  pf.db().Execute(QStringLiteral("update tblsetting set textisi = 'Kartu ini berlaku selama pemegang masih "
-                                 "tercatat sebagai siswa dan wajib dibawa setiap hari'"));
+  pf.db().Execute(
+      QStringLiteral("update tblsetting set textisi = 'Kartu ini berlaku selama pemegang masih "
+                     "tercatat sebagai siswa dan wajib dibawa setiap hari'"));
   struct Case {
     const char* templateName;
     const char* code;  // the code's place on the card; none on the back
@@ -79,18 +80,21 @@ TEST_F(PrintedCard, NoTextIsCoveredByThePhotoOrTheCode) {
       for (const auto& [what, r] : covering)
         EXPECT_FALSE(w.box.intersects(r)) << w.text.toStdString() << " under " << what.toStdString();
       for (const Word& o : words)  // nor by another text, beyond the font's room above and below the letters
-        if (&o != &w) EXPECT_FALSE(ink(w.box).intersects(ink(o.box))) << w.text.toStdString() << " and " << o.text.toStdString();
+        if (&o != &w)
+          EXPECT_FALSE(ink(w.box).intersects(ink(o.box))) << w.text.toStdString() << " and " << o.text.toStdString();
     }
   }
 }
 
 TEST_F(PrintedCard, AHiddenFieldRowPrintsNeitherItsCaptionNorItsValue) {
   addTicked(QStringLiteral("7731"), QStringLiteral("Rina"), QStringLiteral("R-7731"));
-  pf.db().Execute(QStringLiteral("update tblanggota set nisn = '0099887766', ttl = 'Garut', agama = 'Katolik', "
-                                 "kelamin = 'Perempuan', kelas = 'XI-IPS-2'"));
-  pf.db().Execute(QStringLiteral("update tlabel set \"Label21(0)\" = 'Induk', \"Label21(1)\" = 'Nasional', "
-                                 "\"Label21(2)\" = 'Siswa', \"Label21(3)\" = 'Lahir', \"Label21(4)\" = 'Iman', "
-                                 "\"Label21(5)\" = 'Gender', \"Label21(6)\" = 'Rombel'"));
+  pf.db().Execute(
+      QStringLiteral("update tblanggota set nisn = '0099887766', ttl = 'Garut', agama = 'Katolik', "
+                     "kelamin = 'Perempuan', kelas = 'XI-IPS-2'"));
+  pf.db().Execute(
+      QStringLiteral("update tlabel set \"Label21(0)\" = 'Induk', \"Label21(1)\" = 'Nasional', "
+                     "\"Label21(2)\" = 'Siswa', \"Label21(3)\" = 'Lahir', \"Label21(4)\" = 'Iman', "
+                     "\"Label21(5)\" = 'Gender', \"Label21(6)\" = 'Rombel'"));
   const char* const caption[7] = {"Induk", "Nasional", "Siswa", "Lahir", "Iman", "Gender", "Rombel"};
   const char* const value[7] = {"7731", "0099887766", "Rina", "Garut", "Katolik", "Perempuan", "XI-IPS-2"};
   for (int hidden = 0; hidden < 7; ++hidden) {
@@ -161,19 +165,12 @@ TEST_F(PrintedCard, TheA4SheetHoldsTwoCardsARowFiveRowsAPageWithThreeMillimetreG
   const QPointF inCard = nameAt(single, QStringLiteral("Nama00"));
   const std::vector<std::vector<Word>> pages = pdfWords(print(QStringLiteral("01.rep")));
   ASSERT_EQ(pages.size(), 2u);
-  struct Slot {
-    int page, column, row;
-  };
-  std::vector<Slot> grid;
-  for (int i = 0; i < 11; ++i) grid.push_back({i / 10, i % 2, (i % 10) / 2});
   const QPointF first = nameAt(pages[0], QStringLiteral("Nama00")) - inCard;  // the first card's corner
-  for (int i = 0; i < 11; ++i) {
-    SCOPED_TRACE(i);
-    const QPointF expected = first + QPointF(grid[size_t(i)].column * (card.width() + gap),
-                                             grid[size_t(i)].row * (card.height() + gap));
-    const QPointF got = nameAt(pages[size_t(grid[size_t(i)].page)], QStringLiteral("Nama%1").arg(i, 2, 10, QLatin1Char('0')));
-    EXPECT_NEAR(got.x() - inCard.x(), expected.x(), 0.5);
-    EXPECT_NEAR(got.y() - inCard.y(), expected.y(), 0.5);
+  for (int i = 0; i < 11; ++i) {                                              // by name: ten a page, two a row
+    const int page = i / 10, column = i % 2, row = i % 10 / 2;
+    const QPointF got = nameAt(pages[size_t(page)], QStringLiteral("Nama%1").arg(i, 2, 10, QLatin1Char('0'))) - inCard;
+    EXPECT_NEAR(got.x(), first.x() + column * (card.width() + gap), 0.5) << i;
+    EXPECT_NEAR(got.y(), first.y() + row * (card.height() + gap), 0.5) << i;
   }
   // The grid stands in the middle of the sheet, at least the template's margin from its edges.
   const double right = kA4Pt.width() - (first.x() + 2 * card.width() + gap);

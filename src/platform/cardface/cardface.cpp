@@ -127,9 +127,7 @@ struct SymbolDeleter {
 
 }  // namespace
 
-bool isQr(const QVariant& stored) {
-  return !stored.isNull() && vb::text(stored) != QLatin1String("Code 128");
-}
+bool isQr(const QVariant& stored) { return !stored.isNull() && vb::text(stored) != QLatin1String("Code 128"); }
 
 void drawCode128(QPainter& p, const QRectF& box, const QString& text, double maxModule) {
   const QByteArray data = text.toUtf8();

@@ -96,10 +96,10 @@ void showMember(Face& face, const QString (&values)[7]);
 
 // What a card shows besides its texts and places.
 struct Pictures {
-  QImage background;  // the card face image, under everything
-  QImage photo;       // fitted into its place in proportion; without one an empty frame shows
-  QString code128;    // the text the Code 128 symbol carries; none is drawn for an empty text
-  QImage qr;          // the QR symbol, a pixel a module, or a picture of it
+  QImage background;      // the card face image, under everything
+  QImage photo;           // fitted into its place in proportion; without one an empty frame shows
+  QString code128;        // the text the Code 128 symbol carries; none is drawn for an empty text
+  QImage qr;              // the QR symbol, a pixel a module, or a picture of it
   bool qrShapes = false;  // a one-bit `qr` is drawn as shapes: sharp at any printer's resolution
 };
 

@@ -214,9 +214,9 @@ bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   if (per < 1) return false;
   const double kx = p.device()->logicalDpiX() / 25.4, ky = p.device()->logicalDpiY() / 25.4;  // pixels a mm
   // One blank photo for every card, so a PDF stores it once.
-  const QImage blank =
-      photoMm_.isEmpty() ? QImage()
-                         : forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(photoMm_, pictureDpi())));
+  const QImage blank = photoMm_.isEmpty()
+                           ? QImage()
+                           : forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(photoMm_, pictureDpi())));
   cardface::Pictures shown;
   shown.background = background_;
   cardface::Face face = face_;

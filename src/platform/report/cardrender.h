@@ -53,7 +53,7 @@ class CardRenderer {
   QImage background_;               // loaded once, so a PDF stores it once
   QString folder_;                  // the program folder
   bool preview_ = false;
-  cardface::Face face_;  // the card side of the template, laid out once for the whole job
+  cardface::Face face_;    // the card side of the template, laid out once for the whole job
   QSizeF photoMm_, qrMm_;  // the largest photo and QR places; empty when the card has none
 };
 
