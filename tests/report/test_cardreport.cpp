@@ -165,6 +165,8 @@ TEST_F(CardReportTest, EveryRoadToPaperCarriesTheTemplatesPage) {
       previewPages = view->pageCount();
       EXPECT_EQ(view->zoomMode(), QPrintPreviewWidget::FitInView);
       printFromPreview(w, viaDialog);
+      view->updatePreview();  // the printer now names a file: the preview still shows its pages
+      EXPECT_EQ(view->pageCount(), previewPages);
     });
     report::CardReportX r;
     prepare(r, name);

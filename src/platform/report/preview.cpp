@@ -18,8 +18,10 @@ namespace report {
 
 bool printCards(QPrinter& printer, CardRenderer& renderer) {
   // Qt's own PDF printer writes pages in whole points; a PDF file chosen in the print
-  // dialog goes through the PDF writer that carries the exact card page.
-  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+  // dialog goes through the PDF writer that carries the exact card page. The preview
+  // records its pages through the same printer, file name and all.
+  const bool previewPages = printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Picture;
+  if (!previewPages && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
     try {
       writePdf(renderer, printer.outputFileName(), printer.docName());
       return true;
