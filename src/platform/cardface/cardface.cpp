@@ -299,8 +299,11 @@ Item* find(Face& face, const QString& name) {
 }
 
 void showMember(Face& face, const QString (&values)[7]) {
+  static const QString names[7] = {col("Label15(%1)", 0), col("Label15(%1)", 1), col("Label15(%1)", 2),
+                                   col("Label15(%1)", 3), col("Label15(%1)", 4), col("Label15(%1)", 5),
+                                   col("Label15(%1)", 6)};
   for (int i = 0; i < 7; ++i)
-    if (Item* v = find(face, col("Label15(%1)", i))) {
+    if (Item* v = find(face, names[i])) {
       v->text = QStringLiteral(": ") + values[i].simplified();
       v->box.setRight(qMax(v->box.right(), kWidth - 120));
     }
