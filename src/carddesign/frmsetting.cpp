@@ -37,25 +37,6 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
 
 QString plain(const QPlainTextEdit* e) { return e->toPlainText(); }
 
-// A sample linear barcode: bars of a fixed pattern, as a picture in the design would be.
-void contohBarcode(QPainter& p, const QRectF& box) {
-  static const int pattern[] = {2, 1, 1, 2, 3, 1, 1, 1, 2, 2, 1, 3, 1, 1, 2, 1, 3, 2, 1, 1, 2, 2, 1, 1, 3, 1, 2};
-  int units = 0;
-  for (int w : pattern) units += w;
-  const double u = box.width() / units;
-  double x = box.left();
-  p.fillRect(box, Qt::white);
-  for (size_t i = 0; i < std::size(pattern); ++i) {
-    if (i % 2 == 0) p.fillRect(QRectF(x, box.top(), pattern[i] * u, box.height()), Qt::black);
-    x += pattern[i] * u;
-  }
-}
-
-void contohQr(QPainter& p, const QRectF& box) {
-  static const QImage qr = barcode::qrModules(QStringLiteral("Lentavo"));
-  p.drawImage(box, qr);
-}
-
 }  // namespace
 
 PreviewLabel::PreviewLabel(QWidget* parent, const QString& name) : QLabel(parent) { setObjectName(name); }
@@ -70,13 +51,14 @@ CardPreview::CardPreview(frmsetting* owner, bool front, QWidget* parent)
 
 void CardPreview::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.fillRect(rect(), Qt::white);
   cardface::Pictures pics;
   pics.background = (front_ ? owner_->image4 : owner_->image5)->picture().image();
   if (front_) {
-    pics.photo = QImage(photobox::blankPhotoFile());
-    pics.code128 = contohBarcode;
-    pics.qr = contohQr;
+    // Sample pictures in the places a printed card shows the member's.
+    pics.photo = owner_->contohFoto();
+    pics.code128 = QStringLiteral("1234567890");
+    static const QImage qr = barcode::qrModules(QStringLiteral("Lentavo"));
+    pics.qr = qr;
   }
   cardface::draw(p, owner_->wajah(front_), QRectF(rect()), pics);
 }
@@ -148,7 +130,10 @@ frmsetting::frmsetting() {
   Textjudul = place(new QLineEdit(Frame3), "Textjudul", 120, 240, 4335, 375);
   Textisi = place(new QPlainTextEdit(Frame3), "Textisi", 120, 720, 4335, 1815);
   TextBawah = place(new QPlainTextEdit(Frame3), "TextBawah", 120, 2640, 4335, 645);
-  for (QPlainTextEdit* e : {Textisi, TextBawah}) e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  for (QPlainTextEdit* e : {Textisi, TextBawah}) {
+    e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui::refuseControlCharacters(e);  // line breaks stay
+  }
   // One-line texts as their columns hold them.
   for (QLineEdit* e : findChildren<QLineEdit*>()) {
     e->setMaxLength(255);
@@ -200,6 +185,8 @@ void frmsetting::Form_Load() {
   for (PreviewLabel* l : LabelHeader) l->setText(QString());
   for (PreviewLabel* l : {Label1, Label2, Label3}) l->setText(QString());
   muatGambarKartu();
+  vb::resumeNext(
+      [this] { contohFoto_ = photobox::readPictureFile(photobox::blankPhotoFile(), QSize(400, 400)).image; });
   vb::resumeNext([this] {
     ado::Recordset rs;
     rs.CursorLocation = ado::adUseClient;
@@ -216,14 +203,15 @@ void frmsetting::Form_Load() {
     Textjudul->setText(txt(QStringLiteral("textjudul")));
     Textisi->setPlainText(txt(QStringLiteral("textisi")));
     TextBawah->setPlainText(txt(QStringLiteral("textbawah")));
-    // Printing takes anything but "QR Code" (Null too) as Code 128; so does this list, so
-    // a save never switches the card to QR codes by itself.
-    const bool qr = txt(QStringLiteral("barcode")) == QLatin1String("QR Code");
-    {
-      const QSignalBlocker block(cmbBarcode);
-      cmbBarcode->setCurrentIndex(qr ? 0 : 1);
-    }
-    cmbBarcode_Click();
+    // The list shows the barcode printing puts on the cards, so a save never switches it.
+    vb::resumeNext([&] {
+      const bool qr = cardface::isQr(rs.field(QStringLiteral("barcode")));
+      {
+        const QSignalBlocker block(cmbBarcode);
+        cmbBarcode->setCurrentIndex(qr ? 0 : 1);
+      }
+      cmbBarcode_Click();
+    });
   });
   vb::resumeNext([this] {
     ado::Recordset rs;

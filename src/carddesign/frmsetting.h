@@ -99,8 +99,9 @@ class frmsetting : public forms::Form {
   void geserFrame();
   void VScroll1_Change() { geserFrame(); }
 
-  // The faces the preview shows, from its controls.
+  // The faces the preview shows, from its controls, and its sample photo.
   cardface::Face wajah(bool front) const;
+  const QImage& contohFoto() const { return contohFoto_; }
 
  protected:
   void resizeEvent(QResizeEvent*) override;
@@ -109,5 +110,5 @@ class frmsetting : public forms::Form {
   void setHurufHeader(int i, const cardface::FontValue& f);
   void simpan();
   int nilaiSebelum = 0;  // whole twips: a wide window scrolls beyond 16 bits
-  QImage contohFoto_;  // sample photo of the preview
+  QImage contohFoto_;    // sample photo of the preview
 };

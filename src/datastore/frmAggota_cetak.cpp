@@ -14,7 +14,7 @@ void frmAggota::cetak(cetakKartu::Menu menu) {
     // Members sharing the nis are all printed; the first one gets its QR image.
     cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Anggota"), sql,
                          [&] {
-                           if (menu != cetakKartu::Menu::Back && jenis == QLatin1String("QR Code"))
+                           if (menu != cetakKartu::Menu::Back && cardface::isQr(jenis))
                              cetakKartu::buatQr(CardReport, 0, 1);
                          });
   } catch (const vb::VbError& e) {

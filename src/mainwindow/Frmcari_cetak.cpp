@@ -66,7 +66,8 @@ void Frmcari::cetak(cetakKartu::Menu menu) {
     cetakKartu::jalankan(CardReport, cetakKartu::template_(menu, jenis), QStringLiteral("Cetak Kartu Siswa"), sql, [&] {
       if (menu == cetakKartu::Menu::Back) return;
       Hourglass wait(this);
-      if (jenis == QLatin1String("QR Code")) cetakKartu::buatQr(CardReport, 0, CardReport.RecordCount());
+      // Every card printed with a QR code gets its member's current one.
+      if (cardface::isQr(jenis)) cetakKartu::buatQr(CardReport, 0, CardReport.RecordCount());
     });
   } catch (const vb::VbError& e) {
     ui::msgBox(e.description, ui::vbOKOnly);

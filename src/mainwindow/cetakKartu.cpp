@@ -8,6 +8,7 @@
 #include <future>
 
 #include "Module1.h"
+#include "cardface.h"
 #include "qrcode.h"
 #include "vb.h"
 
@@ -40,7 +41,7 @@ QString jenisBarcode() {
 }
 
 QString template_(Menu menu, const QString& jenis) {
-  const bool code128 = jenis == QLatin1String("Code 128");
+  const bool code128 = !cardface::isQr(jenis);  // as the settings window shows it
   switch (menu) {
     case Menu::A4:
       return vb::appPath(code128 ? QStringLiteral("temp/01.rep") : QStringLiteral("temp/02.rep"));

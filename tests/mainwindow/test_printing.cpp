@@ -73,11 +73,14 @@ TEST_F(Printing, TemplateFollowsTheMenuAndTheBarcodeType) {
     SCOPED_TRACE(c.jenis.toStdString());
     setJenis(c.jenis);
     jobs.clear();
+    QFile::remove(qrFile("1"));
     for (QAction* item : {w->m_ukuranA4, w->m_Front, w->m_back}) item->trigger();
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(jobs[0].templateFile, pf.path(QString("temp/%1.rep").arg(c.a4)));
     EXPECT_EQ(jobs[1].templateFile, pf.path(QString("temp/%1.rep").arg(c.front)));
     EXPECT_EQ(jobs[2].templateFile, pf.path("temp/05.rep"));
+    // A card printed with a QR code carries the member's own.
+    EXPECT_EQ(barcode::qrJpegShows("111", qrFile("1")), QString(c.front) == "04");
   }
   pf.db().Execute("delete * from tblsetting");  // no settings row: like any other text
   w->m_Front->trigger();

@@ -52,13 +52,37 @@ inline std::vector<QSizeF> pdfPageSizes(const QString& pdf) {
   return out;
 }
 
+// Every page exactly `pt`: a card page in whole points is a card cut 0.13 mm off.
 inline void expectPages(const QString& pdf, int count, QSizeF pt) {
   const std::vector<QSizeF> sizes = pdfPageSizes(pdf);
   EXPECT_EQ(int(sizes.size()), count);
   for (const QSizeF& s : sizes) {
-    EXPECT_NEAR(s.width(), pt.width(), 0.5);
-    EXPECT_NEAR(s.height(), pt.height(), 0.5);
+    EXPECT_NEAR(s.width(), pt.width(), 0.01);
+    EXPECT_NEAR(s.height(), pt.height(), 0.01);
   }
+}
+
+// A word of a PDF page and its box in points from the page's top left corner.
+struct Word {
+  QString text;
+  QRectF box;
+};
+// The words of each page, in reading order, as pdftotext -bbox finds them.
+inline std::vector<std::vector<Word>> pdfWords(const QString& pdf) {
+  const QString html = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+  static const QRegularExpression item(QStringLiteral(
+      R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+  std::vector<std::vector<Word>> pages;
+  for (auto it = item.globalMatch(html); it.hasNext();) {
+    const auto m = it.next();
+    if (m.captured(5).isNull() && m.captured(1).isNull()) {
+      pages.emplace_back();
+    } else if (!pages.empty()) {
+      pages.back().push_back({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                                    QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+  }
+  return pages;
 }
 
 // One page of a PDF as a picture at 300 dpi.

@@ -1,9 +1,13 @@
 #include "cardface.h"
 
+#include <zint.h>
+
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <cmath>
+#include <memory>
 
 #include "vb.h"
 
@@ -71,7 +75,83 @@ Item picture(Item::Kind kind, const QString& name, QRect box, bool visible = tru
 
 QString col(const char* pattern, int i) { return QString::fromLatin1(pattern).arg(i); }
 
+// A bar unit of at most half a millimetre on an 85.60 mm card, so a short code does not
+// spread over the whole place; the same share of any card or preview.
+constexpr double kMaxModuleOfWidth = 0.5 / 85.60;
+
+// The rectangle of `size` fitted into `box`, centred, in proportion.
+QRectF fitted(QSizeF size, const QRectF& box) {
+  if (size.isEmpty()) return box;
+  const QSizeF s = size.scaled(box.size(), Qt::KeepAspectRatio);
+  return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
+}
+
+void drawQr(QPainter& p, const QRectF& target, const QImage& img, bool shapes) {
+  p.fillRect(target, Qt::white);
+  if (!shapes || img.format() != QImage::Format_Mono) {
+    p.drawImage(target, img, img.rect(), Qt::NoFormatConversion);
+    return;
+  }
+  // The dark modules as one shape: sharp at any printer's resolution, and one fill, so
+  // no seam shows between neighbouring modules.
+  const double mx = target.width() / img.width(), my = target.height() / img.height();
+  QPainterPath path;
+  path.setFillRule(Qt::WindingFill);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width();) {
+      if (img.pixelIndex(x, y) != 0) {
+        ++x;
+        continue;
+      }
+      const int from = x;
+      while (x < img.width() && img.pixelIndex(x, y) == 0) ++x;
+      path.addRect(QRectF(target.left() + from * mx, target.top() + y * my, (x - from) * mx, my));
+    }
+  p.fillPath(path, Qt::black);
+}
+
+void drawPhoto(QPainter& p, const QRectF& box, const QImage& photo, double pxPerTwip) {
+  if (!photo.isNull()) {
+    p.drawImage(fitted(photo.size(), box), photo, photo.rect(), Qt::NoFormatConversion);
+    return;
+  }
+  // No photo and no blank one: the place shows as an empty frame.
+  p.setPen(QPen(QColor(120, 120, 120), 12 * pxPerTwip));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(box);
+}
+
+struct SymbolDeleter {
+  void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+
 }  // namespace
+
+bool isQr(const QVariant& stored) { return !stored.isNull() && vb::text(stored) != QLatin1String("Code 128"); }
+
+void drawCode128(QPainter& p, const QRectF& box, const QString& text, double maxModule) {
+  const QByteArray data = text.toUtf8();
+  if (data.isEmpty() || data.size() > 160) return;
+  std::unique_ptr<zint_symbol, SymbolDeleter> sym(ZBarcode_Create());
+  if (!sym) return;
+  sym->symbology = BARCODE_CODE128;
+  sym->input_mode = UNICODE_MODE;
+  sym->show_hrt = 0;
+  sym->whitespace_width = 10;  // the quiet zone a scanner needs on both sides
+  const int rc = ZBarcode_Encode_and_Buffer_Vector(sym.get(), reinterpret_cast<const unsigned char*>(data.constData()),
+                                                   int(data.size()), 0);
+  const zint_vector* v = sym->vector;
+  if (rc >= ZINT_ERROR || !v || v->width <= 0 || v->height <= 0) return;
+  const double unit = std::min(box.width() / v->width, maxModule);
+  const double w = v->width * unit;
+  const QRectF area(box.center().x() - w / 2, box.top(), w, box.height());
+  const double sy = box.height() / v->height;
+  p.fillRect(area, Qt::white);
+  for (const zint_vector_rect* r = v->rectangles; r; r = r->next) {
+    if (r->colour != -1 && r->colour != 7) continue;  // only the bars (foreground or black)
+    p.fillRect(QRectF(area.left() + r->x * unit, area.top() + r->y * sy, r->width * unit, r->height * sy), Qt::black);
+  }
+}
 
 QFont FontValue::font() const {
   QFont f(name);
@@ -146,7 +226,7 @@ Settings readSettings(ado::Connection& conn) {
     s.judul = txt(st, QStringLiteral("textjudul"));
     s.isi = txt(st, QStringLiteral("textisi"));
     s.bawah = txt(st, QStringLiteral("textbawah"));
-    s.qr = txt(st, QStringLiteral("barcode")) == QLatin1String("QR Code");
+    vb::resumeNext([&] { s.qr = isQr(st.field(QStringLiteral("barcode"))); });
   }
   ado::Recordset uk;
   if (open(uk, "select * from Tblukuran where idfont = '2'"))
@@ -196,7 +276,9 @@ Face front(const Settings& s) {
   }
   face.push_back(picture(Item::Kind::Photo, QStringLiteral("photo"), QRect(200, 1100, 1200, 1400)));
   face.push_back(picture(Item::Kind::Code128, QStringLiteral("Barcode"), QRect(200, 2600, 1800, 350), !s.qr));
-  face.push_back(picture(Item::Kind::Qr, QStringLiteral("qrcode"), QRect(1440, 2280, 735, 735), s.qr));
+  // The QR code stands below the last field row, left of the footer lines and above the
+  // card face's bottom stripe, clear of every text and of the photo.
+  face.push_back(picture(Item::Kind::Qr, QStringLiteral("qrcode"), QRect(1440, 2400, 600, 600), s.qr));
   static const int footerTop[4] = {2400, 2520, 2760, 2880};
   for (int i = 0; i < 4; ++i)
     face.push_back(text(col("Label4(%1)", i), QRect(2950, footerTop[i], i == 3 ? 1695 : 1815, i == 3 ? 255 : 135),
@@ -216,11 +298,25 @@ Item* find(Face& face, const QString& name) {
   return nullptr;
 }
 
+void showMember(Face& face, const QString (&values)[7]) {
+  static const QString names[7] = {col("Label15(%1)", 0), col("Label15(%1)", 1), col("Label15(%1)", 2),
+                                   col("Label15(%1)", 3), col("Label15(%1)", 4), col("Label15(%1)", 5),
+                                   col("Label15(%1)", 6)};
+  for (int i = 0; i < 7; ++i)
+    if (Item* v = find(face, names[i])) {
+      v->text = QStringLiteral(": ") + values[i].simplified();
+      v->box.setRight(qMax(v->box.right(), kWidth - 120));
+    }
+}
+
 void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& pics) {
   const double sx = target.width() / kWidth, sy = target.height() / kHeight;
   auto dev = [&](const QRect& r) {
     return QRectF(target.left() + r.x() * sx, target.top() + r.y() * sy, r.width() * sx, r.height() * sy);
   };
+  p.save();
+  p.setClipRect(target, Qt::IntersectClip);
+  p.fillRect(target, Qt::white);
   if (!pics.background.isNull()) p.drawImage(target, pics.background);
   // A point is 20 twips; the device's own resolution turns that into its points.
   const double dpi = p.device() ? p.device()->logicalDpiY() : 96.0;
@@ -230,18 +326,13 @@ void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& p
       const QRectF box = dev(it.box);
       switch (it.kind) {
         case Item::Kind::Photo:
-          if (!pics.photo.isNull()) {
-            const QSizeF s = QSizeF(pics.photo.size()).scaled(box.size(), Qt::KeepAspectRatio);
-            p.drawImage(
-                QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height()),
-                pics.photo);
-          }
+          drawPhoto(p, box, pics.photo, sx);
           break;
         case Item::Kind::Code128:
-          if (pics.code128) pics.code128(p, box);
+          drawCode128(p, box, pics.code128, kMaxModuleOfWidth * target.width());
           break;
         case Item::Kind::Qr:
-          if (pics.qr) pics.qr(p, box);
+          if (!pics.qr.isNull()) drawQr(p, fitted(pics.qr.size(), box), pics.qr, pics.qrShapes);
           break;
         case Item::Kind::Text: {
           if (it.text.isEmpty()) break;
@@ -269,6 +360,7 @@ void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& p
         }
       }
     }
+  p.restore();
 }
 
 }  // namespace cardface

@@ -1,13 +1,13 @@
 #pragma once
 // The layout of a card face, front and back, from the stored card settings, and its
-// drawing on any painter. Geometry is in twips of the 4950 x 3145 preview card; drawing
+// drawing on any painter: the one routine behind the settings preview, the print preview,
+// the printer and the PDF. Geometry is in twips of the 4950 x 3145 preview card; drawing
 // scales it to the target rectangle (the preview box, a card on paper or in a PDF).
 #include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <functional>
 #include <vector>
 
 #include "ado.h"
@@ -51,8 +51,12 @@ struct Settings {
                         QStringLiteral("Agama"), QStringLiteral("Jenis Kelamin"),
                         QStringLiteral("Kelas")};
   bool show[7] = {true, true, true, true, true, true, true};
-  bool qr = false;  // barcode type "QR Code"; anything else prints Code 128
+  bool qr = false;  // the card carries a QR code rather than a Code 128 symbol (isQr)
 };
+// The barcode a card carries for the stored barcode type, as printing picks its templates
+// and the settings window shows it: Code 128 for exactly "Code 128" and for Null; a QR
+// code for any other text (case and blanks count, so "qr code" is a QR code).
+bool isQr(const QVariant& stored);
 // Reads the rows '2' of tblsetting, Tblukuran and tlabel; what cannot be read keeps its
 // default. Header lines 4 and 5 stay empty, as the settings window shows them.
 Settings readSettings(ado::Connection& conn);
@@ -82,19 +86,30 @@ Face back(const Settings& s);
 // The item of a face by name; nullptr when there is none.
 Item* find(Face& face, const QString& name);
 
-// Pictures drawn into a face: the card face image under everything, the photo, and the
-// barcode drawers (given the device rectangle of their place).
-struct Pictures {
-  QImage background;
-  QImage photo;
-  std::function<void(QPainter&, const QRectF&)> code128;
-  std::function<void(QPainter&, const QRectF&)> qr;
-};
 // The member field each field row shows on a printed card, by row.
 inline const char* const kRowFields[7] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "kelas"};
+// Puts a member's values (by row, in the order of kRowFields) in the value column of the
+// field rows. A value is not known when the card is designed: it may run on to the card's
+// right margin (nothing stands right of the field rows), so a birth place and date is not
+// cut short.
+void showMember(Face& face, const QString (&values)[7]);
 
-// Draws the face's visible items into `target` (device coordinates of `p`): the pictures,
-// then the texts over them.
+// What a card shows besides its texts and places.
+struct Pictures {
+  QImage background;      // the card face image, under everything
+  QImage photo;           // fitted into its place in proportion; without one an empty frame shows
+  QString code128;        // the text the Code 128 symbol carries; none is drawn for an empty text
+  QImage qr;              // the QR symbol, a pixel a module, or a picture of it
+  bool qrShapes = false;  // a one-bit `qr` is drawn as shapes: sharp at any printer's resolution
+};
+
+// Draws a card side into `target` (device coordinates of `p`): white, the card face image,
+// the visible pictures, then the texts over them, nothing outside the card.
 void draw(QPainter& p, const Face& face, const QRectF& target, const Pictures& pics);
+
+// Draws a Code 128 symbol of `text` as filled bars into `box`, centred, on a white ground
+// that includes the quiet zones; `maxModule` bounds the bar width unit. Draws nothing for
+// an empty text or one Code 128 cannot carry.
+void drawCode128(QPainter& p, const QRectF& box, const QString& text, double maxModule);
 
 }  // namespace cardface

@@ -1,12 +1,9 @@
 #include "cardrender.h"
 
-#include <zint.h>
-
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPainterPath>
 #include <QThreadPool>
 #include <algorithm>
 #include <cmath>
@@ -34,13 +31,6 @@ QSize pixelsAt(QSizeF mm, double dpi) {
   return QSize(qMax(1, int(std::ceil(mm.width() * dpi / 25.4))), qMax(1, int(std::ceil(mm.height() * dpi / 25.4))));
 }
 
-// The rectangle of `size` fitted into `box`, centred, in proportion.
-QRectF fitted(QSizeF size, const QRectF& box) {
-  if (size.isEmpty()) return box;
-  const QSizeF s = size.scaled(box.size(), Qt::KeepAspectRatio);
-  return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
-}
-
 // A QR picture as one bit a pixel: dark modules black, the rest white.
 QImage toMono(const QImage& img) {
   const QImage gray = img.convertToFormat(QImage::Format_Grayscale8);
@@ -55,10 +45,6 @@ QImage toMono(const QImage& img) {
   }
   return mono;
 }
-
-struct SymbolDeleter {
-  void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
-};
 
 // The member photo of a `nis`, under the name the entry window saves it.
 QImage memberPhoto(const QString& nis, QSize maxPx) { return loadPicture(photobox::memberPhotoFile(nis), maxPx); }
@@ -115,35 +101,12 @@ QImage loadPicture(const QString& file, QSize maxPx, bool keepAspect) {
   return img;
 }
 
-void drawCode128(QPainter& p, const QRectF& box, const QString& text, double maxModule) {
-  const QByteArray data = text.toUtf8();
-  if (data.isEmpty() || data.size() > 160) return;
-  std::unique_ptr<zint_symbol, SymbolDeleter> sym(ZBarcode_Create());
-  if (!sym) return;
-  sym->symbology = BARCODE_CODE128;
-  sym->input_mode = UNICODE_MODE;
-  sym->show_hrt = 0;
-  sym->whitespace_width = 10;  // the quiet zone a scanner needs on both sides
-  const int rc = ZBarcode_Encode_and_Buffer_Vector(sym.get(), reinterpret_cast<const unsigned char*>(data.constData()),
-                                                   int(data.size()), 0);
-  const zint_vector* v = sym->vector;
-  if (rc >= ZINT_ERROR || !v || v->width <= 0 || v->height <= 0) return;
-  const double unit = std::min(box.width() / v->width, maxModule);
-  const double w = v->width * unit;
-  const QRectF area(box.center().x() - w / 2, box.top(), w, box.height());
-  const double sy = box.height() / v->height;
-  p.fillRect(area, Qt::white);
-  for (const zint_vector_rect* r = v->rectangles; r; r = r->next) {
-    if (r->colour != -1 && r->colour != 7) continue;  // only the bars (foreground or black)
-    p.fillRect(QRectF(area.left() + r->x * unit, area.top() + r->y * sy, r->width * unit, r->height * sy), Qt::black);
-  }
-}
+namespace {
 
-struct CardRenderer::Scale {
-  double kx = 1, ky = 1;  // device pixels per millimetre
-  QRectF px(const QRectF& mm) const { return QRectF(mm.x() * kx, mm.y() * ky, mm.width() * kx, mm.height() * ky); }
-  QPointF px(QPointF mm) const { return QPointF(mm.x() * kx, mm.y() * ky); }
-};
+// The bigger of two sizes by area.
+QSizeF larger(QSizeF a, QSizeF b) { return a.width() * a.height() >= b.width() * b.height() ? a : b; }
+
+}  // namespace
 
 CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
     : job_(std::move(job)), tpl_(std::move(tpl)), folder_(vb::programFolder()) {
@@ -151,17 +114,40 @@ CardRenderer::CardRenderer(Job job, std::shared_ptr<const CardTemplate> tpl)
     const QString key = job_.fieldNames.at(i).toLower();
     if (!fieldIndex_.contains(key)) fieldIndex_.insert(key, i);
   }
-  front_ = cardface::front(job_.face);
-  back_ = cardface::back(job_.face);
+  // The template's elements as one card side: the face of the stored settings, with the
+  // barcode the template names, and any photo or code placed on the card by millimetres.
+  const double tx = cardface::kWidth / tpl_->card.width(), ty = cardface::kHeight / tpl_->card.height();
+  for (const Element& e : tpl_->elements) {
+    if (e.kind == Element::Kind::Face) {
+      cardface::Face side = e.side == QLatin1String("back") ? cardface::back(job_.face) : cardface::front(job_.face);
+      for (cardface::Item& it : side) {
+        if (it.kind == cardface::Item::Kind::Code128) it.visible = e.barcode == QLatin1String("code128");
+        if (it.kind == cardface::Item::Kind::Qr) it.visible = e.barcode == QLatin1String("qrimage");
+      }
+      face_.insert(face_.end(), side.begin(), side.end());
+      continue;
+    }
+    cardface::Item it;
+    it.kind = e.kind == Element::Kind::Photo     ? cardface::Item::Kind::Photo
+              : e.kind == Element::Kind::Code128 ? cardface::Item::Kind::Code128
+                                                 : cardface::Item::Kind::Qr;
+    it.box = QRect(int(std::lround(e.box.x() * tx)), int(std::lround(e.box.y() * ty)),
+                   int(std::lround(e.box.width() * tx)), int(std::lround(e.box.height() * ty)));
+    face_.push_back(it);
+  }
+  for (const cardface::Item& it : face_) {
+    if (!it.visible) continue;
+    const QSizeF mm(it.box.width() / tx, it.box.height() / ty);
+    if (it.kind == cardface::Item::Kind::Photo) photoMm_ = larger(photoMm_, mm);
+    if (it.kind == cardface::Item::Kind::Qr) qrMm_ = larger(qrMm_, mm);
+  }
   if (!tpl_->background.isEmpty())
     background_ = loadPicture(vb::appPath(tpl_->background), pixelsAt(tpl_->card, kPrintDpi), false);
 }
 
 double CardRenderer::pictureDpi() const {
   if (!preview_) return kPrintDpi;
-  double mm2 = 0;  // photo area of all the cards
-  for (const Element& e : tpl_->elements)
-    if (e.kind == Element::Kind::Photo) mm2 += e.box.width() * e.box.height() * cardCount();
+  const double mm2 = photoMm_.width() * photoMm_.height() * cardCount();  // photo area of all the cards
   if (mm2 <= 0) return kPreviewDpi;
   const double dpi = 25.4 * std::sqrt(kPreviewPhotoBytes / (3.0 * mm2));  // three bytes a pixel
   return std::clamp(dpi, kPreviewMinDpi, kPreviewDpi);
@@ -197,28 +183,23 @@ QImage CardRenderer::forShow(const QImage& img) const {
 
 CardRenderer::Pictures CardRenderer::readPictures(const QVariantList& row) const {
   Pictures pics;
-  pics.byElement.resize(tpl_->elements.size());
-  pics.qrModules.resize(tpl_->elements.size());
   try {
-    for (size_t i = 0; i < tpl_->elements.size(); ++i) {
-      const Element& e = tpl_->elements[i];
-      const QSize boxPx = pixelsAt(e.box.size(), pictureDpi());
-      if (e.kind == Element::Kind::Photo) {
-        pics.byElement[i] = forShow(memberPhoto(vb::text(value(row, QStringLiteral("nis"))), boxPx));
-      } else if (e.kind == Element::Kind::QrImage) {
-        // QR pictures are named by the member id; a row without a member has none.
-        bool ok = false;
-        const qlonglong id = value(row, QStringLiteral("id")).toLongLong(&ok);
-        if (!ok || id < 0) continue;
+    if (!photoMm_.isEmpty())
+      pics.photo = forShow(memberPhoto(vb::text(value(row, QStringLiteral("nis"))), pixelsAt(photoMm_, pictureDpi())));
+    if (!qrMm_.isEmpty()) {
+      // QR pictures are named by the member id; a row without a member has none.
+      bool ok = false;
+      const qlonglong id = value(row, QStringLiteral("id")).toLongLong(&ok);
+      if (ok && id >= 0) {
         const QString file = folder_ + QStringLiteral("/barcode/%1.jpg").arg(id);
         const QString text = vb::text(value(row, QStringLiteral("barcode")));
         if (barcode::qrJpegShows(text, file)) {
           // The picture holds this very symbol: drawn from its modules it stays sharp.
-          pics.byElement[i] = forShow(barcode::qrModules(text));
-          pics.qrModules[i] = !preview_;
+          pics.qr = forShow(barcode::qrModules(text));
+          pics.qrShapes = !preview_;
         } else {
-          const QImage img = loadPicture(file, preview_ ? boxPx : QSize(1200, 1200));
-          if (!img.isNull()) pics.byElement[i] = forShow(toMono(img));
+          const QImage img = loadPicture(file, preview_ ? pixelsAt(qrMm_, pictureDpi()) : QSize(1200, 1200));
+          if (!img.isNull()) pics.qr = forShow(toMono(img));
         }
       }
     }
@@ -231,105 +212,39 @@ CardRenderer::Pictures CardRenderer::readPictures(const QVariantList& row) const
 bool CardRenderer::render(QPainter& p, const std::function<bool()>& newPage) {
   const int per = tpl_->cardsPerPage();
   if (per < 1) return false;
-  Scale s;
-  s.kx = p.device()->logicalDpiX() / 25.4;
-  s.ky = p.device()->logicalDpiY() / 25.4;
+  const double kx = p.device()->logicalDpiX() / 25.4, ky = p.device()->logicalDpiY() / 25.4;  // pixels a mm
   // One blank photo for every card, so a PDF stores it once.
-  std::vector<QImage> blanks(tpl_->elements.size());
-  for (size_t i = 0; i < tpl_->elements.size(); ++i)
-    if (tpl_->elements[i].kind == Element::Kind::Photo)
-      blanks[i] =
-          forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(tpl_->elements[i].box.size(), pictureDpi())));
+  const QImage blank = photoMm_.isEmpty()
+                           ? QImage()
+                           : forShow(loadPicture(photobox::blankPhotoFile(), pixelsAt(photoMm_, pictureDpi())));
+  cardface::Pictures shown;
+  shown.background = background_;
+  cardface::Face face = face_;
   ReadAhead<Pictures> pictures(cardCount(), [this](int i) { return readPictures(job_.rows[size_t(i)]); });
   for (int i = 0; i < cardCount(); ++i) {
     const int slot = i % per;
     if (i > 0 && slot == 0 && !newPage()) return false;
     const Pictures pics = pictures.take();
-    const QPointF originMm = tpl_->cardOrigin(slot);
-    const QRectF card = s.px(QRectF(originMm, tpl_->card));
-    p.save();
-    p.setClipRect(card);
-    p.fillRect(card, Qt::white);
-    if (!background_.isNull()) p.drawImage(card, background_);
-    for (size_t k = 0; k < tpl_->elements.size(); ++k)
-      drawElement(p, s, originMm, job_.rows[size_t(i)], tpl_->elements[k], pics.byElement[k], pics.qrModules[k],
-                  blanks[k]);
-    p.restore();
+    const QVariantList& row = job_.rows[size_t(i)];
+    QString values[7];
+    for (int k = 0; k < 7; ++k) values[k] = vb::text(value(row, QString::fromLatin1(cardface::kRowFields[k])));
+    cardface::showMember(face, values);
+    shown.photo = pics.photo.isNull() ? blank : pics.photo;
+    shown.code128 = vb::text(value(row, QStringLiteral("barcode")));
+    shown.qr = pics.qr;
+    shown.qrShapes = pics.qrShapes;
+    const QPointF origin = tpl_->cardOrigin(slot);
+    const QRectF card(origin.x() * kx, origin.y() * ky, tpl_->card.width() * kx, tpl_->card.height() * ky);
+    cardface::draw(p, face, card, shown);
     if (tpl_->page == CardTemplate::Page::A4 && tpl_->cutLines) {
       p.save();
-      p.setPen(QPen(QColor(150, 150, 150), 0.1 * s.kx));
+      p.setPen(QPen(QColor(150, 150, 150), 0.1 * kx));
       p.setBrush(Qt::NoBrush);
       p.drawRect(card);
       p.restore();
     }
   }
   return true;
-}
-
-void CardRenderer::drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
-                               const QImage& picture, bool qrModules, const QImage& blank) {
-  const QRectF box = s.px(e.box.translated(originMm));
-  switch (e.kind) {
-    case Element::Kind::Photo:
-      if (const QImage& shown = picture.isNull() ? blank : picture; !shown.isNull()) {
-        p.drawImage(fitted(shown.size(), box), shown, shown.rect(), Qt::NoFormatConversion);
-      } else {
-        p.setPen(QPen(QColor(120, 120, 120), 0.2 * s.kx));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(box);
-      }
-      break;
-    case Element::Kind::QrImage:
-      if (!picture.isNull()) drawQr(p, fitted(picture.size(), box), picture, qrModules);
-      break;
-    case Element::Kind::Code128:
-      drawCode128(p, box, vb::text(value(row, QStringLiteral("barcode"))), 0.5 * s.kx);
-      break;
-    case Element::Kind::Face:
-      drawFace(p, e, box, row);
-      break;
-  }
-}
-
-void CardRenderer::drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules) {
-  p.fillRect(target, Qt::white);
-  if (!modules) {
-    p.drawImage(target, img, img.rect(), Qt::NoFormatConversion);
-    return;
-  }
-  // The dark modules as one shape: sharp at any printer's resolution, and one fill, so
-  // no seam shows between neighbouring modules.
-  const double mx = target.width() / img.width(), my = target.height() / img.height();
-  QPainterPath path;
-  path.setFillRule(Qt::WindingFill);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width();) {
-      if (img.pixelIndex(x, y) != 0) {
-        ++x;
-        continue;
-      }
-      const int from = x;
-      while (x < img.width() && img.pixelIndex(x, y) == 0) ++x;
-      path.addRect(QRectF(target.left() + from * mx, target.top() + y * my, (x - from) * mx, my));
-    }
-  p.fillPath(path, Qt::black);
-}
-
-void CardRenderer::drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row) {
-  if (e.side == QLatin1String("back")) {
-    cardface::draw(p, back_, box, {});
-    return;
-  }
-  // The value column shows the member's own data where the preview shows the caption. A
-  // value is not known when the card is designed: it may run on to the card's right margin
-  // (nothing stands right of the field rows), so a birth place and date is not cut short.
-  cardface::Face face = front_;
-  for (int i = 0; i < 7; ++i)
-    if (cardface::Item* v = cardface::find(face, QStringLiteral("Label15(%1)").arg(i))) {
-      v->text = QStringLiteral(": ") + vb::text(value(row, QString::fromLatin1(cardface::kRowFields[i]))).simplified();
-      v->box.setRight(qMax(v->box.right(), cardface::kWidth - 120));
-    }
-  cardface::draw(p, face, box, {});
 }
 
 }  // namespace report

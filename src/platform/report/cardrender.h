@@ -1,6 +1,7 @@
 #pragma once
 // Draws the cards of a job onto a paged device (PDF writer, printer or the print
-// preview's pages) at true size.
+// preview's pages) at true size: each card side through the one card face routine, placed
+// on its page.
 #include <QHash>
 #include <QImage>
 #include <QPageLayout>
@@ -35,18 +36,13 @@ class CardRenderer {
   void setForPreview(bool preview) { preview_ = preview; }
 
  private:
-  struct Scale;
-  // What a card shows that is read from files: one picture for each photo and QR element
-  // of the template, read on worker threads ahead of the drawing.
+  // What a card shows that is read from files, read on worker threads ahead of the drawing.
   struct Pictures {
-    std::vector<QImage> byElement;
-    std::vector<bool> qrModules;  // the QR element's picture is the symbol, a pixel a module
+    QImage photo;
+    QImage qr;
+    bool qrShapes = false;  // `qr` is the symbol, a pixel a module
   };
   Pictures readPictures(const QVariantList& row) const;
-  void drawElement(QPainter& p, const Scale& s, QPointF originMm, const QVariantList& row, const Element& e,
-                   const QImage& picture, bool qrModules, const QImage& blank);
-  void drawQr(QPainter& p, const QRectF& target, const QImage& img, bool modules);
-  void drawFace(QPainter& p, const Element& e, const QRectF& box, const QVariantList& row);
   QVariant value(const QVariantList& row, const QString& field) const;
   double pictureDpi() const;
   QImage forShow(const QImage& img) const;
@@ -57,13 +53,13 @@ class CardRenderer {
   QImage background_;               // loaded once, so a PDF stores it once
   QString folder_;                  // the program folder
   bool preview_ = false;
-  cardface::Face front_, back_;  // laid out once for the whole job
+  cardface::Face face_;    // the card side of the template, laid out once for the whole job
+  QSizeF photoMm_, qrMm_;  // the largest photo and QR places; empty when the card has none
 };
 
-// Draws a Code 128 symbol of `text` as filled bars into `box` (device pixels), on a white
-// ground that includes the quiet zones. `maxModule` bounds the bar width unit. Draws
-// nothing for an empty text or one Code 128 cannot carry.
-void drawCode128(QPainter& p, const QRectF& box, const QString& text, double maxModule);
+// Writes the cards into a PDF file at true size, each page exactly the template's page,
+// replacing the file only when it is complete. Throws vb::VbError on failure.
+void writePdf(CardRenderer& renderer, const QString& pdfFile, const QString& title);
 
 // Reads a picture file within `maxPx` (kept in proportion), opaque. Returns a null image
 // for a missing, unreadable or unreasonably large file.

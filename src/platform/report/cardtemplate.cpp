@@ -9,7 +9,6 @@
 #include <cmath>
 #include <optional>
 
-#include "cardface.h"
 #include "reporterrors.h"
 #include "vb.h"
 
@@ -115,7 +114,7 @@ class Reader {
       const QString code = text(o, QStringLiteral("barcode"), where, false);
       if (!code.isEmpty() && code != QLatin1String("code128") && code != QLatin1String("qrimage"))
         bad(where + QStringLiteral(".barcode"), QStringLiteral("\"code128\" or \"qrimage\" is required"));
-      e.side = code;  // the expansion below puts the side here
+      e.barcode = code;
     } else {
       bad(where + QStringLiteral(".type"), QStringLiteral("unknown element \"%1\"").arg(type.left(40)));
     }
@@ -198,25 +197,10 @@ class Reader {
   }
 
  private:
-  // A face on the template's side; on the front its photo and the chosen barcode come
-  // first, in the places the layout gives them.
+  // A face shows the template's side.
   static void addFace(CardTemplate& t, Element face) {
-    const QString code = face.side;
     face.side = t.side;
-    if (t.side == QLatin1String("front")) {
-      const double kx = t.card.width() / cardface::kWidth, ky = t.card.height() / cardface::kHeight;
-      cardface::Face layout = cardface::front(cardface::Settings{});
-      auto place = [&](Element::Kind kind, const char* name) {
-        const QRect r = cardface::find(layout, QString::fromLatin1(name))->box;
-        Element e;
-        e.kind = kind;
-        e.box = QRectF(r.x() * kx, r.y() * ky, r.width() * kx, r.height() * ky);
-        t.elements.push_back(e);
-      };
-      place(Element::Kind::Photo, "photo");
-      if (code == QLatin1String("code128")) place(Element::Kind::Code128, "Barcode");
-      if (code == QLatin1String("qrimage")) place(Element::Kind::QrImage, "qrcode");
-    }
+    if (t.side != QLatin1String("front")) face.barcode.clear();
     t.elements.push_back(face);
   }
 

@@ -9,12 +9,13 @@
 namespace report {
 
 struct Element {
-  // Face: the card face layout of the stored settings, drawn over the whole card; its
-  // photo and barcode places become Photo and Code128/QrImage elements of their own.
+  // Face: the card face layout of the stored settings over the whole card, with its photo
+  // and, on the front, the barcode `barcode` names in their places.
   enum class Kind { Photo, Code128, QrImage, Face };
   Kind kind = Kind::Photo;
-  QRectF box;    // on the card, mm from its top left corner
-  QString side;  // Face: "front" or "back"
+  QRectF box;       // on the card, mm from its top left corner
+  QString side;     // Face: "front" or "back"
+  QString barcode;  // Face: "code128", "qrimage" or "" for none
 };
 
 struct CardTemplate {

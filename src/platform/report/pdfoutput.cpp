@@ -73,24 +73,20 @@ class PageBoxFix : public QIODevice {
 
 }  // namespace
 
-void renderToPdf(const Job& job, const QString& pdfFile) {
-  auto tpl = std::make_shared<const CardTemplate>(loadTemplate(job.templateFile));
-  if (job.rows.empty())
-    throw vb::VbError(kErrCall, kSource, QStringLiteral("The dataset holds no rows: there is no card to print."));
-  CardRenderer renderer(job, tpl);
-
+void writePdf(CardRenderer& renderer, const QString& pdfFile, const QString& title) {
   // Written beside the target and renamed over it only when complete.
   QSaveFile out(pdfFile);
   if (!out.open(QIODevice::WriteOnly)) cannotWrite(pdfFile, out.errorString());
   const QPageLayout layout = renderer.pageLayout();
   PageBoxFix fix(&out, layout);
   fix.open(QIODevice::WriteOnly);
+  renderer.setForPreview(false);
   bool ok = false;
   {
     QPdfWriter writer(&fix);
     writer.setResolution(kPdfDpi);
     writer.setPageLayout(layout);
-    writer.setTitle(job.title);
+    writer.setTitle(title);
     writer.setCreator(vb::appTitle());
     QPainter p;
     if (!p.begin(&writer)) {
@@ -106,6 +102,14 @@ void renderToPdf(const Job& job, const QString& pdfFile) {
     cannotWrite(pdfFile, out.errorString().isEmpty() ? QStringLiteral("writing failed") : out.errorString());
   }
   if (!out.commit()) cannotWrite(pdfFile, out.errorString());
+}
+
+void renderToPdf(const Job& job, const QString& pdfFile) {
+  auto tpl = std::make_shared<const CardTemplate>(loadTemplate(job.templateFile));
+  if (job.rows.empty())
+    throw vb::VbError(kErrCall, kSource, QStringLiteral("The dataset holds no rows: there is no card to print."));
+  CardRenderer renderer(job, tpl);
+  writePdf(renderer, pdfFile, job.title);
 }
 
 }  // namespace report

@@ -17,6 +17,18 @@
 namespace report {
 
 bool printCards(QPrinter& printer, CardRenderer& renderer) {
+  // Qt's own PDF printer writes pages in whole points; a PDF file chosen in the print
+  // dialog goes through the PDF writer that carries the exact card page. The preview
+  // records its pages through the same printer, file name and all.
+  const bool previewPages = printer.paintEngine() && printer.paintEngine()->type() == QPaintEngine::Picture;
+  if (!previewPages && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    try {
+      writePdf(renderer, printer.outputFileName(), printer.docName());
+      return true;
+    } catch (const vb::VbError&) {
+      return false;
+    }
+  }
   // Qt's print dialog puts the printer's default paper in place of the page set before
   // it opened, so the job's page goes on here, right before painting: the painter's
   // origin is the sheet's corner and the sheet is the template's.

@@ -15,7 +15,8 @@ class CardRenderer;
 void showPreview(std::shared_ptr<CardRenderer> renderer, const QString& title, bool modal, bool zoomToFit);
 
 // The one paint routine of a printer, the preview's pages included: puts the job's page
-// on the printer and draws the cards. False when the printer could not be used.
+// on the printer and draws the cards; a printer writing a PDF file gets the file from the
+// PDF writer, pages of the exact card size. False when the printer could not be used.
 bool printCards(QPrinter& printer, CardRenderer& renderer);
 
 // Prints the cards on the default printer. Throws vb::VbError when there is none or

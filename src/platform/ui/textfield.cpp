@@ -1,6 +1,10 @@
 #include "textfield.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QValidator>
 
 namespace ui {
@@ -22,5 +26,20 @@ class NoControlCharacters : public QValidator {
 }  // namespace
 
 void refuseControlCharacters(QLineEdit* field) { field->setValidator(new NoControlCharacters(field)); }
+
+void refuseControlCharacters(QPlainTextEdit* field) {
+  // Line breaks live between the document's blocks, so a search within the blocks finds
+  // only the other control characters; they go in one step the user can undo.
+  QObject::connect(field, &QPlainTextEdit::textChanged, field, [field] {
+    static const QRegularExpression control(QStringLiteral("\\p{Cc}+"));
+    QTextDocument* doc = field->document();
+    QTextCursor hit = doc->find(control);
+    if (hit.isNull()) return;
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
+    for (; !hit.isNull(); hit = doc->find(control, hit)) hit.removeSelectedText();
+    edit.endEditBlock();
+  });
+}
 
 }  // namespace ui
