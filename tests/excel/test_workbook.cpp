@@ -275,12 +275,13 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
         << c.file.toStdString();
   }
   // Sizes are checked before anything is read: a part larger than allowed, more cells than
-  // allowed.
+  // allowed; and what is read is counted: more kept than allowed.
   QFile f(good);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray bytes = f.readAll();
   excel::Workbook book;
-  for (const excel::Limits& limits : {excel::Limits{500}, excel::Limits{1u << 20, 1u << 20, 10}}) {
+  for (const excel::Limits& limits : {excel::Limits{500}, excel::Limits{1u << 20, 1u << 20, 10},
+                                      excel::Limits{1u << 20, 1u << 20, 1000, 10, 2000}}) {
     EXPECT_EQ(excel::readXlsx(bytes.constData(), size_t(bytes.size()), &book, limits), "Workbook terlalu besar untuk dibaca.");
     EXPECT_TRUE(book.sheets.empty());
   }

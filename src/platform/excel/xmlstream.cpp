@@ -191,7 +191,9 @@ bool XmlStream::fill() {
     raw_.resize(old + n);
     if (n == 0) ended_ = true;
     if (!started_) {
-      if (raw_.size() < 4 && !ended_) continue;
+      // The encoding shows in the first four bytes, or in the declaration they begin.
+      const bool declaration = raw_.compare(0, 4, "<?xm") == 0 && raw_.find("?>") == std::string::npos;
+      if ((raw_.size() < 4 || (declaration && raw_.size() < kMaxTag)) && !ended_) continue;
       detectEncoding();
       started_ = true;
     }
@@ -281,8 +283,8 @@ void XmlStream::startTag() {
         throw Malformed{};
       }
     }
+    if (i > kMaxTag) throw Malformed{};
     if (i < n) break;
-    if (n > kMaxTag) throw Malformed{};
     if (!fill()) throw Malformed{};
   }
   const char* p = buf_.data() + pos_ + 1;
