@@ -1,11 +1,13 @@
 // The XML reader of the workbook parts, fed each document whole and a byte at a time: what
-// it reads must not depend on where its input's chunks end.
+// it reads must not depend on where its input's chunks end; and the cells and texts it fills.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "workbook.h"
+#include "workbook_parts.h"
 #include "xmlstream.h"
 
 namespace {
@@ -113,6 +115,45 @@ TEST(XmlStream, CellTextsAreSharedAndReadAsStrings) {
     EXPECT_EQ(copy.empty(), s.empty());
     const excel::Text moved = std::move(copy);
     EXPECT_TRUE(moved == s && copy.empty());
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Cells put in order by position, the later of two at one position kept, texts moved along;
+// whether the positions fit the sort keys or not.
+TEST(XmlStream, CellsAreOrderedAndTheLaterOfTwoAtAPlaceStays) {
+  using Cells = std::vector<std::array<std::uint32_t, 3>>;  // row, column, value
+  constexpr std::uint32_t kFar = 1u << 22;
+  const struct {
+    Cells in, out;
+  } cases[] = {
+      {{{1, 1, 1}, {1, 2, 2}}, {{1, 1, 1}, {1, 2, 2}}},
+      {{{3, 1, 1}, {1, 2, 2}, {1, 1, 3}, {2, 5, 4}}, {{1, 1, 3}, {1, 2, 2}, {2, 5, 4}, {3, 1, 1}}},
+      {{{2, 1, 1}, {1, 1, 2}, {2, 1, 3}, {1, 1, 4}, {2, 1, 5}}, {{1, 1, 4}, {2, 1, 5}}},
+      {{{kFar, 1, 1}, {1, 1, 2}, {kFar, 1, 3}, {1, 1, 4}}, {{1, 1, 4}, {kFar, 1, 3}}},
+      {[] {
+         Cells many;  // enough for a sort that is not stable to show it
+         for (std::uint32_t v = 1; v <= 60; ++v) many.push_back({v % 3 + 1, 1, v});
+         return many;
+       }(),
+       {{1, 1, 60}, {2, 1, 58}, {3, 1, 59}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<excel::Cell> cells;
+    for (const auto& [row, col, value] : c.in) {
+      excel::Cell cell;
+      cell.row = row;
+      cell.col = col;
+      cell.text = std::to_string(value);
+      cells.push_back(cell);
+    }
+    excel::detail::orderCells(cells);
+    Cells out;
+    for (const excel::Cell& cell : cells) out.push_back({cell.row, cell.col, std::uint32_t(std::stoul(cell.text))});
+    EXPECT_EQ(out, c.out);
   }
 }
 
