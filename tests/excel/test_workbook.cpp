@@ -223,6 +223,49 @@ TEST_F(Workbooks, PartsReadAlikeWhateverTheirEncodingAndChunks) {
   }
 }
 
+// What a workbook keeps (cells, texts, shared strings) is counted as it is read, and one that
+// would keep more than its budget is refused however small its file.
+TEST_F(Workbooks, WhatAWorkbookKeepsIsCountedAgainstItsBudget) {
+  const QString wb = R"(<workbook xmlns="%1" xmlns:r="%2"><sheets><sheet name="S" r:id="r1"/></sheets></workbook>)";
+  QString strings, cells;
+  for (int i = 0; i < 2000; ++i) {
+    strings += QStringLiteral("<si><t>Siswa %1</t></si>").arg(i, 4, 10, QChar('0'));
+    cells += "<c><v>1</v></c>";
+  }
+  const QString shared = write(
+      "shared.xlsx",
+      {"zip", "xl/workbook.xml", wb.arg(kMain, kRel), "xl/_rels/workbook.xml.rels",
+       QStringLiteral(R"(<Relationships><Relationship Id="r1" Type="%1/worksheet" Target="s.xml"/>)"
+                      R"(<Relationship Id="r2" Type="%1/sharedStrings" Target="t.xml"/></Relationships>)")
+           .arg(kRel),
+       "xl/t.xml", "<sst>" + strings + "</sst>", "xl/s.xml",
+       R"(<worksheet><sheetData><row><c t="s"><v>1999</v></c></row></sheetData></worksheet>)"});
+  const QString text = oneSheet("text.xlsx", R"(<row><c t="inlineStr"><is><t>)" + QString(100000, 'x') + "</t></is></c></row>");
+  const QString many = oneSheet("many.xlsx", "<row>" + cells + "</row>");
+  const struct {
+    QString file;
+    std::size_t budget;
+    std::string why;
+  } cases[] = {
+      {text, 1u << 20, ""},
+      {text, 50000, "Workbook terlalu besar untuk dibaca."},
+      {many, 2000 * sizeof(excel::Cell) + 16384, ""},
+      {many, 2000 * sizeof(excel::Cell), "Workbook terlalu besar untuk dibaca."},
+      {shared, 1u << 20, ""},
+      {shared, 30000, "Workbook terlalu besar untuk dibaca."},
+  };
+  for (const auto& c : cases) {
+    QFile f(c.file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    excel::Limits limits;
+    limits.maxKeptBytes = c.budget;
+    excel::Workbook book;
+    EXPECT_EQ(excel::readXlsx(bytes.constData(), size_t(bytes.size()), &book, limits), c.why)
+        << c.file.toStdString() << " " << c.budget;
+  }
+}
+
 TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
   const QString good = handBuilt("good.xlsx", "0");
   auto file = [&](const QString& name, const QByteArray& bytes) {
