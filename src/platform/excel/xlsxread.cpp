@@ -400,7 +400,7 @@ class XlsxReader {
       const auto c = custom.find(id);
       dateStyle_.push_back(c != custom.end() ? c->second : isBuiltinDate(id));
     }
-    kept_ = kept + formats.size() / 8;
+    kept_ = kept + formats.size() / 8;  // what stays is a bit for each style
   }
 
   // A sheet is read twice: once to count its cells, so that they are kept in one block of
