@@ -95,6 +95,7 @@ TEST(XmlStream, ReadsTheSameInAnyChunks) {
       {"<a>\0</a>"s, "malformed"},
       {"<a k=\"" + std::string(XmlStream::kMaxTag, 'x') + "\"/>", "malformed"},
       {deep, "malformed"},
+      {"<" + std::string(XmlStream::kMaxName + 1, 'a') + "/>", "malformed"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read(c.doc, c.doc.size() + 1), c.read) << c.doc.substr(0, 80);

@@ -294,7 +294,7 @@ void XmlStream::startTag() {
   const char* q = p;
   while (q < e && !isSpace(*q)) ++q;
   const std::string_view name(p, static_cast<std::size_t>(q - p));
-  if (!isName(name)) throw Malformed{};
+  if (!isName(name) || name.size() > kMaxName) throw Malformed{};
   local_ = localName(name);
   attrs_.clear();
   values_.clear();

@@ -5,7 +5,8 @@
 // five predefined entities and character references; CDATA; comments and processing
 // instructions, which it passes over. It refuses a document type declaration (no writer makes
 // one; declared entities can grow to gigabytes), nesting deeper than kMaxDepth, a tag longer
-// than kMaxTag, a NUL character and any tag that is not well formed.
+// than kMaxTag, an element name longer than kMaxName, a NUL character and any tag that is not
+// well formed.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -22,6 +23,7 @@ class XmlStream {
   struct TooLong {};  // a text beyond the limit given to text()
   static constexpr int kMaxDepth = 64;
   static constexpr std::size_t kMaxTag = 1u << 20;
+  static constexpr std::size_t kMaxName = 4096;  // of an element: the open ones are kept
 
   explicit XmlStream(Source source);
 
