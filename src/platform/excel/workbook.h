@@ -89,8 +89,8 @@ struct Limits {
   std::size_t maxCells = 5'000'000;        // non-empty cells of all sheets
   std::size_t maxSheets = 10'000;
   // What the cells and texts read from an .xlsx may keep in memory together (each cell, each
-  // distinct text, the shared-string table, the names); with the reading's own buffers a
-  // read stays well under 256 MB.
+  // distinct text, the shared-string table, the names); with what the reading itself uses (a
+  // few buffers, sort keys of 8 bytes a cell) a read stays under 256 MB.
   std::size_t maxKeptBytes = 192u << 20;
 };
 
