@@ -17,7 +17,8 @@ when = datetime.datetime(2024, 3, 9, 10, 20, 30)
 if mode == "zip":
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
         for name, text in zip(sys.argv[3::2], sys.argv[4::2]):
-            z.writestr(name, text)
+            encoding, _, name = name.rpartition("|")  # "utf-16|xl/s.xml": the part in that encoding
+            z.writestr(name, text.encode(encoding or "utf-8"))
 elif mode == "xlwt":
     import xlwt
     wb = xlwt.Workbook(encoding="utf-8")
@@ -113,15 +114,16 @@ class Workbooks : public ::testing::Test {
                         R"(<xf numFmtId="166"/><xf numFmtId="20"/></cellXfs></styleSheet>)")
              .arg(kMain)});
   }
-  // A workbook of one sheet "S" that holds `rows`, after `prolog`.
-  QString oneSheet(const QString& name, const QString& rows, const QString& prolog = {}) {
+  // A workbook of one sheet "S" that holds `rows`, after `prolog`, its part in `encoding`.
+  QString oneSheet(const QString& name, const QString& rows, const QString& prolog = {},
+                   const QString& encoding = {}) {
     const QString wb = R"(<workbook xmlns="%1" xmlns:r="%2"><sheets><sheet name="S" r:id="r1"/></sheets></workbook>)";
     return write(
         name,
         {"zip", "xl/workbook.xml", wb.arg(kMain, kRel), "xl/_rels/workbook.xml.rels",
          QStringLiteral(R"(<Relationships><Relationship Id="r1" Type="%1/worksheet" Target="s.xml"/></Relationships>)")
              .arg(kRel),
-         "xl/s.xml", prolog + "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>"});
+         encoding + "|xl/s.xml", prolog + "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>"});
   }
   static QString dump(const QString& path) {
     QProcess p;
@@ -179,6 +181,91 @@ TEST_F(Workbooks, EveryCellReadsWithItsTypeAndValue) {
             R"({"status":"ok","sheets":[{"name":"S","cells":{"A1":{"t":"s","v":"hi"},"B1":{"t":"n","v":42}}}]})");
 }
 
+// Parts are read in chunks: what a chunk's end cuts (a reference, a line end, a tag) reads as
+// a whole, in every encoding a part may come in, and markup inside a text is read as XML says.
+TEST_F(Workbooks, PartsReadAlikeWhateverTheirEncodingAndChunks) {
+  const QString cells = R"(<row><c t="inlineStr"><is><t>Ä😀 &amp; ok</t></is></c><c><v>2</v></c></row>)";
+  const QString read = R"({"status":"ok","sheets":[{"name":"S","cells":{%1}}]})";
+  const QString both = read.arg(R"("A1":{"t":"s","v":"Ä😀 & ok"},"B1":{"t":"n","v":2})");
+  const struct {
+    QString file;
+    QString json;
+  } cases[] = {
+      {oneSheet("utf16.xlsx", cells, {}, "utf-16"), both},
+      {oneSheet("utf16be.xlsx", cells, {}, "utf-16-be"), both},
+      {oneSheet("utf32.xlsx", cells, {}, "utf-32"), both},
+      {oneSheet("bom.xlsx", cells, {}, "utf-8-sig"), both},
+      {oneSheet("latin1.xlsx", R"(<row><c t="inlineStr"><is><t>Ä</t></is></c></row>)",
+                R"(<?xml version="1.0" encoding="ISO-8859-1"?>)", "latin-1"),
+       read.arg(R"("A1":{"t":"s","v":"Ä"})")},
+      {oneSheet("markup.xlsx",
+                R"(<row><c t="inlineStr"><is><t>a<!--x--><![CDATA[<b>&amp;]]>&#x41;&lt;&#66;&bogus;&#1;<?pi ?>)"
+                "\r\nz\r</t></is></c>"
+                R"(<c t="inlineStr"><is><t xml:space="preserve"> </t></is></c><c t="inlineStr"><is><t> <x/></t></is></c>)"
+                R"(<c><v> <!--x-->3</v></c></row>)"),
+       read.arg(R"("A1":{"t":"s","v":"a<b>&amp;A<B&bogus;\u0001\u000az\u000a"},"B1":{"t":"s","v":" "},)"
+                R"("D1":{"t":"n","v":3})")},
+      {oneSheet("dup.xlsx", R"(<row r="2"><c r="B2"><v>1</v></c></row><row r="1"><c r="A1"><v>3</v></c><c r="B2"><v>2</v></c></row>)"),
+       read.arg(R"("A1":{"t":"n","v":3},"B2":{"t":"n","v":2})")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(dump(c.file), c.json) << c.file.toStdString();
+  // A long text of references and line ends, shifted so that wherever a chunk ends it cuts
+  // each of them at each place.
+  const QString unit = "&#x41;&amp;\r\n";
+  for (int shift = 0; shift < unit.size(); ++shift) {
+    const QString lead(shift, 'x');
+    const QString sheet = R"(<row><c t="inlineStr"><is><t>)" + lead + unit.repeated(8000) +
+                          R"(</t></is></c><c r="B1" t="b"><v>1</v></c></row>)";
+    EXPECT_EQ(dump(oneSheet("chunks.xlsx", sheet)),
+              read.arg(R"("A1":{"t":"s","v":")" + lead + QString(R"(A&\u000a)").repeated(8000) +
+                       R"("},"B1":{"t":"b","v":true})"))
+        << shift;
+  }
+}
+
+// What a workbook keeps (cells, texts, shared strings) is counted as it is read, and one that
+// would keep more than its budget is refused however small its file.
+TEST_F(Workbooks, WhatAWorkbookKeepsIsCountedAgainstItsBudget) {
+  const QString wb = R"(<workbook xmlns="%1" xmlns:r="%2"><sheets><sheet name="S" r:id="r1"/></sheets></workbook>)";
+  QString strings, cells;
+  for (int i = 0; i < 2000; ++i) {
+    strings += QStringLiteral("<si><t>Siswa %1</t></si>").arg(i, 4, 10, QChar('0'));
+    cells += "<c><v>1</v></c>";
+  }
+  const QString shared = write(
+      "shared.xlsx",
+      {"zip", "xl/workbook.xml", wb.arg(kMain, kRel), "xl/_rels/workbook.xml.rels",
+       QStringLiteral(R"(<Relationships><Relationship Id="r1" Type="%1/worksheet" Target="s.xml"/>)"
+                      R"(<Relationship Id="r2" Type="%1/sharedStrings" Target="t.xml"/></Relationships>)")
+           .arg(kRel),
+       "xl/t.xml", "<sst>" + strings + "</sst>", "xl/s.xml",
+       R"(<worksheet><sheetData><row><c t="s"><v>1999</v></c></row></sheetData></worksheet>)"});
+  const QString text = oneSheet("text.xlsx", R"(<row><c t="inlineStr"><is><t>)" + QString(100000, 'x') + "</t></is></c></row>");
+  const QString many = oneSheet("many.xlsx", "<row>" + cells + "</row>");
+  const struct {
+    QString file;
+    std::size_t budget;
+    std::string why;
+  } cases[] = {
+      {text, 1u << 20, ""},
+      {text, 50000, "Workbook terlalu besar untuk dibaca."},
+      {many, 2000 * sizeof(excel::Cell) + 16384, ""},
+      {many, 2000 * sizeof(excel::Cell), "Workbook terlalu besar untuk dibaca."},
+      {shared, 1u << 20, ""},
+      {shared, 30000, "Workbook terlalu besar untuk dibaca."},
+  };
+  for (const auto& c : cases) {
+    QFile f(c.file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    excel::Limits limits;
+    limits.maxKeptBytes = c.budget;
+    excel::Workbook book;
+    EXPECT_EQ(excel::readXlsx(bytes.constData(), size_t(bytes.size()), &book, limits), c.why)
+        << c.file.toStdString() << " " << c.budget;
+  }
+}
+
 TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
   const QString good = handBuilt("good.xlsx", "0");
   auto file = [&](const QString& name, const QByteArray& bytes) {
@@ -213,6 +300,12 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
        corrupt},
       {oneSheet("nested.xlsx", "<row>" + QString("<c>").repeated(1000) + QString("</c>").repeated(1000) + "</row>"),
        corrupt},
+      {oneSheet("mismatch.xlsx", "<row><c><v>1</v></x></row>"), corrupt},
+      {oneSheet("unquoted.xlsx", "<row><c r=A1><v>1</v></c></row>"), corrupt},
+      {oneSheet("joined.xlsx", R"(<row><c r="A1"t="n"><v>1</v></c></row>)"), corrupt},
+      {oneSheet("comment.xlsx", "<row><c><v>1</v></c></row><!-- never closed"), corrupt},
+      {oneSheet("late-doctype.xlsx", "<row><!DOCTYPE x></row>"), corrupt},
+      {oneSheet("cut-utf16.xlsx", "<row><c><v>1</v></c></row", {}, "utf-16"), corrupt},
       {file("locked.xlsx", encrypted), locked},
       {write("locked.xls", {"xlwt", "locked"}), locked},
       {file("cut.xls", head(write("whole.xls", {"xlwt"}), 1200)), corrupt},
@@ -225,12 +318,13 @@ TEST_F(Workbooks, DamagedEncryptedAndOversizedWorkbooksAreRefusedWithAReason) {
         << c.file.toStdString();
   }
   // Sizes are checked before anything is read: a part larger than allowed, more cells than
-  // allowed.
+  // allowed; and what is read is counted: more kept than allowed.
   QFile f(good);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray bytes = f.readAll();
   excel::Workbook book;
-  for (const excel::Limits& limits : {excel::Limits{500}, excel::Limits{1u << 20, 1u << 20, 10}}) {
+  for (const excel::Limits& limits : {excel::Limits{500}, excel::Limits{1u << 20, 1u << 20, 10},
+                                      excel::Limits{1u << 20, 1u << 20, 1000, 10, 2000}}) {
     EXPECT_EQ(excel::readXlsx(bytes.constData(), size_t(bytes.size()), &book, limits), "Workbook terlalu besar untuk dibaca.");
     EXPECT_TRUE(book.sheets.empty());
   }

@@ -259,8 +259,9 @@ class Biff8Reader {
     const std::uint32_t unique = p.number(4);
     for (std::uint32_t i = 0; i < unique && !p.atEnd(); ++i) {
       if (sst_.size() >= limits_.maxCells) throw Refusal{kTooLarge};
-      sst_.push_back(p.text(p.number(2)));
-      makeUtf8(sst_.back());
+      std::string text = p.text(p.number(2));
+      makeUtf8(text);
+      sst_.push_back(text);
     }
   }
 
@@ -286,7 +287,11 @@ class Biff8Reader {
     }
     c.type = Cell::Type::Number;
     c.number = v;
-    if (isDate(xf) && serialToIso(v, date1904_, &c.text)) c.type = Cell::Type::Date;
+    std::string iso;
+    if (isDate(xf) && serialToIso(v, date1904_, &iso)) {
+      c.type = Cell::Type::Date;
+      c.text = iso;
+    }
     add(sheet, row, col, std::move(c));
   }
 
@@ -297,9 +302,9 @@ class Biff8Reader {
     for (std::uint16_t type = 0; type != 0x000A;) {
       type = next(at, &r);
       if (type == 0x0207 && textResult && r.size() >= 3) {
-        Cell& c = sheet->cells.back();
-        c.text = recordText(r, 2, u16(r, 0));
-        makeUtf8(c.text);
+        std::string text = recordText(r, 2, u16(r, 0));
+        makeUtf8(text);
+        sheet->cells.back().text = text;
       }
       // Shared, array and table formulas may stand between a formula and its STRING.
       if (type != 0x04BC && type != 0x0221 && type != 0x0236) textResult = false;
@@ -324,11 +329,13 @@ class Biff8Reader {
           add(sheet, row, col, std::move(c));
           break;
         case 0x0204:  // LABEL
-        case 0x00D6:  // RSTRING: a text with its formatting runs after it (gnumeric's rich text)
-          c.text = recordText(r, 8, u16(r, 6));
-          makeUtf8(c.text);
+        case 0x00D6: {  // RSTRING: a text with its formatting runs after it (gnumeric's rich text)
+          std::string text = recordText(r, 8, u16(r, 6));
+          makeUtf8(text);
+          c.text = text;
           add(sheet, row, col, std::move(c));
           break;
+        }
         case 0x0205:  // BOOLERR
           if (r[7]) {
             c.type = Cell::Type::Error;
@@ -366,7 +373,7 @@ class Biff8Reader {
   bool date1904_ = false;
   std::map<std::uint32_t, bool> formats_;  // format id -> shows a date
   std::vector<std::uint16_t> xfFormat_;
-  std::vector<std::string> sst_;
+  std::vector<Text> sst_;  // each cell that shows one shares its text
   std::size_t cells_ = 0;
 };
 

@@ -9,10 +9,40 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <ostream>
 
 #include "workbook_parts.h"
 
 namespace excel {
+
+Text::Text(std::string_view s) {
+  if (s.empty()) return;
+  if (s.size() >= UINT32_MAX) throw std::bad_alloc();
+  b_ = static_cast<Block*>(::operator new(sizeof(Block) + s.size() + 1));
+  new (&b_->refs) std::atomic<std::uint32_t>(1);
+  b_->size = static_cast<std::uint32_t>(s.size());
+  std::memcpy(b_->chars(), s.data(), s.size());
+  b_->chars()[s.size()] = '\0';
+}
+
+void Text::release() noexcept {
+  if (b_ && b_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    b_->refs.~atomic();
+    ::operator delete(b_);
+  }
+  b_ = nullptr;
+}
+
+std::size_t Text::footprint(std::size_t size) noexcept {
+  if (size == 0) return 0;
+  // The allocator keeps a size word before each block and hands out multiples of 16 bytes,
+  // 32 at least.
+  const std::size_t chunk = (sizeof(Block) + size + 1 + sizeof(std::size_t) + 15) & ~std::size_t{15};
+  return chunk < 32 ? 32 : chunk;
+}
+
+std::ostream& operator<<(std::ostream& os, const Text& t) { return os << t.view(); }
 
 namespace detail {
 
@@ -69,7 +99,36 @@ void orderCells(std::vector<Cell>& cells) {
   if (std::adjacent_find(cells.begin(), cells.end(), [&](const Cell& a, const Cell& b) { return !before(a, b); }) ==
       cells.end())
     return;
-  std::stable_sort(cells.begin(), cells.end(), before);
+  // Sorts keys of position and place (8 bytes a cell) rather than the cells, so a large sheet
+  // out of order takes no second copy of its cells; the place keeps the sort stable.
+  constexpr int kPlaceBits = 23, kColBits = 15;
+  constexpr std::uint64_t kPlace = (std::uint64_t{1} << kPlaceBits) - 1, kDone = std::uint64_t{1} << 63;
+  const bool fits = cells.size() <= kPlace && std::all_of(cells.begin(), cells.end(), [](const Cell& c) {
+    return c.row < (1u << 21) && c.col < (1u << kColBits);
+  });
+  if (!fits) {
+    std::stable_sort(cells.begin(), cells.end(), before);
+  } else {
+    std::vector<std::uint64_t> keys(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+      keys[i] = (std::uint64_t{cells[i].row} << (kPlaceBits + kColBits)) | (std::uint64_t{cells[i].col} << kPlaceBits) | i;
+    std::sort(keys.begin(), keys.end());
+    // Each cycle of the permutation moves through one spare cell.
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (keys[i] & kDone) continue;
+      Cell spare = std::move(cells[i]);
+      for (size_t j = i;;) {
+        const size_t from = keys[j] & kPlace;
+        keys[j] |= kDone;
+        if (from == i) {
+          cells[j] = std::move(spare);
+          break;
+        }
+        cells[j] = std::move(cells[from]);
+        j = from;
+      }
+    }
+  }
   size_t kept = 0;
   for (size_t i = 0; i < cells.size(); ++i) {
     if (kept > 0 && !before(cells[kept - 1], cells[i])) cells[kept - 1] = std::move(cells[i]);
@@ -232,9 +291,10 @@ std::string cellText(const Cell& c) {
     case Cell::Type::Boolean:
       return c.number != 0 ? "True" : "False";
     case Cell::Type::Date: {
-      if (c.text.size() < 19 || c.text[10] != 'T') return c.text.substr(0, 8);
-      std::string out = c.text.substr(8, 2) + "/" + c.text.substr(5, 2) + "/" + c.text.substr(0, 4);
-      if (c.text.compare(11, 8, "00:00:00") != 0) out += " " + c.text.substr(11, 8);
+      const std::string_view t = c.text.view();
+      if (t.size() < 19 || t[10] != 'T') return std::string(t.substr(0, 8));
+      std::string out = std::string(t.substr(8, 2)) + "/" + std::string(t.substr(5, 2)) + "/" + std::string(t.substr(0, 4));
+      if (t.substr(11, 8) != "00:00:00") out += " " + std::string(t.substr(11, 8));
       return out;
     }
     default:

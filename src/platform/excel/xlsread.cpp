@@ -70,6 +70,7 @@ std::string readOldBiff(const std::string& path, std::string_view stream, Workbo
         FreeXL_CellValue v;
         if (freexl_get_cell_value(x.h, r, c, &v) != FREEXL_OK) return kCorrupt;
         Cell cell;
+        std::string text;
         cell.row = r + 1;
         cell.col = c + 1u;
         switch (v.type) {
@@ -85,19 +86,20 @@ std::string readOldBiff(const std::string& path, std::string_view stream, Workbo
           case FREEXL_CELL_DATETIME:
           case FREEXL_CELL_TIME:
             cell.type = Cell::Type::Date;
-            cell.text = v.value.text_value ? v.value.text_value : "";
-            if (v.type == FREEXL_CELL_DATE) cell.text += "T00:00:00";
-            else if (v.type == FREEXL_CELL_DATETIME && cell.text.size() > 10) cell.text[10] = 'T';
+            text = v.value.text_value ? v.value.text_value : "";
+            if (v.type == FREEXL_CELL_DATE) text += "T00:00:00";
+            else if (v.type == FREEXL_CELL_DATETIME && text.size() > 10) text[10] = 'T';
             break;
           case FREEXL_CELL_TEXT:
           case FREEXL_CELL_SST_TEXT:
-            cell.text = v.value.text_value ? v.value.text_value : "";
+            text = v.value.text_value ? v.value.text_value : "";
             break;
           default:
             continue;
         }
         if (++cells > limits.maxCells) return kTooLarge;
-        makeUtf8(cell.text);
+        makeUtf8(text);
+        cell.text = text;
         sheet.cells.push_back(std::move(cell));
       }
     }

@@ -1,17 +1,20 @@
-// The .xlsx reader: a zip of XML parts (libzip, pugixml). Every part's uncompressed size is
-// checked before anything is allocated for it, and every index taken from a part (shared
-// strings, styles, cell positions) is checked before it is used.
+// The .xlsx reader: a zip of XML parts (libzip), each inflated and parsed as a stream, so no
+// part is ever held whole. Every part's uncompressed size is checked before it is read, every
+// index taken from a part (shared strings, styles, cell positions) before it is used, and what
+// the cells and texts keep is counted against a budget as it grows.
 #include <zip.h>
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
-#include <pugixml.hpp>
+#include <memory>
 
 #include "workbook_parts.h"
+#include "xmlstream.h"
 
 namespace excel::detail {
 
@@ -25,33 +28,8 @@ struct Refusal {
 };
 [[noreturn]] void refuse(const char* why) { throw Refusal{why}; }
 
-// Parts may carry any namespace prefix ("x:c"); elements and attributes are matched by
-// their local names.
-const char* localName(const char* name) {
-  const char* colon = std::strrchr(name, ':');
-  return colon ? colon + 1 : name;
-}
-bool is(const pugi::xml_node& n, const char* local) {
-  return n.type() == pugi::node_element && std::strcmp(localName(n.name()), local) == 0;
-}
-pugi::xml_node child(const pugi::xml_node& n, const char* local) {
-  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
-    if (is(c, local)) return c;
-  return {};
-}
-const char* attr(const pugi::xml_node& n, const char* local) {
-  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-    if (std::strcmp(localName(a.name()), local) == 0) return a.value();
-  return nullptr;
-}
-// Every text and CDATA piece directly inside `n`.
-void appendText(const pugi::xml_node& n, std::string& out) {
-  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
-}
-bool endsWith(const char* s, const char* tail) {
-  const size_t a = std::strlen(s), b = std::strlen(tail);
-  return a >= b && std::strcmp(s + a - b, tail) == 0;
+bool endsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
 bool parseUint(const char* s, std::uint32_t max, std::uint32_t* v) {
@@ -155,22 +133,6 @@ void unescapeText(std::string& s) {
   s.swap(out);
 }
 
-// The text of a shared or inline string: its plain text or its rich-text runs, without the
-// phonetic guide.
-std::string richText(const pugi::xml_node& si) {
-  std::string s;
-  for (pugi::xml_node c = si.first_child(); c; c = c.next_sibling()) {
-    if (is(c, "t")) {
-      appendText(c, s);
-    } else if (is(c, "r")) {
-      for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
-        if (is(t, "t")) appendText(t, s);
-    }
-  }
-  unescapeText(s);
-  return s;
-}
-
 }  // namespace
 
 bool isBuiltinDate(std::uint32_t id) {
@@ -250,38 +212,46 @@ class XlsxReader {
   void read(Workbook* out) {
     std::string workbookPart = "xl/workbook.xml";
     for (const auto& [id, rel] : relationships(""))
-      if (endsWith(rel.type.c_str(), "/officeDocument")) workbookPart = rel.target;
+      if (endsWith(rel.type, "/officeDocument")) workbookPart = rel.target;
     const std::map<std::string, Relationship> rels = relationships(workbookPart);
     std::string sharedPart, stylesPart;
     for (const auto& [id, rel] : rels) {
-      if (endsWith(rel.type.c_str(), "/sharedStrings")) sharedPart = rel.target;
-      if (endsWith(rel.type.c_str(), "/styles")) stylesPart = rel.target;
+      if (endsWith(rel.type, "/sharedStrings")) sharedPart = rel.target;
+      if (endsWith(rel.type, "/styles")) stylesPart = rel.target;
     }
     if (sharedPart.empty()) sharedPart = resolvePart(workbookPart, "sharedStrings.xml");
     if (stylesPart.empty()) stylesPart = resolvePart(workbookPart, "styles.xml");
 
-    pugi::xml_document doc;
-    if (!parse(workbookPart, doc)) refuse(kNotWorkbook);
-    const pugi::xml_node wb = doc.document_element();
-    if (!is(wb, "workbook")) refuse(kCorrupt);
-    if (const char* d1904 = attr(child(wb, "workbookPr"), "date1904"))
-      date1904_ = std::strcmp(d1904, "1") == 0 || std::strcmp(d1904, "true") == 0;
     struct SheetEntry {
       std::string name;
       Relationship rel;
     };
     std::vector<SheetEntry> entries;
-    for (pugi::xml_node s = child(child(wb, "sheets"), "sheet"); s; s = s.next_sibling()) {
-      if (!is(s, "sheet")) continue;
-      const char* name = attr(s, "name");
-      const char* id = attr(s, "id");
-      const auto rel = id ? rels.find(id) : rels.end();
-      if (!name || rel == rels.end()) refuse(kCorrupt);
-      if (entries.size() >= limits_.maxSheets) refuse(kTooLarge);
-      entries.push_back({name, rel->second});
-    }
+    const bool found = readXml(workbookPart, [&](XmlStream& x) {
+      if (!x.child(0) || !x.is("workbook")) refuse(kCorrupt);
+      bool properties = false, sheets = false;  // the first of each counts
+      while (x.child(1)) {
+        if (x.is("workbookPr") && !properties) {
+          properties = true;
+          if (const char* d1904 = x.attr("date1904"))
+            date1904_ = std::strcmp(d1904, "1") == 0 || std::strcmp(d1904, "true") == 0;
+        } else if (x.is("sheets") && !sheets) {
+          sheets = true;
+          while (x.child(2)) {
+            if (!x.is("sheet")) continue;
+            const char* name = x.attr("name");
+            const char* id = x.attr("id");
+            const auto rel = id ? rels.find(id) : rels.end();
+            if (!name || rel == rels.end()) refuse(kCorrupt);
+            if (entries.size() >= limits_.maxSheets) refuse(kTooLarge);
+            charge(sizeof(Sheet) + sizeof(SheetEntry) + 2 * std::strlen(name));
+            entries.push_back({name, rel->second});
+          }
+        }
+      }
+    });
+    if (!found) refuse(kNotWorkbook);
     if (entries.empty()) refuse(kCorrupt);
-    doc.reset();
 
     readSharedStrings(sharedPart);
     readStyles(stylesPart);
@@ -289,16 +259,26 @@ class XlsxReader {
       Sheet sheet;
       sheet.name = e.name;
       makeUtf8(sheet.name);
-      const bool chart = endsWith(e.rel.type.c_str(), "/chartsheet") || endsWith(e.rel.type.c_str(), "/dialogsheet");
-      sheet.isWorksheet = endsWith(e.rel.type.c_str(), "/worksheet");
+      const bool chart = endsWith(e.rel.type, "/chartsheet") || endsWith(e.rel.type, "/dialogsheet");
+      sheet.isWorksheet = endsWith(e.rel.type, "/worksheet");
       if (!chart) readSheet(e.rel.target, &sheet);
       out->sheets.push_back(std::move(sheet));
     }
   }
 
  private:
-  // Reads a part whole; false when the workbook has no such part.
-  bool readPart(const std::string& name, std::string* data) {
+  // Counts memory the workbook keeps against the budget.
+  void charge(std::size_t bytes) {
+    if (bytes > limits_.maxKeptBytes - kept_) refuse(kTooLarge);
+    kept_ += bytes;
+  }
+  std::size_t budgetLeft() const { return limits_.maxKeptBytes - kept_; }
+
+  // Streams the part `name` through `handle`, then reads the rest of it, checking that it
+  // is whole; false when the workbook has no such part. A part read again is not counted
+  // again against the total.
+  template <class Handle>
+  bool readXml(const std::string& name, Handle&& handle, bool counted = true) {
     zip_int64_t idx = zip_name_locate(zip_, name.c_str(), 0);
     if (idx < 0) idx = zip_name_locate(zip_, name.c_str(), ZIP_FL_NOCASE);
     if (idx < 0) return false;
@@ -307,36 +287,30 @@ class XlsxReader {
     if (zip_stat_index(zip_, static_cast<zip_uint64_t>(idx), 0, &st) != 0) refuse(kCorrupt);
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) refuse(kEncrypted);
     if (!(st.valid & ZIP_STAT_SIZE)) refuse(kCorrupt);
-    if (st.size > limits_.maxPartBytes || st.size > limits_.maxTotalBytes - total_) refuse(kTooLarge);
-    total_ += st.size;
-    zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(idx), 0);
-    if (!f) refuse(kCorrupt);
-    data->resize(st.size);
-    zip_uint64_t got = 0;
-    while (got < st.size) {
-      const zip_int64_t n = zip_fread(f, data->data() + got, st.size - got);
-      if (n <= 0) break;
-      got += static_cast<zip_uint64_t>(n);
+    if (counted) {
+      if (st.size > limits_.maxPartBytes || st.size > limits_.maxTotalBytes - total_) refuse(kTooLarge);
+      total_ += st.size;
     }
-    char extra;
-    const bool whole = got == st.size && zip_fread(f, &extra, 1) == 0;
-    zip_fclose(f);
-    if (!whole) refuse(kCorrupt);
-    return true;
-  }
-
-  bool parse(const std::string& name, pugi::xml_document& doc) {
-    buffer_.clear();
-    if (!readPart(name, &buffer_)) return false;
-    const pugi::xml_parse_result r = doc.load_buffer_inplace(
-        buffer_.data(), buffer_.size(), pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype);
-    if (!r) refuse(kCorrupt);
-    // No spreadsheet writer declares entities; a part that does (nested ones blow up to
-    // gigabytes) or nests elements far deeper than any workbook has is not read.
-    struct Depth : pugi::xml_tree_walker {
-      bool for_each(pugi::xml_node& n) override { return n.type() != pugi::node_doctype && depth() < 64; }
-    } depth;
-    if (!doc.traverse(depth)) refuse(kCorrupt);
+    struct Closer {
+      void operator()(zip_file_t* f) const { zip_fclose(f); }
+    };
+    const std::unique_ptr<zip_file_t, Closer> file(zip_fopen_index(zip_, static_cast<zip_uint64_t>(idx), 0));
+    if (!file) refuse(kCorrupt);
+    zip_uint64_t got = 0;
+    XmlStream x([&](char* buf, std::size_t size) -> std::size_t {
+      const zip_int64_t n = zip_fread(file.get(), buf, size);
+      if (n < 0 || (got += static_cast<zip_uint64_t>(n)) > st.size) refuse(kCorrupt);
+      return static_cast<std::size_t>(n);
+    });
+    try {
+      handle(x);
+      x.finish();
+    } catch (const XmlStream::Malformed&) {
+      refuse(kCorrupt);
+    } catch (const XmlStream::TooLong&) {
+      refuse(kTooLarge);
+    }
+    if (got != st.size) refuse(kCorrupt);
     return true;
   }
 
@@ -345,135 +319,250 @@ class XlsxReader {
     const std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
     const std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
     std::map<std::string, Relationship> rels;
-    pugi::xml_document doc;
-    if (!parse(folder + "_rels/" + file + ".rels", doc)) return rels;
-    for (pugi::xml_node r = doc.document_element().first_child(); r; r = r.next_sibling()) {
-      const char* id = attr(r, "Id");
-      const char* target = attr(r, "Target");
-      const char* mode = attr(r, "TargetMode");
-      if (!is(r, "Relationship") || !id || !target || (mode && std::strcmp(mode, "External") == 0)) continue;
-      const char* type = attr(r, "Type");
-      rels[id] = Relationship{type ? type : "", resolvePart(part.empty() ? "/" : part, target)};
-    }
+    readXml(folder + "_rels/" + file + ".rels", [&](XmlStream& x) {
+      if (!x.child(0)) refuse(kCorrupt);
+      while (x.child(1)) {
+        const char* id = x.attr("Id");
+        const char* target = x.attr("Target");
+        const char* mode = x.attr("TargetMode");
+        if (!x.is("Relationship") || !id || !target || (mode && std::strcmp(mode, "External") == 0)) continue;
+        const char* type = x.attr("Type");
+        Relationship rel{type ? type : "", resolvePart(part.empty() ? "/" : part, target)};
+        charge(sizeof(rels) + 2 * sizeof(std::string) + std::strlen(id) + rel.type.size() + rel.target.size());
+        rels[id] = std::move(rel);
+      }
+    });
     return rels;
   }
 
-  void readSharedStrings(const std::string& part) {
-    pugi::xml_document doc;
-    if (!parse(part, doc)) return;
-    for (pugi::xml_node si = doc.document_element().first_child(); si; si = si.next_sibling()) {
-      if (!is(si, "si")) continue;
-      if (shared_.size() >= limits_.maxCells) refuse(kTooLarge);
-      shared_.push_back(richText(si));
-      makeUtf8(shared_.back());
+  // The text of a shared or inline string whose element was just read: its plain text or its
+  // rich-text runs, without the phonetic guide.
+  void richText(XmlStream& x, std::string& out) {
+    const int depth = x.depth();
+    while (x.child(depth)) {
+      if (x.is("t")) {
+        x.text(out, budgetLeft());
+      } else if (x.is("r")) {
+        while (x.child(depth + 1))
+          if (x.is("t")) x.text(out, budgetLeft());
+      }
     }
+    unescapeText(out);
+  }
+
+  void readSharedStrings(const std::string& part) {
+    std::string s;
+    readXml(part, [&](XmlStream& x) {
+      if (!x.child(0)) refuse(kCorrupt);
+      while (x.child(1)) {
+        if (!x.is("si")) continue;
+        if (shared_.size() >= limits_.maxCells) refuse(kTooLarge);
+        s.clear();
+        richText(x, s);
+        makeUtf8(s);
+        charge(sizeof(Text) + Text::footprint(s.size()));
+        shared_.emplace_back(s);
+      }
+    });
   }
 
   void readStyles(const std::string& part) {
-    pugi::xml_document doc;
-    if (!parse(part, doc)) return;
-    const pugi::xml_node ss = doc.document_element();
     std::map<std::uint32_t, bool> custom;  // numFmtId -> shows a date
-    for (pugi::xml_node f = child(child(ss, "numFmts"), "numFmt"); f; f = f.next_sibling()) {
-      std::uint32_t id;
-      const char* code = attr(f, "formatCode");
-      if (is(f, "numFmt") && code && parseUint(attr(f, "numFmtId"), UINT32_MAX, &id)) custom[id] = isDateFormat(code);
-    }
-    for (pugi::xml_node xf = child(child(ss, "cellXfs"), "xf"); xf; xf = xf.next_sibling()) {
-      if (!is(xf, "xf")) continue;
-      std::uint32_t id = 0;
-      parseUint(attr(xf, "numFmtId"), UINT32_MAX, &id);
+    std::vector<std::uint32_t> formats;    // of each cell style
+    const std::size_t kept = kept_;
+    readXml(part, [&](XmlStream& x) {
+      if (!x.child(0)) refuse(kCorrupt);
+      bool numFmts = false, cellXfs = false;  // the first of each counts
+      while (x.child(1)) {
+        if (x.is("numFmts") && !numFmts) {
+          numFmts = true;
+          while (x.child(2)) {
+            std::uint32_t id;
+            const char* code = x.attr("formatCode");
+            if (x.is("numFmt") && code && parseUint(x.attr("numFmtId"), UINT32_MAX, &id)) {
+              charge(64);
+              custom[id] = isDateFormat(code);
+            }
+          }
+        } else if (x.is("cellXfs") && !cellXfs) {
+          cellXfs = true;
+          while (x.child(2)) {
+            if (!x.is("xf")) continue;
+            std::uint32_t id = 0;
+            parseUint(x.attr("numFmtId"), UINT32_MAX, &id);
+            charge(sizeof id);
+            formats.push_back(id);
+          }
+        }
+      }
+    });
+    for (const std::uint32_t id : formats) {
       const auto c = custom.find(id);
       dateStyle_.push_back(c != custom.end() ? c->second : isBuiltinDate(id));
     }
+    kept_ = kept + formats.size() / 8;  // what stays is a bit for each style
   }
 
+  // A sheet is read twice: once to count its cells, so that they are kept in one block of
+  // exactly their size, and once to keep them.
   void readSheet(const std::string& part, Sheet* sheet) {
-    pugi::xml_document doc;
-    if (!parse(part, doc)) refuse(kCorrupt);
-    std::vector<Cell>& cells = sheet->cells;
-    std::uint32_t row = 0;
-    for (pugi::xml_node r = child(child(doc.document_element(), "sheetData"), "row"); r; r = r.next_sibling()) {
-      if (!is(r, "row")) continue;
-      const char* rowRef = attr(r, "r");
-      if (rowRef ? !parseUint(rowRef, kMaxRow, &row) || row == 0 : ++row > kMaxRow) refuse(kCorrupt);
-      std::uint32_t col = 0;
-      for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
-        if (!is(c, "c")) continue;
-        Cell cell;
-        if (const char* ref = attr(c, "r")) {
-          if (!parseRef(ref, &cell.row, &cell.col)) refuse(kCorrupt);
-        } else {
-          if (col >= kMaxCol) refuse(kCorrupt);
-          cell.row = row;
-          cell.col = col + 1;
-        }
-        col = cell.col;
-        if (readCell(c, &cell)) {
-          if (cells_ >= limits_.maxCells) refuse(kTooLarge);
-          ++cells_;
-          cells.push_back(std::move(cell));
-        }
-      }
-    }
-    orderCells(cells);
+    const std::size_t count = readCells(part, nullptr, 0);
+    charge(count * sizeof(Cell));
+    sheet->cells.reserve(count);
+    readCells(part, &sheet->cells, count);
+    cells_ += count;
+    orderCells(sheet->cells);
   }
 
-  // Fills the value of one <c>; false when it holds none (an empty text is none, too).
-  bool readCell(const pugi::xml_node& c, Cell* cell) {
-    const char* t = attr(c, "t");
-    const pugi::xml_node v = child(c, "v");
-    std::string value;
-    appendText(v, value);
-    if (t && std::strcmp(t, "inlineStr") == 0) {
-      const pugi::xml_node inl = child(c, "is");
-      if (!inl && !v) return false;
-      cell->text = inl ? richText(inl) : value;
-      makeUtf8(cell->text);
-      return !cell->text.empty();
+  // The cells of a sheet with a value, kept in `cells` when it is given; returns their count.
+  std::size_t readCells(const std::string& part, std::vector<Cell>* cells, std::size_t expected) {
+    std::size_t count = 0;
+    std::string value, inline_;
+    const bool found = readXml(
+        part,
+        [&](XmlStream& x) {
+          if (!x.child(0)) refuse(kCorrupt);
+          bool data = false;  // the first sheetData counts
+          while (x.child(1)) {
+            if (!x.is("sheetData") || data) continue;
+            data = true;
+            std::uint32_t row = 0;
+            while (x.child(2)) {
+              if (!x.is("row")) continue;
+              const char* rowRef = x.attr("r");
+              if (rowRef ? !parseUint(rowRef, kMaxRow, &row) || row == 0 : ++row > kMaxRow) refuse(kCorrupt);
+              std::uint32_t col = 0;
+              while (x.child(3)) {
+                if (!x.is("c")) continue;
+                Cell cell;
+                if (const char* ref = x.attr("r")) {
+                  if (!parseRef(ref, &cell.row, &cell.col)) refuse(kCorrupt);
+                } else {
+                  if (col >= kMaxCol) refuse(kCorrupt);
+                  cell.row = row;
+                  cell.col = col + 1;
+                }
+                col = cell.col;
+                const Kind kind = kindOf(x.attr("t"));
+                std::uint32_t style = 0;
+                const bool styled = parseUint(x.attr("s"), UINT32_MAX, &style);
+                bool v = false, is = false;  // the first of each counts
+                value.clear();
+                inline_.clear();
+                while (x.child(4)) {
+                  if (x.is("v") && !v) {
+                    v = true;
+                    x.text(value, budgetLeft());
+                  } else if (x.is("is") && !is) {
+                    is = true;
+                    richText(x, inline_);
+                  }
+                }
+                if (!readCell(kind, styled ? &style : nullptr, v, is, value, inline_, cells ? &cell : nullptr)) continue;
+                if (cells_ + count >= limits_.maxCells) refuse(kTooLarge);
+                ++count;
+                if (cells) {
+                  if (cells->size() == expected) refuse(kCorrupt);  // the part changed between the readings
+                  cells->push_back(std::move(cell));
+                }
+              }
+            }
+          }
+        },
+        !cells);
+    if (!found) refuse(kCorrupt);
+    if (cells && count != expected) refuse(kCorrupt);
+    return count;
+  }
+
+  enum class Kind { Number, Shared, InlineString, FormulaString, Boolean, Error, Date, Unknown };
+  static Kind kindOf(const char* t) {
+    if (!t || std::strcmp(t, "n") == 0) return Kind::Number;
+    static constexpr struct {
+      const char* name;
+      Kind kind;
+    } kKinds[] = {{"s", Kind::Shared}, {"inlineStr", Kind::InlineString}, {"str", Kind::FormulaString},
+                  {"b", Kind::Boolean}, {"e", Kind::Error},           {"d", Kind::Date}};
+    for (const auto& k : kKinds)
+      if (std::strcmp(t, k.name) == 0) return k.kind;
+    return Kind::Unknown;
+  }
+
+  // A new text of a cell, counted against the budget.
+  Text keep(const std::string& s) {
+    charge(Text::footprint(s.size()));
+    return Text(s);
+  }
+
+  // Whether a cell holds a value (an empty text is none); fills `cell` when it is given.
+  // `value` is the text of its first <v>, `inl` of its first <is>.
+  bool readCell(Kind kind, const std::uint32_t* style, bool v, bool is, std::string& value, std::string& inl,
+                Cell* cell) {
+    if (kind == Kind::InlineString) {
+      if (!is && !v) return false;
+      std::string& text = is ? inl : value;
+      if (text.empty()) return false;
+      if (cell) {
+        makeUtf8(text);
+        cell->text = keep(text);
+      }
+      return true;
     }
     if (!v) return false;
-    if (!t || std::strcmp(t, "n") == 0) {
-      if (value.empty()) return false;
-      if (!parseDouble(value.c_str(), &cell->number)) refuse(kCorrupt);
-      cell->type = Cell::Type::Number;
-      std::uint32_t style = 0;
-      if (parseUint(attr(c, "s"), UINT32_MAX, &style) && style < dateStyle_.size() && dateStyle_[style] &&
-          serialToIso(cell->number, date1904_, &cell->text))
-        cell->type = Cell::Type::Date;
-      return true;
+    switch (kind) {
+      case Kind::Number: {
+        if (value.empty()) return false;
+        double number;
+        if (!parseDouble(value.c_str(), &number)) refuse(kCorrupt);
+        if (!cell) return true;
+        cell->type = Cell::Type::Number;
+        cell->number = number;
+        std::string iso;
+        if (style && *style < dateStyle_.size() && dateStyle_[*style] && serialToIso(number, date1904_, &iso)) {
+          cell->type = Cell::Type::Date;
+          cell->text = keep(iso);
+        }
+        return true;
+      }
+      case Kind::Shared: {
+        std::uint32_t index;
+        if (!parseUint(value.c_str(), UINT32_MAX, &index) || index >= shared_.size()) refuse(kCorrupt);
+        if (cell) cell->text = shared_[index];
+        return !shared_[index].empty();
+      }
+      case Kind::FormulaString:
+        if (value.empty()) return false;
+        if (cell) {
+          unescapeText(value);
+          makeUtf8(value);
+          cell->text = keep(value);
+        }
+        return true;
+      case Kind::Boolean: {
+        if (value != "1" && value != "true" && value != "0" && value != "false") refuse(kCorrupt);
+        if (cell) {
+          cell->type = Cell::Type::Boolean;
+          cell->number = value == "1" || value == "true" ? 1 : 0;
+        }
+        return true;
+      }
+      case Kind::Error:
+        if (cell) {
+          cell->type = Cell::Type::Error;
+          makeUtf8(value);
+          cell->text = keep(value);
+        }
+        return true;
+      case Kind::Date:
+        if (value.empty()) return false;
+        if (cell) {
+          cell->type = Cell::Type::Date;
+          cell->text = keep(isoDate(value));
+        }
+        return true;
+      default:
+        refuse(kCorrupt);
     }
-    if (std::strcmp(t, "s") == 0) {
-      std::uint32_t index;
-      if (!parseUint(value.c_str(), UINT32_MAX, &index) || index >= shared_.size()) refuse(kCorrupt);
-      cell->text = shared_[index];
-      return !cell->text.empty();
-    }
-    if (std::strcmp(t, "str") == 0) {
-      unescapeText(value);
-      makeUtf8(value);
-      cell->text = std::move(value);
-      return !cell->text.empty();
-    }
-    if (std::strcmp(t, "b") == 0) {
-      cell->type = Cell::Type::Boolean;
-      if (value == "1" || value == "true") cell->number = 1;
-      else if (value != "0" && value != "false") refuse(kCorrupt);
-      return true;
-    }
-    if (std::strcmp(t, "e") == 0) {
-      cell->type = Cell::Type::Error;
-      makeUtf8(value);
-      cell->text = std::move(value);
-      return true;
-    }
-    if (std::strcmp(t, "d") == 0) {
-      if (value.empty()) return false;
-      cell->type = Cell::Type::Date;
-      cell->text = isoDate(value);
-      return true;
-    }
-    refuse(kCorrupt);
   }
 
   // An ISO 8601 date as a cell of type "d" stores it, in this layer's form.
@@ -500,11 +589,11 @@ class XlsxReader {
 
   zip_t* zip_;
   const Limits& limits_;
-  std::size_t total_ = 0;
+  std::size_t total_ = 0;  // bytes of the parts read
+  std::size_t kept_ = 0;   // bytes the workbook keeps
   std::size_t cells_ = 0;
   bool date1904_ = false;
-  std::string buffer_;
-  std::vector<std::string> shared_;
+  std::deque<Text> shared_;  // in blocks: a large table is never copied to grow
   std::vector<bool> dateStyle_;
 };
 
