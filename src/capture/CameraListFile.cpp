@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+
+#include "atomicfile.h"
 
 namespace CameraListFile {
 
@@ -68,8 +69,7 @@ Read read(List& list) {
 }
 
 bool write(int currentCamera, const QStringList& captions) {
-  QSaveFile f(path());
-  return f.open(QIODevice::WriteOnly) && f.write(format(currentCamera, captions)) >= 0 && f.commit();
+  return vb::replaceFileBytes(path(), format(currentCamera, captions));
 }
 
 }  // namespace CameraListFile

@@ -1,14 +1,15 @@
 #include "frmWebcame.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QScreen>
 
 #include "DirectShowDIB.h"
 #include "Frmcari.h"
 #include "PicSave.h"
+#include "atomicfile.h"
 #include "controlsdialog.h"
 #include "formatdialog.h"
 #include "frmAggota.h"
@@ -424,10 +425,12 @@ void frmWebcame::picSource_Click(QPointF pos) {
 bool frmWebcame::serahkanFoto(const QImage& crop) {
   if (crop.isNull()) return false;
   const QString file = vb::appPath(QStringLiteral("test.jpg"));
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly) || !crop.save(&out, "BMP") || !out.commit()) {
+  QByteArray bmp;
+  QBuffer buffer(&bmp);
+  QString why;
+  if (!buffer.open(QIODevice::WriteOnly) || !crop.save(&buffer, "BMP") || !vb::replaceFileBytes(file, bmp, &why)) {
     // The receiver keeps what it shows: an older "test.jpg" is another member's photo.
-    ui::msgBox(QStringLiteral("Foto tidak dapat diserahkan: %1 tidak dapat ditulis (%2).").arg(file, out.errorString()),
+    ui::msgBox(QStringLiteral("Foto tidak dapat diserahkan: %1 tidak dapat ditulis (%2).").arg(file, why),
                ui::vbExclamation);
     return false;
   }

@@ -1,9 +1,10 @@
 #include "settings.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+
+#include "atomicfile.h"
 
 namespace camera {
 
@@ -38,10 +39,7 @@ QString settingsFile(const QString& folder, const QString& deviceName) {
 bool saveSettings(const QString& file, const Settings& s, QString* error) {
   QByteArray text = "caps=" + s.caps.toUtf8() + '\n';
   for (const Key& k : kKeys) text += QByteArray(k.name) + '=' + QByteArray::number(s.balance.*k.field, 'g', 6) + '\n';
-  QSaveFile out(file);
-  if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit()) return true;
-  if (error) *error = out.errorString();
-  return false;
+  return vb::replaceFileBytes(file, text, error);
 }
 
 std::optional<Settings> loadSettings(const QString& file, QString* error) {

@@ -1,8 +1,9 @@
 #include "profile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
+
+#include "atomicfile.h"
 
 namespace profile {
 namespace {
@@ -103,11 +104,7 @@ bool writePrivateProfileString(const QString& section, const QString& key, const
     lines << '[' + section + ']' << entry;
   }
 
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly)) return false;
-  out.write(lines.join(QLatin1String("\r\n")).toLatin1());
-  out.write("\r\n");
-  return out.commit();
+  return vb::replaceFileBytes(file, lines.join(QLatin1String("\r\n")).toLatin1() + "\r\n");
 }
 
 }  // namespace profile
