@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "dc.h"
+#include "decoders.h"
 #include "dib.h"
 #include "icon.h"
 #include "metafile.h"
@@ -146,19 +147,36 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
   else if (raw.startsWith(QByteArray("\0\0\1\0", 4)))
     format = "ico";
   if (!format) return loadMetafile(std::move(bytes), keepOriginalFormat);
-  QImageReader reader(&buf, format);
-  reader.setAutoTransform(false);
-  const QSize size = reader.size();
-  if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide ||
-      std::int64_t(size.width()) * size.height() > kMaxPixels)
-    return nullptr;
-  const QImage img = reader.read();
-  if (img.isNull()) return nullptr;
+  QImage img;
+  bool alpha = false;
+  if (std::strcmp(format, "jpeg") == 0 || std::strcmp(format, "gif") == 0) {
+    // The one decoder of each format, with the limits every picture read shares; the Exif
+    // orientation is not applied, as OLE pictures show the stored rows.
+    std::unique_ptr<gdiplus::Image> decoded;
+    if (gdiplus::loadImageFromBytes(bytes.data(), bytes.size(), decoded) != gdiplus::Status::Ok) return nullptr;
+    img = decoded->pixels();
+    // A GIF's first frame is transparent where it has its transparent colour or leaves the
+    // screen uncovered.
+    if (decoded->rawFormatFirst() == gdiplus::ImageFormatGIF)
+      for (int y = 0; y < img.height() && !alpha; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width() && !alpha; ++x) alpha = qAlpha(line[x]) != 255;
+      }
+  } else {
+    QImageReader reader(&buf, format);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide ||
+        std::int64_t(size.width()) * size.height() > kMaxPixels)
+      return nullptr;
+    img = reader.read();
+    if (img.isNull()) return nullptr;
+    alpha = img.hasAlphaChannel();
+  }
   std::shared_ptr<Picture> p;
   if (std::strcmp(format, "ico") == 0) {
     p = createIndirect(PICTYPE_ICON, iconFromImage(img), true);
   } else {
-    const bool alpha = img.hasAlphaChannel();
     std::uint8_t* bits = nullptr;
     const Handle h = createDIBSection(img.width(), img.height(), alpha ? 32 : 24, &bits);
     auto dib = find<Dib>(h);

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace gdiplus {
@@ -27,7 +29,8 @@ std::int32_t le32(const std::uint8_t* p) {
                       std::uint32_t(p[3]) << 24);
 }
 
-Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated) {
   if (size < 26) return Status::UnknownImageFormat;
   const std::int32_t header = le32(data + 14);
   std::int64_t w, h;
@@ -40,6 +43,7 @@ Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limit
   } else {
     return Status::UnknownImageFormat;
   }
+  if (stated) *stated = QSize(int(std::min<std::int64_t>(w, INT_MAX)), int(std::min<std::int64_t>(h, INT_MAX)));
   if (!withinLimits(w, h, limits)) return Status::ValueOverflow;
   QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
   QBuffer buf(&bytes);
@@ -56,15 +60,21 @@ Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limit
 
 Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::unique_ptr<Image>& out,
                           const Limits& limits) {
+  return decodeImage(data, size, limits, DecodeOptions(), out);
+}
+
+Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                   std::unique_ptr<Image>& out, QSize* stated) {
   out.reset();
+  if (stated) *stated = QSize();
   if (!data || size == 0) return Status::InvalidParameter;
-  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, out);
-  if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out);
+  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, options, out, stated);
+  if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out, stated);
   if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
-    return decodeGif(data, size, limits, out);
+    return decodeGif(data, size, limits, out, stated);
   if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4))
-    return decodeTiff(data, size, limits, out);
-  if (startsWith(data, size, "BM", 2)) return decodeBmp(data, size, limits, out);
+    return decodeTiff(data, size, limits, out, stated);
+  if (startsWith(data, size, "BM", 2)) return decodeBmp(data, size, limits, out, stated);
   return Status::UnknownImageFormat;
 }
 
