@@ -74,7 +74,7 @@ void CardPreview::paintEvent(QPaintEvent*) {
   cardface::Pictures pics;
   pics.background = (front_ ? owner_->image4 : owner_->image5)->picture().image();
   if (front_) {
-    pics.photo = QImage(photobox::blankPhotoFile());
+    pics.photo = photobox::readPictureFile(photobox::blankPhotoFile()).image;
     pics.code128 = contohBarcode;
     pics.qr = contohQr;
   }

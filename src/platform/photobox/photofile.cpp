@@ -10,14 +10,11 @@ namespace photobox {
 
 namespace {
 
-// The photo road's limits are the picture library's: one set for every picture read.
+// The photo road's limits are the picture library's: one set for every picture read. The
+// message names them through this file's constants, which must say the same.
 const gdiplus::Limits& limits() {
-  static const gdiplus::Limits l = [] {
-    gdiplus::Limits x;
-    x.maxSide = kMaxPictureSide;
-    x.maxPixels = kMaxPicturePixels;
-    return x;
-  }();
+  const gdiplus::Limits& l = gdiplus::defaultLimits();
+  Q_ASSERT(l.maxSide == kMaxPictureSide && l.maxPixels == kMaxPicturePixels);
   return l;
 }
 
@@ -103,9 +100,12 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
   // carry alpha. An opaque picture is shown and drawn as such, at no cost.
   const bool opaque = image->rawFormatFirst() == gdiplus::ImageFormatJPEG ||
                       (image->rawFormatFirst() != gdiplus::ImageFormatGIF && !(image->flags() & gdiplus::ImageFlagsHasAlpha));
+  const bool grey = image->rawFormatFirst() == gdiplus::ImageFormatJPEG &&
+                    image->pixelFormat() == gdiplus::PixelFormat8bppIndexed;
   QImage img = image->pixels();
   image.reset();
   if (opaque) img.reinterpretAsFormat(QImage::Format_RGB32);
+  if (grey) img = img.convertToFormat(QImage::Format_Grayscale8);  // a QR picture stays one channel
   if (maxPx.isValid()) {
     // The decoder scaled a JPEG down only as far as it still covers the box; the rest is
     // done smoothly here, in the stored orientation.
