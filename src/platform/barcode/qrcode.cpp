@@ -112,6 +112,8 @@ void saveQrJpeg(const QString& text, const QString& file) {
   const QImage modules = qrModules(text).convertToFormat(QImage::Format_Grayscale8);
   const QImage img = modules.scaled(modules.width() * kPixelsPerModule, modules.height() * kPixelsPerModule,
                                     Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  // Replaced whole, but not waited for on the disk: a picture cut short by a crash lacks its
+  // end marker and is made again by the next print (qrJpegShows).
   QString error;
   const bool written = vb::replaceFileWith(
       file,
@@ -119,7 +121,7 @@ void saveQrJpeg(const QString& text, const QString& file) {
         const gdiplus::JpegResult r = gdiplus::encodeJpeg(img, 90, fd, kMarkKey + ": " + markOf(text));
         return r.ok() ? 0 : r.writeError ? r.writeError : EIO;
       },
-      true, &error);
+      false, &error);
   if (!written)
     fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), error));
 }

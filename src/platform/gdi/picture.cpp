@@ -157,11 +157,13 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
     img = decoded->pixels();
     // A GIF's first frame is transparent where it has its transparent colour or leaves the
     // screen uncovered.
-    if (decoded->rawFormatFirst() == gdiplus::ImageFormatGIF)
-      for (int y = 0; y < img.height() && !alpha; ++y) {
+    if (decoded->rawFormatFirst() == gdiplus::ImageFormatGIF) {
+      const int w = img.width(), h = img.height();
+      for (int y = 0; y < h && !alpha; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        for (int x = 0; x < img.width() && !alpha; ++x) alpha = qAlpha(line[x]) != 255;
+        for (int x = 0; x < w && !alpha; ++x) alpha = qAlpha(line[x]) != 255;
       }
+    }
   } else {
     QImageReader reader(&buf, format);
     reader.setAutoTransform(false);

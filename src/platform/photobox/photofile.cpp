@@ -18,6 +18,8 @@ const gdiplus::Limits& limits() {
   return l;
 }
 
+constexpr qint64 kMapFromBytes = 4 << 20;
+
 // The Exif orientation (1 .. 8) as Qt's mirror, flip and quarter turn, applied in that order.
 QImage upright(QImage img, int orientation) {
   switch (orientation) {
@@ -30,6 +32,19 @@ QImage upright(QImage img, int orientation) {
     case 8: return img.transformed(QTransform().rotate(270));
     default: return img;
   }
+}
+
+// A grey JPEG's pixels, decoded with equal red, green and blue, as one channel.
+QImage greyOf(const QImage& rgb) {
+  QImage grey(rgb.size(), QImage::Format_Grayscale8);
+  if (grey.isNull()) return rgb;
+  const int w = rgb.width(), h = rgb.height();
+  for (int y = 0; y < h; ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    uchar* to = grey.scanLine(y);
+    for (int x = 0; x < w; ++x) to[x] = uchar(qBlue(from[x]));
+  }
+  return grey;
 }
 
 int orientationOf(const gdiplus::Image& image) {
@@ -75,9 +90,11 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
   out.status = PictureFile::Status::Unreadable;
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly) || f.size() <= 0) return out;
-  // The file is mapped, not copied: the decoder reads it in place.
+  // A large file is mapped, not copied: the decoder reads it in place. A photo-sized one is
+  // read, which costs less than mapping it, above all while the card print reads several at
+  // once.
   QByteArray copy;
-  const std::uint8_t* bytes = f.map(0, f.size());
+  const std::uint8_t* bytes = f.size() > kMapFromBytes ? f.map(0, f.size()) : nullptr;
   std::size_t length = std::size_t(f.size());
   if (!bytes) {
     copy = f.readAll();
@@ -98,14 +115,15 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
   const bool turned = orientation >= 5 && orientation <= 8;
   // A GIF may hold transparent pixels whatever it reports; other formats say whether they
   // carry alpha. An opaque picture is shown and drawn as such, at no cost.
-  const bool opaque = image->rawFormatFirst() == gdiplus::ImageFormatJPEG ||
-                      (image->rawFormatFirst() != gdiplus::ImageFormatGIF && !(image->flags() & gdiplus::ImageFlagsHasAlpha));
-  const bool grey = image->rawFormatFirst() == gdiplus::ImageFormatJPEG &&
-                    image->pixelFormat() == gdiplus::PixelFormat8bppIndexed;
+  const std::uint32_t format = image->rawFormatFirst();
+  const bool jpeg = format == gdiplus::ImageFormatJPEG;
+  const bool opaque =
+      jpeg || (format != gdiplus::ImageFormatGIF && !(image->flags() & gdiplus::ImageFlagsHasAlpha));
+  const bool grey = jpeg && image->pixelFormat() == gdiplus::PixelFormat8bppIndexed;
   QImage img = image->pixels();
   image.reset();
   if (opaque) img.reinterpretAsFormat(QImage::Format_RGB32);
-  if (grey) img = img.convertToFormat(QImage::Format_Grayscale8);  // a QR picture stays one channel
+  if (grey) img = greyOf(img);  // a QR picture stays one channel
   if (maxPx.isValid()) {
     // The decoder scaled a JPEG down only as far as it still covers the box; the rest is
     // done smoothly here, in the stored orientation.
@@ -117,7 +135,6 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
       if (img.size() != want) img = img.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
   }
-  const bool jpeg = length >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8;
   if (!maxPx.isValid() && jpeg && orientation <= 1 && length <= std::size_t(kMaxPhotoFileBytes))
     out.jpeg = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
   out.image = upright(std::move(img), orientation);
