@@ -40,18 +40,14 @@ void onProgress(j_common_ptr c) {
   }
 }
 
-// The denominator of the smallest scale 1/8 .. 1 whose picture covers `want` (stored
-// orientation); powers of two only, which libjpeg decodes fastest.
-unsigned scaleDenominator(const jpeg_decompress_struct& cinfo, QSize want) {
-  unsigned denom = 1;
-  for (unsigned d : {8u, 4u, 2u}) {
-    if ((cinfo.image_width + d - 1) / d >= unsigned(want.width()) &&
-        (cinfo.image_height + d - 1) / d >= unsigned(want.height())) {
-      denom = d;
-      break;
-    }
-  }
-  return denom;
+// The smallest of libjpeg's scales n/8 (n = 1 .. 8) whose picture covers `want` (stored
+// orientation).
+unsigned scaleNumerator(const jpeg_decompress_struct& cinfo, QSize want) {
+  for (unsigned n = 1; n < 8; ++n)
+    if ((std::uint64_t(cinfo.image_width) * n + 7) / 8 >= unsigned(want.width()) &&
+        (std::uint64_t(cinfo.image_height) * n + 7) / 8 >= unsigned(want.height()))
+      return n;
+  return 8;
 }
 
 // The size an upright picture of `stored` size takes in the options' box, in the stored
@@ -123,8 +119,8 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
   const QSize want = wantedSize(stated, orientation >= 5 && orientation <= 8, options);
   if (want.isValid()) {
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = scaleDenominator(cinfo, want);
+    cinfo.scale_num = scaleNumerator(cinfo, want);
+    cinfo.scale_denom = 8;
   }
   // A progressive file's scans are all read here, before the picture's memory is taken.
   jpeg_start_decompress(&cinfo);

@@ -22,8 +22,9 @@ struct Limits {
   std::int64_t maxComposedPixels = 4'000'000'000;
   unsigned maxFrames = 10'000;
   // A progressive JPEG may hold any number of scans, each a full pass over the picture; real
-  // encoders write about a dozen. Bounded in number and in passes over the largest picture,
-  // so that a small file can't keep the decoder busy for long.
+  // encoders write about a dozen. Bounded in number, and in pixels over all scans (100 passes
+  // over a picture at the pixel limit), so that a small file can't keep the decoder busy for
+  // long.
   int maxScans = 500;
   std::int64_t maxScanPixels = 100 * maxPixels;
 };
@@ -38,7 +39,7 @@ Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::uniqu
 
 // What a caller may ask of a decode besides the limits.
 struct DecodeOptions {
-  // A JPEG is decoded at the smallest of the scales 1/8, 1/4, 1/2 and 1 that still covers the
+  // A JPEG is decoded at the smallest of libjpeg's scales 1/8 .. 8/8 that still covers the
   // size the picture, turned upright by its Exif orientation, takes in this box: in
   // proportion with `keepAspect`, else each side no larger than the box's. An empty box, and
   // every other format, decode at full size.
