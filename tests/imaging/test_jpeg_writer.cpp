@@ -3,22 +3,22 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSysInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
 
-#include <jerror.h>
-
+#include "atomicfile.h"
 #include "cBitmap24.h"
+#include "kill_child.h"
 #include "mJpegWriter.h"
 #include "vb.h"
 
@@ -149,13 +149,13 @@ TEST_F(JpegWriter, ReplacedFileKeepsTimesAndModeAndANewOneGetsItsOwn) {
   EXPECT_EQ(std::pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec), std::pair(times[1].tv_sec, times[1].tv_nsec));
   EXPECT_EQ(QImage(path("photo.jpg")).width(), 16);
 
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  // A new file gets the mode of any file the program writes, and the time of its writing.
+  ASSERT_TRUE(vb::replaceFileBytes(path("other.bin"), "x"));
   const time_t start = ::time(nullptr);
   ASSERT_TRUE(mJpegWriter::SaveJPG(b, path("new.jpg"), 90));
-  EXPECT_EQ(statOf(path("new.jpg")).st_mode & 07777, 0666u & ~mask);
+  EXPECT_EQ(statOf(path("new.jpg")).st_mode & 07777, statOf(path("other.bin")).st_mode & 07777);
   EXPECT_GE(statOf(path("new.jpg")).st_mtim.tv_sec, start - 1);
-  EXPECT_EQ(entries(), QStringList({"new.jpg", "photo.jpg"}));
+  EXPECT_EQ(entries(), QStringList({"new.jpg", "other.bin", "photo.jpg"}));
 }
 
 TEST_F(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
@@ -193,22 +193,27 @@ TEST_F(JpegWriter, FailuresKeepTheOldFileAndLeaveNothingBehind) {
   EXPECT_EQ(entries(), QStringList({"keep.jpg", "locked.jpg", "sub.jpg"}));
 }
 
-// The encoded picture outgrowing what may be had: a growth that fails (the first buffer or
-// a later one) ends in the encoder's out-of-memory error with the buffer freed once.
-TEST_F(JpegWriter, ABufferThatCannotGrowFailsTheSaveCleanly) {
+// A file that can't grow (a full disk; here the process's file size limit) at its first
+// write or a later one fails the save cleanly.
+TEST_F(JpegWriter, AFileThatCannotGrowFailsTheSaveCleanly) {
   writeFile("keep.jpg", "old contents");
   cBitmap24 b;
   ASSERT_TRUE(b.Create(512, 512));
-  b.RandomiseBits(false);  // noise above, several buffers' worth; blue below
+  b.RandomiseBits(false);  // noise above, several write buffers' worth; blue below
   for (int y = 256; y < 512; ++y)
     for (int x = 0; x < 512; ++x) setPixel(b, x, y, qRgb(0, 0, 255));
-  const std::size_t saved = mJpegWriter::outputLimit();
-  for (std::size_t limit : {std::size_t(0), std::size_t(100000)}) {
-    mJpegWriter::setOutputLimit(limit);
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+  for (rlim_t limit : {rlim_t(0), rlim_t(100000)}) {
+    struct rlimit low = saved;
+    low.rlim_cur = limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
     const vb::VbError e = errorOf([&] { mJpegWriter::SaveJPG(b, path("keep.jpg"), 90); });
-    EXPECT_EQ(e.description, QStringLiteral("Failed to save to JPG %1").arg(int(JERR_OUT_OF_MEMORY))) << limit;
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(e.description, "Failed to save to JPG -3") << limit;
   }
-  mJpegWriter::setOutputLimit(saved);
+  ::signal(SIGXFSZ, oldSignal);
   EXPECT_EQ(readAll(path("keep.jpg")), "old contents");
   EXPECT_EQ(entries(), QStringList({"keep.jpg"}));
   ASSERT_TRUE(mJpegWriter::SaveJPG(b, path("keep.jpg"), 90));  // every buffer's bytes in order
@@ -232,7 +237,7 @@ TEST_F(JpegWriter, TheFileReachesTheDiskBeforeItTakesTheNameOrTheSaveFails) {
     // While it is flushed the folder shows nothing new, or only a temporary of ours.
     for (const QString& e : flushedFile->entries)
       if (!before.contains(e))
-        EXPECT_TRUE(e.contains(QStringLiteral(".lentavo-tmp.%1.").arg(::getpid()))) << e.toStdString();
+        EXPECT_TRUE(e.startsWith(vb::kTemporaryPrefix)) << e.toStdString();
     const auto flushedFolder = std::find_if(flushedFile, calls.end(), [&](const Flush& f) { return f.folder; });
     ASSERT_NE(flushedFolder, calls.end());
     EXPECT_EQ(flushedFolder->ino, folder);
@@ -248,25 +253,37 @@ TEST_F(JpegWriter, TheFileReachesTheDiskBeforeItTakesTheNameOrTheSaveFails) {
   EXPECT_EQ(entries(), QStringList({"photo.jpg"}));
 }
 
-// Temporaries of ours whose writer was killed are removed by the next save in the folder;
-// those of a writer that still runs or of another host, and other files, stay.
-TEST_F(JpegWriter, ASaveRemovesTheTemporariesOfKilledRuns) {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ASSERT_GT(child, 0);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);  // a writer that is gone
-  const QString host = QSysInfo::machineHostName();
-  const QString dead = QStringLiteral(".a.jpg.lentavo-tmp.%1.k3x9q0ab.%2").arg(child).arg(host);
-  const QStringList kept = {QStringLiteral(".a.jpg.lentavo-tmp.%1.k3x9q0ab.%2").arg(::getpid()).arg(host),
-                            QStringLiteral(".a.jpg.lentavo-tmp.%1.k3x9q0ab.elsewhere").arg(child),
-                            QStringLiteral(".a.jpg.%1.tmp").arg(child), QStringLiteral("a.jpg")};
-  for (const QString& name : kept + QStringList{dead}) writeFile(name, "x");
+TEST(JpegWriterChild, SavePhoto) {
+  KILL_CHILD_ONLY();
   cBitmap24 b;
-  ASSERT_TRUE(b.Create(4, 4));
-  ASSERT_TRUE(mJpegWriter::SaveJPG(b, path("b.jpg"), 90));
-  QStringList want = QStringList(kept) << "b.jpg";
-  want.sort();
-  EXPECT_EQ(entries(), want);
+  ASSERT_TRUE(b.Create(64, 48));
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) setPixel(b, x, y, qRgb(0, 0, 255));
+  ASSERT_TRUE(mJpegWriter::SaveJPG(b, testsupport::killChildFolder() + "/photo.jpg", 90));
+}
+
+// A save killed at any file call leaves the old photo or the whole new one, and at most a
+// temporary file of the one helper.
+TEST_F(JpegWriter, AKilledSaveLeavesTheOldOrTheNewFile) {
+  for (const char* kind : {"write", "fsync", "rename", "rename+"}) {
+    for (int n = 1; n < 20; ++n) {
+      const QString kill = QStringLiteral("%1:%2").arg(kind).arg(n);
+      SCOPED_TRACE(kill.toStdString());
+      writeFile("photo.jpg", "old contents");
+      const testsupport::ChildRun run = testsupport::runChild("JpegWriterChild.SavePhoto", dir.path(), kill);
+      const QByteArray left = readAll(path("photo.jpg"));
+      if (left != "old contents") EXPECT_EQ(QImage::fromData(left).size(), QSize(64, 48));
+      for (const QString& e : entries()) {
+        EXPECT_TRUE(e == "photo.jpg" || e.startsWith(vb::kTemporaryPrefix)) << e.toStdString();
+        if (e != "photo.jpg") QFile::remove(path(e));
+      }
+      if (!run.killed) {
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(QImage::fromData(left).size(), QSize(64, 48));
+        break;
+      }
+    }
+  }
 }
 
 TEST_F(JpegWriter, ThroughALinkTheFileItPointsToIsReplacedAndTheLinkStays) {

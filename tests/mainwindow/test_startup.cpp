@@ -6,6 +6,7 @@
 #include "frmAggota.h"
 #include "frmkelas.h"
 #include "mainwindow_fixture.h"
+#include "photo_files.h"
 #include "vb.h"
 
 using namespace testsupport;
@@ -208,6 +209,13 @@ TEST_F(Startup, ClickedRowShowsItsPhotoByTheSlashRule) {
   clickRow(2);  // no photo file: the blank photo
   EXPECT_EQ(w->Image2->sourceFile(), pf.path("images/temp.jpg"));
   EXPECT_FALSE(w->Image2->picture().isEmpty());
+  // A photo that would take the decoder thousands of passes is refused: the blank photo.
+  pf.addMember("88", "Citra");
+  writeFile(pf.path("photos/88.jpg"), scanHeavyJpeg(6000, 6000, 7600));
+  w->tampilData();
+  clickRow(3);
+  EXPECT_EQ(w->Text2->text(), "88");
+  EXPECT_EQ(w->Image2->sourceFile(), pf.path("images/temp.jpg"));
   clickRow(1);
   QFile::remove(pf.path("images/temp.jpg"));
   clickRow(2);  // nor a blank photo: empty, never the previous member's picture

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include "decoders.h"
 #include "photo_files.h"
 #include "photobox.h"
 #include "vb.h"
@@ -49,6 +51,91 @@ TEST_F(PhotoFiles, RefusesMissingAndBrokenFilesAndReadsUprightWithinABox) {
   EXPECT_EQ(up.size(), QSize(10, 20));
   EXPECT_GT(qBlue(up.pixel(5, 1)), 200);  // the stored left edge is the top
   EXPECT_LT(qBlue(up.pixel(5, 18)), 60);
+}
+
+QByteArray encoded(const QImage& img, const char* format) {
+  QByteArray out;
+  QBuffer b(&out);
+  b.open(QIODevice::WriteOnly);
+  img.save(&b, format);
+  return out;
+}
+
+// Every picture goes through the one decoder of its format, its kind taken from the content.
+TEST_F(PhotoFiles, ReadsEachFormatByContentAndRefusesWhatIsBeyondTheLimits) {
+  QImage logo(6, 4, QImage::Format_ARGB32);
+  logo.fill(qRgba(0, 0, 255, 0));
+  QImage grey(9, 7, QImage::Format_Grayscale8);
+  grey.fill(100);
+  const struct {
+    QByteArray bytes;
+    PictureFile::Status status;
+    QSize size;
+    int alpha;  // of the top left pixel
+  } cases[] = {
+      {encoded(logo, "PNG"), PictureFile::Status::Ok, {6, 4}, 0},
+      {encoded(logo.convertToFormat(QImage::Format_RGB32), "BMP"), PictureFile::Status::Ok, {6, 4}, 255},
+      {encoded(grey, "JPEG"), PictureFile::Status::Ok, {9, 7}, 255},
+      {encoded(logo, "TIFF"), PictureFile::Status::Ok, {6, 4}, 0},
+      {withClaimedSize(jpegBytes(8, 8), 13000, 4000), PictureFile::Status::TooLarge, {13000, 4000}, -1},
+      // Each of its many scans is a pass over the whole picture.
+      {scanHeavyJpeg(6000, 6000, 7600), PictureFile::Status::TooLarge, {6000, 6000}, -1},
+      {encoded(logo, "ICO"), PictureFile::Status::Unreadable, {}, -1}};
+  for (const auto& c : cases) {
+    const PictureFile file = readPictureFile(writeFile(path("foto.jpg"), c.bytes));
+    EXPECT_EQ(file.status, c.status) << c.bytes.left(4).toHex().toStdString();
+    EXPECT_EQ(file.size, c.size);
+    if (c.alpha >= 0) EXPECT_EQ(qAlpha(file.image.pixel(0, 0)), c.alpha);
+  }
+}
+
+// A picture read for a box is decoded no larger than needed: a JPEG at the smallest of the
+// scales n/8 that still covers the box, upright.
+TEST(PhotoDecoders, AJpegIsDecodedAtTheSmallestScaleThatCoversItsBox) {
+  const QByteArray wide = jpegBytes(400, 300), turned = withOrientation(wide, 6);
+  const struct {
+    const QByteArray& bytes;
+    QSize within;
+    bool keepAspect;
+    QSize decoded;  // stored orientation
+  } cases[] = {{wide, {}, true, {400, 300}},           {wide, {100, 75}, true, {100, 75}},
+               {wide, {90, 75}, true, {100, 75}},      {wide, {101, 76}, true, {150, 113}},
+               {wide, {49, 100}, true, {50, 38}},      {wide, {49, 100}, false, {150, 113}},
+               {wide, {500, 500}, true, {400, 300}},   {turned, {75, 100}, true, {100, 75}},
+               {turned, {50, 100}, true, {100, 75}}};
+  for (const auto& c : cases) {
+    gdiplus::DecodeOptions options;
+    options.within = c.within;
+    options.keepAspect = c.keepAspect;
+    std::unique_ptr<gdiplus::Image> img;
+    QSize stated;
+    ASSERT_EQ(gdiplus::decodeImage(reinterpret_cast<const std::uint8_t*>(c.bytes.constData()),
+                                   std::size_t(c.bytes.size()), gdiplus::defaultLimits(), options, img, &stated),
+              gdiplus::Status::Ok);
+    EXPECT_EQ(QSize(img->width(), img->height()), c.decoded) << c.within.width() << "x" << c.within.height();
+    EXPECT_EQ(stated, QSize(400, 300));
+  }
+}
+
+TEST(PhotoDecoders, ScansAreBoundedInNumberAndInPassesOverThePicture) {
+  gdiplus::Limits passes;
+  passes.maxScanPixels = 64 * 48 * 10;
+  const struct {
+    int scans;
+    const gdiplus::Limits& limits;
+    gdiplus::Status status;
+  } cases[] = {{500, gdiplus::defaultLimits(), gdiplus::Status::Ok},
+               {501, gdiplus::defaultLimits(), gdiplus::Status::ValueOverflow},
+               {10, passes, gdiplus::Status::Ok},
+               {11, passes, gdiplus::Status::ValueOverflow}};
+  for (const auto& c : cases) {
+    const QByteArray jpeg = scanHeavyJpeg(64, 48, c.scans);
+    std::unique_ptr<gdiplus::Image> img;
+    EXPECT_EQ(gdiplus::decodeJpeg(reinterpret_cast<const std::uint8_t*>(jpeg.constData()), std::size_t(jpeg.size()),
+                                  c.limits, img),
+              c.status)
+        << c.scans;
+  }
 }
 
 TEST_F(PhotoFiles, SaveEncodesWhatCannotBeKeptUprightOrAsPngAndFailsWithoutHarm) {

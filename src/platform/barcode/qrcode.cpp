@@ -5,10 +5,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <cerrno>
 #include <memory>
 
+#include "atomicfile.h"
+#include "encode_jpeg.h"
 #include "vb.h"
 
 namespace barcode {
@@ -111,19 +112,18 @@ void saveQrJpeg(const QString& text, const QString& file) {
   const QImage modules = qrModules(text).convertToFormat(QImage::Format_Grayscale8);
   const QImage img = modules.scaled(modules.width() * kPixelsPerModule, modules.height() * kPixelsPerModule,
                                     Qt::IgnoreAspectRatio, Qt::FastTransformation);
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly))
-    fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), out.errorString()));
-  QImageWriter writer(&out, "jpeg");
-  writer.setQuality(90);
-  writer.setText(QString::fromLatin1(kMarkKey), QString::fromLatin1(markOf(text)));
-  if (!writer.write(img)) {
-    out.cancelWriting();
-    fail(QStringLiteral("Cannot write the QR picture '%1': %2")
-             .arg(QDir::toNativeSeparators(file), writer.errorString()));
-  }
-  if (!out.commit())
-    fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+  // Replaced whole, but not waited for on the disk: a picture cut short by a crash lacks its
+  // end marker and is made again by the next print (qrJpegShows).
+  QString error;
+  const bool written = vb::replaceFileWith(
+      file,
+      [&](int fd) {
+        const gdiplus::JpegResult r = gdiplus::encodeJpeg(img, 90, fd, kMarkKey + ": " + markOf(text));
+        return r.ok() ? 0 : r.writeError ? r.writeError : EIO;
+      },
+      false, &error);
+  if (!written)
+    fail(QStringLiteral("Cannot write the QR picture '%1': %2").arg(QDir::toNativeSeparators(file), error));
 }
 
 bool qrJpegShows(const QString& text, const QString& file) {

@@ -1,7 +1,5 @@
 #include "picture.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QPainter>
 #include <atomic>
 #include <cmath>
@@ -9,6 +7,7 @@
 
 #include "bmp_decode.h"
 #include "dc.h"
+#include "decoders.h"
 #include "dib.h"
 #include "ico_decode.h"
 #include "icon.h"
@@ -194,26 +193,26 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
     if (p && keepOriginalFormat) p->source_ = std::move(bytes);
     return p;
   }
-  QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-  QBuffer buf(&raw);
-  buf.open(QIODevice::ReadOnly);
-  const char* format = nullptr;
-  if (raw.startsWith("\xFF\xD8\xFF"))
-    format = "jpeg";
-  else if (raw.startsWith("GIF87a") || raw.startsWith("GIF89a"))
-    format = "gif";
-  if (!format) return loadMetafile(std::move(bytes), keepOriginalFormat);
-  QImageReader reader(&buf, format);
-  reader.setAutoTransform(false);
-  const QSize size = reader.size();
-  if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide ||
-      std::int64_t(size.width()) * size.height() > kMaxPixels)
-    return nullptr;
-  const QImage img = reader.read();
-  if (img.isNull()) return nullptr;
+  const bool jpeg = bytes.size() >= 3 && std::memcmp(bytes.data(), "\xFF\xD8\xFF", 3) == 0;
+  const bool gif = bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 || std::memcmp(bytes.data(), "GIF89a", 6) == 0);
+  if (!jpeg && !gif) return loadMetafile(std::move(bytes), keepOriginalFormat);
+  // The one decoder of each format, with the limits every picture read shares; the Exif
+  // orientation is not applied, as OLE pictures show the stored rows.
+  std::unique_ptr<gdiplus::Image> decoded;
+  if (gdiplus::loadImageFromBytes(bytes.data(), bytes.size(), decoded) != gdiplus::Status::Ok) return nullptr;
+  const QImage img = decoded->pixels();
+  // A GIF's first frame is transparent where it has its transparent colour or leaves the
+  // screen uncovered.
+  bool alpha = false;
+  if (gif) {
+    const int w = img.width(), h = img.height();
+    for (int y = 0; y < h && !alpha; ++y) {
+      const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+      for (int x = 0; x < w && !alpha; ++x) alpha = qAlpha(line[x]) != 255;
+    }
+  }
   std::shared_ptr<Picture> p;
   {
-    const bool alpha = img.hasAlphaChannel();
     std::uint8_t* bits = nullptr;
     const Handle h = createDIBSection(img.width(), img.height(), alpha ? 32 : 24, &bits);
     auto dib = find<Dib>(h);

@@ -122,6 +122,11 @@ bool readRaster(GifFileType* gif, Frame& f) {
 }  // namespace
 
 Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  return decodeGif(data, size, limits, out, nullptr);
+}
+
+Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated) {
   Input in{data, size};
   int err = 0;
   GifFileType* gif = DGifOpen(&in, readInput, &err);
@@ -134,6 +139,7 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
     }
   } closer{gif};
   const int w = gif->SWidth, h = gif->SHeight;
+  if (stated) *stated = QSize(w, h);
   if (!withinLimits(w, h, limits)) return w > 0 && h > 0 ? Status::ValueOverflow : Status::GenericError;
   const std::vector<QRgb> global = paletteOf(gif->SColorMap);
   std::vector<Frame> frames;

@@ -1,6 +1,8 @@
 // JPEG over libjpeg-turbo: baseline and progressive, grey, YCbCr, CMYK and YCCK (Adobe files
 // store CMYK inverted). A file cut short inside the scan data decodes with the missing rows
 // filled, as GDI+ shows such photos; a file cut before its scan data is refused.
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -14,23 +16,49 @@
 namespace gdiplus {
 namespace {
 
-// A progressive file may hold any number of scans, each a full pass over the picture; real
-// encoders write about a dozen.
-constexpr int kMaxScans = 500;
-
 struct Context {
   jpeg_decompress_struct cinfo{};
   jpeg_error_mgr err{};
   jpeg_progress_mgr progress{};
   std::jmp_buf jump{};
   QImage image;
+  const Limits* limits = nullptr;
+  bool tooManyScans = false;
 };
 
 void onError(j_common_ptr c) { std::longjmp(static_cast<Context*>(c->client_data)->jump, 1); }
 void onMessage(j_common_ptr, int) {}
+// Called while the scans are read: every scan is a pass over the whole picture.
 void onProgress(j_common_ptr c) {
   auto* d = reinterpret_cast<j_decompress_ptr>(c);
-  if (d->input_scan_number > kMaxScans) onError(c);
+  auto* ctx = static_cast<Context*>(c->client_data);
+  const std::int64_t scans = d->input_scan_number;
+  if (scans > ctx->limits->maxScans ||
+      scans * std::int64_t(d->image_width) * d->image_height > ctx->limits->maxScanPixels) {
+    ctx->tooManyScans = true;
+    onError(c);
+  }
+}
+
+// The smallest of libjpeg's scales n/8 (n = 1 .. 8) whose picture covers `want` (stored
+// orientation).
+unsigned scaleNumerator(const jpeg_decompress_struct& cinfo, QSize want) {
+  for (unsigned n = 1; n < 8; ++n)
+    if ((std::uint64_t(cinfo.image_width) * n + 7) / 8 >= unsigned(want.width()) &&
+        (std::uint64_t(cinfo.image_height) * n + 7) / 8 >= unsigned(want.height()))
+      return n;
+  return 8;
+}
+
+// The size an upright picture of `stored` size takes in the options' box, in the stored
+// orientation; invalid when it is to be decoded whole.
+QSize wantedSize(QSize stored, bool turned, const DecodeOptions& options) {
+  if (options.within.isEmpty()) return {};
+  const QSize upright = turned ? stored.transposed() : stored;
+  if (upright.width() <= options.within.width() && upright.height() <= options.within.height()) return {};
+  const QSize fit = options.keepAspect ? upright.scaled(options.within, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
+                                       : upright.boundedTo(options.within);
+  return turned ? fit.transposed() : fit;
 }
 
 // The orientation tag of IFD0 in an Exif APP1 segment; 0 when there is none.
@@ -58,15 +86,16 @@ int exifOrientation(const std::uint8_t* p, std::size_t n) {
   return 0;
 }
 
-bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limits& limits, Status& status,
-            int& orientation) {
+bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limits& limits,
+            const DecodeOptions& options, Status& status, int& orientation, QSize& stated) {
   jpeg_decompress_struct& cinfo = ctx.cinfo;
   cinfo.err = jpeg_std_error(&ctx.err);
   ctx.err.error_exit = onError;
   ctx.err.emit_message = onMessage;
   cinfo.client_data = &ctx;
+  ctx.limits = &limits;
   if (setjmp(ctx.jump)) {
-    status = Status::GenericError;
+    status = ctx.tooManyScans ? Status::ValueOverflow : Status::GenericError;
     return false;
   }
   jpeg_create_decompress(&cinfo);
@@ -78,6 +107,8 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
     status = Status::GenericError;
     return false;
   }
+  stated = QSize(int(std::min<JDIMENSION>(cinfo.image_width, INT_MAX)),
+                 int(std::min<JDIMENSION>(cinfo.image_height, INT_MAX)));
   if (!withinLimits(cinfo.image_width, cinfo.image_height, limits)) {
     status = Status::ValueOverflow;
     return false;
@@ -86,15 +117,20 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
     if (m->marker == JPEG_APP0 + 1 && !orientation) orientation = exifOrientation(m->data, m->data_length);
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
-  ctx.image = QImage(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_ARGB32);
-  if (ctx.image.isNull()) {
-    status = Status::OutOfMemory;
+  const QSize want = wantedSize(stated, orientation >= 5 && orientation <= 8, options);
+  if (want.isValid()) {
+    cinfo.scale_num = scaleNumerator(cinfo, want);
+    cinfo.scale_denom = 8;
+  }
+  // A progressive file's scans are all read here, before the picture's memory is taken.
+  jpeg_start_decompress(&cinfo);
+  if (cinfo.output_components != 4) {
+    status = Status::GenericError;
     return false;
   }
-  jpeg_start_decompress(&cinfo);
-  if (cinfo.output_width != cinfo.image_width || cinfo.output_height != cinfo.image_height ||
-      cinfo.output_components != 4) {
-    status = Status::GenericError;
+  ctx.image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_ARGB32);
+  if (ctx.image.isNull()) {
+    status = Status::OutOfMemory;
     return false;
   }
   const bool inverted = cinfo.saw_Adobe_marker;
@@ -120,10 +156,17 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
 }  // namespace
 
 Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  return decodeJpeg(data, size, limits, DecodeOptions(), out, nullptr);
+}
+
+Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                  std::unique_ptr<Image>& out, QSize* stated) {
   auto ctx = std::make_unique<Context>();
   Status status = Status::Ok;
   int orientation = 0;
-  const bool ok = decode(*ctx, data, size, limits, status, orientation);
+  QSize header;
+  const bool ok = decode(*ctx, data, size, limits, options, status, orientation, header);
+  if (stated) *stated = header;
   const bool cmyk = ctx->cinfo.jpeg_color_space == JCS_CMYK || ctx->cinfo.jpeg_color_space == JCS_YCCK;
   const bool grey = ctx->cinfo.jpeg_color_space == JCS_GRAYSCALE;
   const bool jfifDpi = ctx->cinfo.saw_JFIF_marker && ctx->cinfo.density_unit != 0 && ctx->cinfo.X_density > 0;

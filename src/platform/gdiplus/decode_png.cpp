@@ -2,6 +2,8 @@
 // no gamma correction). A damaged critical chunk or missing image data refuses the file.
 #include <png.h>
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -33,6 +35,11 @@ void onWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  return decodePng(data, size, limits, out, nullptr);
+}
+
+Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated) {
   auto ctx = std::make_unique<Context>();
   ctx->data = data;
   ctx->size = size;
@@ -50,11 +57,14 @@ Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limit
     return ctx->status;
   }
   png_set_read_fn(png, ctx.get(), readBytes);
-  png_set_user_limits(png, png_uint_32(limits.maxSide), png_uint_32(limits.maxSide));
+  // Any size PNG allows is read from the header, so a refusal can say how large the picture is;
+  // the limits are checked right after, before any pixel memory is taken.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_chunk_cache_max(png, 1000);
   png_set_chunk_malloc_max(png, 16u << 20);
   png_read_info(png, info);
   const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (stated) *stated = QSize(int(std::min<png_uint_32>(w, INT_MAX)), int(std::min<png_uint_32>(h, INT_MAX)));
   if (!withinLimits(w, h, limits)) {
     ctx->status = Status::ValueOverflow;
     png_longjmp(png, 1);

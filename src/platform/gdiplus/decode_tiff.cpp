@@ -4,6 +4,8 @@
 #include <tiffio.h>
 
 #include <QByteArray>
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -212,6 +214,11 @@ class TiffPages : public FrameSource {
 }  // namespace
 
 Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+  return decodeTiff(data, size, limits, out, nullptr);
+}
+
+Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                  QSize* stated) {
   auto mem = std::make_unique<Memory>();
   mem->bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
   TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
@@ -223,6 +230,14 @@ Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limi
                                 unmapProc, opts);
   TIFFOpenOptionsFree(opts);
   if (!tif) return Status::GenericError;
+  std::uint32_t w = 0, h = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+  if (stated) *stated = QSize(int(std::min<std::uint32_t>(w, INT_MAX)), int(std::min<std::uint32_t>(h, INT_MAX)));
+  if (w > 0 && h > 0 && !withinLimits(w, h, limits)) {
+    TIFFClose(tif);
+    return Status::ValueOverflow;
+  }
   unsigned pages = 1;
   while (pages < limits.maxFrames && TIFFReadDirectory(tif)) ++pages;
   auto source = std::make_unique<TiffPages>(std::move(mem), tif, pages, limits);

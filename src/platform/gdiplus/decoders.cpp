@@ -1,5 +1,7 @@
 #include "decoders.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <span>
 
@@ -25,11 +27,14 @@ bool startsWith(const std::uint8_t* data, std::size_t size, const char* sig, std
 
 // Bitmap files through the one bitmap decoder. As GDI+ reads them, 32-bit pixels carry alpha
 // only under an alpha mask; every other bitmap is opaque.
-Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out) {
+Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated) {
   const std::span<const std::uint8_t> bytes(data, size);
   const gdi::BmpHeaders h = gdi::readBmpHeaders(bytes);
   if (h.verdict != gdi::BmpHeaders::Pixels) return Status::UnknownImageFormat;
   const std::int64_t absH = h.layout.height < 0 ? -h.layout.height : h.layout.height;
+  if (stated)
+    *stated = QSize(int(std::min<std::int64_t>(h.layout.width, INT_MAX)), int(std::min<std::int64_t>(absH, INT_MAX)));
   if (!withinLimits(h.layout.width, absH, limits)) return Status::ValueOverflow;
   QImage img = gdi::decodeDib(bytes, h.layout);
   if (img.isNull()) return Status::UnknownImageFormat;
@@ -43,15 +48,21 @@ Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limit
 
 Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::unique_ptr<Image>& out,
                           const Limits& limits) {
+  return decodeImage(data, size, limits, DecodeOptions(), out);
+}
+
+Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                   std::unique_ptr<Image>& out, QSize* stated) {
   out.reset();
+  if (stated) *stated = QSize();
   if (!data || size == 0) return Status::InvalidParameter;
-  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, out);
-  if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out);
+  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, options, out, stated);
+  if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out, stated);
   if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
-    return decodeGif(data, size, limits, out);
+    return decodeGif(data, size, limits, out, stated);
   if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4))
-    return decodeTiff(data, size, limits, out);
-  if (startsWith(data, size, "BM", 2)) return decodeBmp(data, size, limits, out);
+    return decodeTiff(data, size, limits, out, stated);
+  if (startsWith(data, size, "BM", 2)) return decodeBmp(data, size, limits, out, stated);
   return Status::UnknownImageFormat;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <QSize>
+
 #include "image.h"
 
 namespace gdiplus {
@@ -19,6 +21,12 @@ struct Limits {
   std::int64_t maxTotalPixels = 400'000'000;
   std::int64_t maxComposedPixels = 4'000'000'000;
   unsigned maxFrames = 10'000;
+  // A progressive JPEG may hold any number of scans, each a full pass over the picture; real
+  // encoders write about a dozen. Bounded in number, and in pixels over all scans (100 passes
+  // over a picture at the pixel limit), so that a small file can't keep the decoder busy for
+  // long.
+  int maxScans = 500;
+  std::int64_t maxScanPixels = 100 * maxPixels;
 };
 const Limits& defaultLimits();
 bool withinLimits(std::int64_t width, std::int64_t height, const Limits& limits);
@@ -29,9 +37,34 @@ bool withinLimits(std::int64_t width, std::int64_t height, const Limits& limits)
 Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::unique_ptr<Image>& out,
                           const Limits& limits = defaultLimits());
 
+// What a caller may ask of a decode besides the limits.
+struct DecodeOptions {
+  // A JPEG is decoded at the smallest of libjpeg's scales 1/8 .. 8/8 that still covers the
+  // size the picture, turned upright by its Exif orientation, takes in this box: in
+  // proportion with `keepAspect`, else each side no larger than the box's. An empty box, and
+  // every other format, decode at full size.
+  QSize within;
+  bool keepAspect = true;
+};
+
+// As loadImageFromBytes, with options; `stated` (when given) gets the picture size the
+// file's header states, also for a picture the limits refuse, or an invalid size when no
+// header could be read. ValueOverflow is the refusal by the limits.
+Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                   std::unique_ptr<Image>& out, QSize* stated = nullptr);
+
 Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
 Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
 Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
 Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
+// The same, telling the stated size as decodeImage does.
+Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                  std::unique_ptr<Image>& out, QSize* stated);
+Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated);
+Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                 QSize* stated);
+Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
+                  QSize* stated);
 
 }  // namespace gdiplus

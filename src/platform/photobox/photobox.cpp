@@ -1,10 +1,13 @@
 #include "photobox.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
+#include <cerrno>
 
+#include "atomicfile.h"
+#include "encode_jpeg.h"
 #include "giffile.h"
 #include "vb.h"
 
@@ -89,36 +92,38 @@ void showMemberPhoto(PhotoBox& box, const QString& nis) {
 
 void SavePictureFile(const Picture& pic, const QString& fileName, int kind) {
   if (pic.isEmpty()) fail(380, "Invalid property value");
+  // Every way below replaces the file atomically: any failure leaves the old file.
+  const auto store = [&](const QByteArray& bytes) {
+    if (!vb::replaceFileBytes(fileName, bytes)) fail(75, "Path/File access error");
+  };
   if (kind == 9 && fileName.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
     // The designer's element pictures: a real GIF under their ".gif" names.
     const QByteArray gif = encodeGif(pic.image());
     if (gif.isEmpty()) fail(481, "Invalid picture");
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(gif) != gif.size() || !file.commit())
-      fail(75, "Path/File access error");
+    store(gif);
     return;
   }
   if (!pic.jpeg().isEmpty()) {
     // Stored as it came: encoding again would lose quality at every save.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pic.jpeg()) != pic.jpeg().size() || !file.commit())
-      fail(75, "Path/File access error");
+    store(pic.jpeg());
     return;
   }
-  // Opaque pictures go out as JPEG; one with transparent parts (a logo) as PNG so its
-  // transparency survives. The loader reads either by content, whatever the name.
-  const bool png = hasTransparency(pic.image());
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) fail(75, "Path/File access error");
-  QImageWriter writer(&file, png ? QByteArrayLiteral("png") : QByteArrayLiteral("jpeg"));
-  if (!png) writer.setQuality(90);
-  const QImage out = png ? pic.image() : pic.image().convertToFormat(QImage::Format_RGB32);
-  if (!writer.write(out)) {
-    file.cancelWriting();
-    fail(75, "Path/File access error");
+  if (hasTransparency(pic.image())) {
+    // A picture with transparent parts (a logo) goes out as PNG so its transparency
+    // survives; the loader reads either by content, whatever the name.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(pic.image())) fail(75, "Path/File access error");
+    store(png);
+    return;
   }
-  // The temporary file replaces the old one only now; any failure leaves the old file.
-  if (!file.commit()) fail(75, "Path/File access error");
+  const QImage& img = pic.image();
+  if (!vb::replaceFileWith(fileName, [&](int fd) {
+        const gdiplus::JpegResult r = gdiplus::encodeJpeg(img, 90, fd);
+        return r.ok() ? 0 : r.writeError ? r.writeError : EIO;
+      }))
+    fail(75, "Path/File access error");
 }
 
 }  // namespace PhotoBoxGlobal

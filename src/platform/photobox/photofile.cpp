@@ -1,23 +1,57 @@
 #include "photofile.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
+#include "decoders.h"
 #include "vb.h"
 
 namespace photobox {
 
 namespace {
 
-bool beyondLimits(QSize s) {
-  return s.width() > kMaxPictureSide || s.height() > kMaxPictureSide ||
-         qint64(s.width()) * s.height() > kMaxPicturePixels;
+// The photo road's limits are the picture library's: one set for every picture read. The
+// message names them through this file's constants, which must say the same.
+const gdiplus::Limits& limits() {
+  const gdiplus::Limits& l = gdiplus::defaultLimits();
+  Q_ASSERT(l.maxSide == kMaxPictureSide && l.maxPixels == kMaxPicturePixels);
+  return l;
 }
 
-// Room for a picture within the limits even in a format of 8 bytes a pixel.
-constexpr int kAllocationLimitMb = int(kMaxPicturePixels * 8 / (1024 * 1024)) + 1;
+constexpr qint64 kMapFromBytes = 4 << 20;
+
+// The Exif orientation (1 .. 8) as Qt's mirror, flip and quarter turn, applied in that order.
+QImage upright(QImage img, int orientation) {
+  switch (orientation) {
+    case 2: return img.mirrored(true, false);
+    case 3: return img.mirrored(true, true);
+    case 4: return img.mirrored(false, true);
+    case 5: return img.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6: return img.transformed(QTransform().rotate(90));
+    case 7: return img.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8: return img.transformed(QTransform().rotate(270));
+    default: return img;
+  }
+}
+
+// A grey JPEG's pixels, decoded with equal red, green and blue, as one channel.
+QImage greyOf(const QImage& rgb) {
+  QImage grey(rgb.size(), QImage::Format_Grayscale8);
+  if (grey.isNull()) return rgb;
+  const int w = rgb.width(), h = rgb.height();
+  for (int y = 0; y < h; ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    uchar* to = grey.scanLine(y);
+    for (int x = 0; x < w; ++x) to[x] = uchar(qBlue(from[x]));
+  }
+  return grey;
+}
+
+int orientationOf(const gdiplus::Image& image) {
+  const gdiplus::PropertyItem* item = image.property(gdiplus::PropertyTagOrientation);
+  if (!item || item->value.size() < 2) return 1;
+  return item->value[0] | item->value[1] << 8;
+}
 
 }  // namespace
 
@@ -55,44 +89,55 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
   if (file.isEmpty() || !info.isFile()) return out;
   out.status = PictureFile::Status::Unreadable;
   QFile f(file);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  // A small file is read whole, so the bytes that are decoded are the bytes kept.
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  const bool whole = !maxPx.isValid() && f.size() <= kMaxPhotoFileBytes;
-  if (whole) {
-    bytes = f.readAll();
-    buffer.open(QIODevice::ReadOnly);
+  if (!f.open(QIODevice::ReadOnly) || f.size() <= 0) return out;
+  // A large file is mapped, not copied: the decoder reads it in place. A photo-sized one is
+  // read, which costs less than mapping it, above all while the card print reads several at
+  // once.
+  QByteArray copy;
+  const std::uint8_t* bytes = f.size() > kMapFromBytes ? f.map(0, f.size()) : nullptr;
+  std::size_t length = std::size_t(f.size());
+  if (!bytes) {
+    copy = f.readAll();
+    bytes = reinterpret_cast<const std::uint8_t*>(copy.constData());
+    length = std::size_t(copy.size());
   }
-  QImageReader reader(whole ? static_cast<QIODevice*>(&buffer) : &f);
-  reader.setAutoTransform(true);
-  reader.setAllocationLimit(kAllocationLimitMb);
-  out.size = reader.size();
-  if (out.size.isValid() && beyondLimits(out.size)) {
+  gdiplus::DecodeOptions options;
+  if (maxPx.isValid()) options.within = maxPx.expandedTo(QSize(1, 1));
+  options.keepAspect = keepAspect;
+  std::unique_ptr<gdiplus::Image> image;
+  const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size);
+  if (status == gdiplus::Status::ValueOverflow && out.size.isValid()) {
     out.status = PictureFile::Status::TooLarge;
     return out;
   }
-  // The header's size and a scaled size are in the stored orientation.
-  const QImageIOHandler::Transformations turn = reader.transformation();
-  const bool turned = turn & QImageIOHandler::TransformationRotate90;
-  const bool jpeg = reader.format() == "jpeg";
-  if (out.size.isValid() && maxPx.isValid()) {
+  if (status != gdiplus::Status::Ok || !image) return out;
+  const int orientation = orientationOf(*image);
+  const bool turned = orientation >= 5 && orientation <= 8;
+  // A GIF may hold transparent pixels whatever it reports; other formats say whether they
+  // carry alpha. An opaque picture is shown and drawn as such, at no cost.
+  const std::uint32_t format = image->rawFormatFirst();
+  const bool jpeg = format == gdiplus::ImageFormatJPEG;
+  const bool opaque =
+      jpeg || (format != gdiplus::ImageFormatGIF && !(image->flags() & gdiplus::ImageFlagsHasAlpha));
+  const bool grey = jpeg && image->pixelFormat() == gdiplus::PixelFormat8bppIndexed;
+  QImage img = image->pixels();
+  image.reset();
+  if (opaque) img.reinterpretAsFormat(QImage::Format_RGB32);
+  if (grey) img = greyOf(img);  // a QR picture stays one channel
+  if (maxPx.isValid()) {
+    // The decoder scaled a JPEG down only as far as it still covers the box; the rest is
+    // done smoothly here, in the stored orientation.
     const QSize box = turned ? maxPx.transposed() : maxPx;
-    if (out.size.width() > box.width() || out.size.height() > box.height())
-      reader.setScaledSize(keepAspect ? out.size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
-                                      : out.size.boundedTo(box));
-  }
-  QImage img = reader.read();
-  if (img.isNull()) return out;
-  if (!out.size.isValid()) {  // a format that tells its size only by decoding
-    out.size = turned ? img.size().transposed() : img.size();
-    if (beyondLimits(out.size)) {
-      out.status = PictureFile::Status::TooLarge;
-      return out;
+    const QSize stored = out.size;
+    if (stored.width() > box.width() || stored.height() > box.height()) {
+      const QSize want = keepAspect ? stored.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
+                                    : stored.boundedTo(box);
+      if (img.size() != want) img = img.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
   }
-  if (whole && jpeg && turn == QImageIOHandler::TransformationNone) out.jpeg = bytes;
-  out.image = std::move(img);
+  if (!maxPx.isValid() && jpeg && orientation <= 1 && length <= std::size_t(kMaxPhotoFileBytes))
+    out.jpeg = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+  out.image = upright(std::move(img), orientation);
   out.status = PictureFile::Status::Ok;
   return out;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Member photo files: the one rule that names them and the one reader, with one set of
-// limits, that the entry window, the main window and the card renderer share. Needs no
-// widgets, so the report layer can use it.
+// limits, that the entry window, the main window, the webcam hand-over and the card renderer
+// share. Pictures are decoded by the picture library's decoders, whose limits these are.
+// Needs no widgets, so the report layer can use it.
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -36,10 +37,12 @@ struct PictureFile {
   QSize size;       // as the file's header gives it
 };
 
-// Reads a picture file, its format taken from the content, upright. A picture beyond the
-// limits is refused before it is decoded. With a valid `maxPx` it is decoded no larger
-// than that box (in proportion unless `keepAspect` is false); without one, the bytes of
-// an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`.
+// Reads a picture file (JPEG, PNG, GIF, TIFF or BMP, taken from the content), upright. A
+// picture beyond the limits is refused (TooLarge) before its pixels are decoded, a JPEG
+// whose scans would take too many passes over it as soon as it has taken the most allowed.
+// With a valid `maxPx` it comes out no larger than that box (in proportion unless
+// `keepAspect` is false), a JPEG decoded at a reduced scale where that box allows; without
+// one, the bytes of an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`.
 PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool keepAspect = true);
 
 // The message for a picture beyond the limits.
