@@ -159,7 +159,7 @@ void Frmrestore::restorePhotos(const QString& folder) {
     // Card pictures that a backup made before they had their own sub-folder are no photos.
     if (backup::isCardPicture(name)) continue;
     // A photo cut short or damaged never replaces a good one.
-    if (photobox::readPictureFile(from + name).status != photobox::PictureFile::Status::Ok)
+    if (photobox::readPictureFile(from + name, QSize(), true, true).status != photobox::PictureFile::Status::Ok)
       skipped << name;
     else if (!exchange::replaceFile(from + name, photos + name, true))
       failed << name;

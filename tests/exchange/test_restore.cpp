@@ -80,6 +80,8 @@ TEST_F(Restore, BackupBringsBackMembersAndWholePhotosAndKeepsTheReplacedRegister
   const QString db = makeBackup(bak.path());
   writeFile(bak.filePath("3.jpg"), "not a photo");
   writeFile(bak.filePath("4.jpg"), kNewPhoto.left(100));  // cut short
+  const QByteArray big = jpegBytes(800, 600);
+  writeFile(bak.filePath("5.jpg"), big.left(big.size() * 3 / 4));  // cut inside its pixels
   for (const char* card : {"depan2.jpg", "Front_templatar.jpg"}) writeFile(bak.filePath(card), kNewPhoto);
   start();
   const QByteArray before = readFile(pf.path("database/database.mdb"));
@@ -94,7 +96,7 @@ TEST_F(Restore, BackupBringsBackMembersAndWholePhotosAndKeepsTheReplacedRegister
     EXPECT_EQ(w->Label1->text(), "3");
   });
   EXPECT_EQ(dialogs.msgBoxTexts(),
-            QStringList{"Database dipulihkan, tetapi foto yang rusak atau tidak terbaca tidak disalin: 3.jpg, 4.jpg."});
+            QStringList{"Database dipulihkan, tetapi foto yang rusak atau tidak terbaca tidak disalin: 3.jpg, 4.jpg, 5.jpg."});
   EXPECT_EQ(files(pf.path("photos")), (QStringList{"1.jpg", "2.JPG"}));
   EXPECT_EQ(readFile(pf.path("photos/1.jpg")), kNewPhoto);
   EXPECT_EQ(column(w->Lv1, 3), (QStringList{"Nama 1", "Nama 2", "Nama 3"}));  // refilled with ids on close

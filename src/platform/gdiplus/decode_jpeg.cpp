@@ -24,10 +24,13 @@ struct Context {
   QImage image;
   const Limits* limits = nullptr;
   bool tooManyScans = false;
+  bool damaged = false;  // libjpeg warned: data cut short or corrupt, the rest filled in
 };
 
 void onError(j_common_ptr c) { std::longjmp(static_cast<Context*>(c->client_data)->jump, 1); }
-void onMessage(j_common_ptr, int) {}
+void onMessage(j_common_ptr c, int level) {
+  if (level < 0) static_cast<Context*>(c->client_data)->damaged = true;
+}
 // Called while the scans are read: every scan is a pass over the whole picture.
 void onProgress(j_common_ptr c) {
   auto* d = reinterpret_cast<j_decompress_ptr>(c);
@@ -150,6 +153,10 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
     }
   }
   jpeg_finish_decompress(&cinfo);
+  if (options.requireWhole && ctx.damaged) {
+    status = Status::GenericError;
+    return false;
+  }
   return true;
 }
 

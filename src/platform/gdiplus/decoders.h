@@ -45,6 +45,8 @@ struct DecodeOptions {
   // every other format, decode at full size.
   QSize within;
   bool keepAspect = true;
+  // A JPEG whose data is cut short or corrupt is refused rather than filled in.
+  bool requireWhole = false;
 };
 
 // As loadImageFromBytes, with options; `stated` (when given) gets the picture size the

@@ -83,7 +83,7 @@ QString tooLargeMessage(QSize size) {
       .arg(kMaxPicturePixels / 1'000'000);
 }
 
-PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
+PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, bool requireWhole) {
   PictureFile out;
   const QFileInfo info(file);
   if (file.isEmpty() || !info.isFile()) return out;
@@ -104,6 +104,7 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect) {
   gdiplus::DecodeOptions options;
   if (maxPx.isValid()) options.within = maxPx.expandedTo(QSize(1, 1));
   options.keepAspect = keepAspect;
+  options.requireWhole = requireWhole;
   std::unique_ptr<gdiplus::Image> image;
   const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size);
   if (status == gdiplus::Status::ValueOverflow && out.size.isValid()) {

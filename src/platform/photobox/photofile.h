@@ -42,8 +42,11 @@ struct PictureFile {
 // whose scans would take too many passes over it as soon as it has taken the most allowed.
 // With a valid `maxPx` it comes out no larger than that box (in proportion unless
 // `keepAspect` is false), a JPEG decoded at a reduced scale where that box allows; without
-// one, the bytes of an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`.
-PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool keepAspect = true);
+// one, the bytes of an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`. With
+// `requireWhole`, a JPEG cut short or corrupt is Unreadable instead of shown with the missing
+// part filled in.
+PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool keepAspect = true,
+                            bool requireWhole = false);
 
 // The message for a picture beyond the limits.
 QString tooLargeMessage(QSize size);
