@@ -1,9 +1,9 @@
 #include "icon.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <cstring>
+#include <memory>
 
+#include "decoders.h"
 #include "ico_decode.h"
 
 namespace gdi {
@@ -115,13 +115,10 @@ Handle createIconFromResourceEx(const std::uint8_t* data, std::size_t size, bool
   if (!data || size < 40) return 0;
   QImage img;
   if (std::memcmp(data, "\x89PNG", 4) == 0) {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::ReadOnly);
-    QImageReader reader(&buf, "png");
-    const QSize s = reader.size();
-    if (!s.isValid() || !dibSizeAllowed(s.width(), s.height())) return 0;
-    img = reader.read();
+    // The one PNG decoder, with the limits every picture read shares.
+    std::unique_ptr<gdiplus::Image> png;
+    if (gdiplus::loadImageFromBytes(data, size, png) != gdiplus::Status::Ok) return 0;
+    img = png->pixels().convertToFormat(QImage::Format_ARGB32);
   } else {
     IconDib dib;
     if (!decodeIconDib(ByteSpan(data, size), dib)) return 0;

@@ -18,7 +18,8 @@ const gdiplus::Limits& limits() {
   return l;
 }
 
-constexpr qint64 kMapFromBytes = 4 << 20;
+// No picture within the pixel limits needs a larger file; a larger one is not read at all.
+constexpr qint64 kMaxFileBytes = qint64(512) << 20;
 
 // The Exif orientation (1 .. 8) as Qt's mirror, flip and quarter turn, applied in that order.
 QImage upright(QImage img, int orientation) {
@@ -90,17 +91,12 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, b
   out.status = PictureFile::Status::Unreadable;
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly) || f.size() <= 0) return out;
-  // A large file is mapped, not copied: the decoder reads it in place. A photo-sized one is
-  // read, which costs less than mapping it, above all while the card print reads several at
-  // once.
-  QByteArray copy;
-  const std::uint8_t* bytes = f.size() > kMapFromBytes ? f.map(0, f.size()) : nullptr;
-  std::size_t length = std::size_t(f.size());
-  if (!bytes) {
-    copy = f.readAll();
-    bytes = reinterpret_cast<const std::uint8_t*>(copy.constData());
-    length = std::size_t(copy.size());
-  }
+  // Read, never mapped: a file another program shortens while it is mapped would bring the
+  // program down.
+  if (f.size() > kMaxFileBytes) return out;
+  const QByteArray copy = f.readAll();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(copy.constData());
+  const std::size_t length = std::size_t(copy.size());
   gdiplus::DecodeOptions options;
   if (maxPx.isValid()) options.within = maxPx.expandedTo(QSize(1, 1));
   options.keepAspect = keepAspect;
