@@ -22,17 +22,17 @@ static char folder[4096];
 static size_t folderLen;
 
 __attribute__((constructor)) static void arm(void) {
-  const char* spec = getenv("LENTAVO_KILL_AT");
-  if (!spec) return;
-  const char* colon = strchr(spec, ':');
+  const char* at = getenv("LENTAVO_KILL_AT");
+  if (!at) return;
+  const char* colon = strchr(at, ':');
   if (!colon) return;
-  size_t len = (size_t)(colon - spec);
-  if (len > 0 && spec[len - 1] == '+') {
+  size_t len = (size_t)(colon - at);
+  if (len > 0 && at[len - 1] == '+') {
     armedAfter = 1;
     --len;
   }
   for (int k = 0; k < KINDS; ++k)
-    if (strlen(kinds[k]) == len && strncmp(spec, kinds[k], len) == 0) armedKind = k;
+    if (strlen(kinds[k]) == len && strncmp(at, kinds[k], len) == 0) armedKind = k;
   armedAt = atol(colon + 1);
   const char* dir = getenv("LENTAVO_KILL_CHILD");
   if (dir && strlen(dir) + 1 < sizeof folder) {
