@@ -24,19 +24,25 @@ TEST(AtomicFileChild, CopyBigFile) {
 TEST(AtomicFile, KilledCopyLeavesOldOrNewTarget) {
   QTemporaryDir dir;
   const QByteArray oldBytes(300000, 'o'), newBytes(700000, 'n');
-  for (const QString& kill : {QStringLiteral("write:1"), QStringLiteral("write+:1"), QStringLiteral("fsync:1"),
-                              QStringLiteral("rename:1"), QStringLiteral("rename+:1"), QString()}) {
-    SCOPED_TRACE(kill.toStdString());
-    ASSERT_TRUE(vb::replaceFileBytes(dir.filePath("target.bin"), oldBytes));
-    ASSERT_TRUE(vb::replaceFileBytes(dir.filePath("new.bin"), newBytes));
-    const testsupport::ChildRun run = testsupport::runChild("AtomicFileChild.CopyBigFile", dir.path(), kill);
-    EXPECT_EQ(run.killed, !kill.isEmpty());
-    const QByteArray left = contents(dir.filePath("target.bin"));
-    const bool renamed = kill.isEmpty() || kill == "rename+:1";
-    EXPECT_TRUE(left == (renamed ? newBytes : oldBytes)) << "target holds " << left.size() << " bytes";
-    // A killed copy leaves at most its temporary file, under the helper's prefix.
-    for (const QString& f : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
-      EXPECT_TRUE(f == "target.bin" || f == "new.bin" || f.startsWith(vb::kTemporaryPrefix)) << f.toStdString();
+  for (const bool existed : {true, false}) {
+    for (const QString& kill : {QStringLiteral("write:1"), QStringLiteral("write+:1"), QStringLiteral("fsync:1"),
+                                QStringLiteral("rename:1"), QStringLiteral("rename+:1"), QString()}) {
+      SCOPED_TRACE((existed ? "over a file, " : "a new file, ") + kill.toStdString());
+      QFile::remove(dir.filePath("target.bin"));
+      if (existed) ASSERT_TRUE(vb::replaceFileBytes(dir.filePath("target.bin"), oldBytes));
+      ASSERT_TRUE(vb::replaceFileBytes(dir.filePath("new.bin"), newBytes));
+      const testsupport::ChildRun run = testsupport::runChild("AtomicFileChild.CopyBigFile", dir.path(), kill);
+      // A new file is linked in whole without a rename: the kill points after its bytes pass.
+      const bool reached = existed || !kill.startsWith("rename");
+      EXPECT_EQ(run.killed, !kill.isEmpty() && reached);
+      const QByteArray left = contents(dir.filePath("target.bin"));
+      const bool done = !run.killed || kill == "rename+:1";
+      const QByteArray expected = done ? newBytes : existed ? oldBytes : QByteArray("<missing>");
+      EXPECT_TRUE(left == expected) << "target holds " << left.size() << " bytes";
+      // A killed copy leaves at most its temporary file, under the helper's prefix.
+      for (const QString& f : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_TRUE(f == "target.bin" || f == "new.bin" || f.startsWith(vb::kTemporaryPrefix)) << f.toStdString();
+    }
   }
 }
 

@@ -77,18 +77,51 @@ int writeAll(int fd, const char* bytes, qint64 size) {
 
 namespace {
 
+// Writes an unnamed file in the folder of `name` and links it in under `name` when whole, or,
+// when `name` exists, under a temporary name that is then renamed over it. -1: the file
+// system has no unnamed files; otherwise 0 or an errno.
+int replaceUnnamed(const QByteArray& name, const std::function<int(int fd)>& fill, bool durable, mode_t mode) {
+  const int fd = ::open(folderOf(name).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  int err = fill(fd);
+  if (!err && durable && ::fsync(fd) != 0) err = errno;
+  const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+  if (!err && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0) {
+    err = errno;
+    if (err == EEXIST) {
+      for (int attempt = 0; err == EEXIST && attempt < 64; ++attempt) {
+        const QByteArray temp = temporaryNameBeside(name);
+        err = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+        if (!err && ::rename(temp.constData(), name.constData()) != 0) {
+          err = errno;
+          ::unlink(temp.constData());
+        }
+      }
+    } else if (err == ENOENT) {
+      err = -1;  // no /proc: linked by name below
+    }
+  }
+  ::close(fd);
+  return err;
+}
+
 bool replaceWith(const QString& target, const std::function<int(int fd)>& fill, bool durable, QString* error,
                  mode_t mode) {
   const QByteArray name = QFile::encodeName(target);
-  int err = EEXIST;
-  QByteArray temp;
-  for (int attempt = 0; err == EEXIST && attempt < 64; ++attempt) {
-    temp = temporaryNameBeside(name);
-    err = writeNew(temp, mode, fill, durable);
-  }
-  if (!err && ::rename(temp.constData(), name.constData()) != 0) {
-    err = errno;
-    ::unlink(temp.constData());
+  // A new file appears whole under its name at once, with no rename (which ext4 makes wait
+  // for the data) and nothing named left behind by a kill.
+  int err = replaceUnnamed(name, fill, durable, mode);
+  if (err == -1) {
+    err = EEXIST;
+    QByteArray temp;
+    for (int attempt = 0; err == EEXIST && attempt < 64; ++attempt) {
+      temp = temporaryNameBeside(name);
+      err = writeNew(temp, mode, fill, durable);
+    }
+    if (!err && ::rename(temp.constData(), name.constData()) != 0) {
+      err = errno;
+      ::unlink(temp.constData());
+    }
   }
   if (err) {
     if (error) *error = errnoText(err);
