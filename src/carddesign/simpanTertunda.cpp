@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
-#include <cstdio>
 
 #include "atomicfile.h"
 #include "vb.h"
@@ -47,12 +46,11 @@ bool pasang(const QString& folder, QString* why) {
     if (nama == kTanda) continue;
     const QString ke = images + QLatin1Char('/') + nama;
     if (QFile::exists(ke)) QFile::setPermissions(dir.filePath(nama), QFile::permissions(ke));
-    if (std::rename(native(dir.filePath(nama)).constData(), native(ke).constData()) != 0) {
+    if (!vb::moveFileIntoPlace(dir.filePath(nama), ke)) {
       if (why) *why = QStringLiteral("berkas %1 tidak dapat diganti").arg(nama);
       return false;
     }
   }
-  vb::syncFolder(native(images));
   // The mark goes only when every file is in place.
   QFile::remove(dir.filePath(kTanda));
   QDir().rmdir(folder);

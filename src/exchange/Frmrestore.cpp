@@ -98,9 +98,8 @@ QString Frmrestore::replaceDatabase(const QString& staged, const QString& target
   if (QFileInfo::exists(target) && ::link(to.constData(), kept.constData()) != 0 &&
       !exchange::replaceFile(target, keptRegister(), true, &why))
     return release(QStringLiteral("database lama tidak dapat disimpan: ") + why);
-  if (!exchange::syncFile(staged) || std::rename(QFile::encodeName(staged).constData(), to.constData()) != 0)
-    return release(failedWith(QStringLiteral("database tidak dapat diganti")));
-  vb::syncFolder(QFile::encodeName(QFileInfo(target).absolutePath()));
+  if (!vb::moveFileIntoPlace(staged, target, &why))
+    return release(QStringLiteral("database tidak dapat diganti: ") + why);
   // The connection still reads the replaced file; closing it drops the lock with it.
   if (Module1::koneksiTerbuka()) Module1::Conn->Close();
   return {};

@@ -1,7 +1,5 @@
 #include "filecopy.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -23,14 +21,6 @@ QStringList jpgFiles(const QString& dir) {
 }
 
 QString withSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
-
-bool syncFile(const QString& file) {
-  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
 
 QString someNames(const QStringList& names, int shown) {
   const QString first = names.mid(0, shown).join(QStringLiteral(", "));

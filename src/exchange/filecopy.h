@@ -20,8 +20,6 @@ QStringList jpgFiles(const QString& dir);
 // `folder` with a closing "/" (none added when it has one).
 QString withSlash(const QString& folder);
 
-// Flushes the bytes of `file` to the disk; false when it cannot be opened or synced.
-bool syncFile(const QString& file);
 
 // `names` for a message: the first `shown` joined by commas, then how many more there are.
 QString someNames(const QStringList& names, int shown = 5);

@@ -7,8 +7,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <cstdio>
 #include <vector>
+
+#include "atomicfile.h"
 
 namespace excel {
 
@@ -63,7 +64,7 @@ QString writeTextSheet(const QString& path, const QList<QStringList>& rows) {
 
   // A temporary file is private to its owner; the workbook is an ordinary document.
   part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-  if (std::rename(partName.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+  if (!vb::moveFileIntoPlace(part.fileName(), target.absoluteFilePath()))
     return QStringLiteral("File tidak dapat disimpan sebagai ") + path + QStringLiteral(".");
   part.setAutoRemove(false);
   return QString();

@@ -62,6 +62,24 @@ void syncFolder(const QByteArray& folder) {
   ::close(fd);
 }
 
+bool syncFile(const QString& file) {
+  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+bool moveFileIntoPlace(const QString& from, const QString& to, QString* error) {
+  const QByteArray target = QFile::encodeName(to);
+  if (!syncFile(from) || ::rename(QFile::encodeName(from).constData(), target.constData()) != 0) {
+    if (error) *error = errnoText(errno);
+    return false;
+  }
+  syncFolder(folderOf(target));
+  return true;
+}
+
 int writeAll(int fd, const char* bytes, qint64 size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, bytes, size_t(size));

@@ -30,6 +30,13 @@ bool replaceFileBytes(const QString& target, const QByteArray& bytes, QString* e
 // exist yet is written under its own name and removed again on failure.
 bool copyFileAtomically(const QString& from, const QString& to, bool durable, QString* error = nullptr);
 
+// Puts the whole file `from` (written by someone else: a library, an earlier step) in place
+// of `to` in one rename, both on the disk first; `from` must lie on the same file system.
+bool moveFileIntoPlace(const QString& from, const QString& to, QString* error = nullptr);
+
+// fsync of a file's bytes.
+bool syncFile(const QString& file);
+
 // fsync of a folder, so that a rename in it is durable.
 void syncFolder(const QByteArray& folder);
 
