@@ -32,10 +32,7 @@ QString folderImages() { return vb::appPath(QStringLiteral("images")); }
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
 // Another program still running on this folder may be in the middle of its own save.
-bool prosesLainHidup(qint64 pid) {
-  if (pid <= 0 || pid == qint64(::getpid())) return false;
-  return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-}
+bool prosesLainHidup(qint64 pid) { return pid != qint64(::getpid()) && vb::processRunning(pid); }
 
 // Moves every file of the pending folder over its namesake in images/, then removes the
 // mark and the folder. Run again after a kill, it moves what is still there.

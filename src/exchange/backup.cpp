@@ -41,12 +41,6 @@ bool isTemporary(const QString& name) {
   return name.startsWith(QLatin1String(vb::kTemporaryPrefix)) && name.endsWith(QLatin1String(".tmp"));
 }
 
-// What a killed backup left in `folder`: files written only in part.
-void removeTemporaries(const QString& folder) {
-  const QDir dir(folder);
-  for (const QString& name : dir.entryList({QLatin1String(vb::kTemporaryPrefix) + u'*'}, QDir::Files | QDir::Hidden))
-    if (isTemporary(name)) QFile::remove(dir.filePath(name));
-}
 
 }  // namespace
 
@@ -76,7 +70,7 @@ QStringList BuatBackup(const Sources& from, const QString& folder, const std::at
       !vb::replaceFileBytes(to + QLatin1String(kUnfinishedMarker),
                             "Backup ini belum selesai dibuat. Buat backup baru; restore dari folder ini ditolak.\n"))
     return {QDir(folder).dirName()};
-  removeTemporaries(folder);
+  vb::removeLeftTemporaries(folder);
   QStringList failed;
 
   if (!QFileInfo(from.photos).isDir()) failed << QStringLiteral("photos");
@@ -95,7 +89,7 @@ QStringList BuatBackup(const Sources& from, const QString& folder, const std::at
   if (std::any_of(names.begin(), names.end(), isCardPicture) && !QDir().mkpath(pictures))
     failed << QLatin1String(kCardPictureFolder);
   else
-    removeTemporaries(pictures);
+    vb::removeLeftTemporaries(pictures);
   for (const QString& name : names)
     if (!cancel && isCardPicture(name) && !exchange::replaceFile(images.filePath(name), pictures + name, true))
       failed << QLatin1String(kCardPictureFolder) + u'/' + name;

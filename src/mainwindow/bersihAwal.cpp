@@ -1,13 +1,7 @@
 #include "bersihAwal.h"
 
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
-#include <cerrno>
 
 #include "Module1.h"
 #include "ado.h"
@@ -23,22 +17,8 @@ namespace {
 // The folders the program replaces files in, each holding the helper's temporaries.
 constexpr const char* kFolder[] = {"", "photos", "images", "barcode", "database", "temp"};
 
-bool hidup(qint64 pid) { return pid == qint64(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM; }
-
 void hapusSementara() {
-  static const QRegularExpression nama(QStringLiteral("^") + QRegularExpression::escape(vb::kTemporaryPrefix) +
-                                       QStringLiteral("(\\d+)-\\d+\\.tmp$"));
-  for (const char* sub : kFolder) {
-    const QDir dir(vb::appPath(QString::fromLatin1(sub)));
-    for (const QString& f : dir.entryList({vb::kTemporaryPrefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
-      const QRegularExpressionMatch m = nama.match(f);
-      // A program still running here may be writing it.
-      if (!m.hasMatch() || hidup(m.captured(1).toLongLong())) continue;
-      struct stat st {};
-      const QByteArray path = QFile::encodeName(dir.filePath(f));
-      if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.constData());
-    }
-  }
+  for (const char* sub : kFolder) vb::removeLeftTemporaries(vb::appPath(QString::fromLatin1(sub)));
 }
 
 bool samaIsi(const QString& a, const QString& b) {

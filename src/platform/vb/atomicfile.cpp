@@ -1,11 +1,14 @@
 #include "atomicfile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -53,6 +56,24 @@ QByteArray temporaryNameBeside(const QByteArray& target) {
   static const QByteArray pid = QByteArray::number(qint64(::getpid()));
   static std::atomic<unsigned> counter{0};
   return folderOf(target) + '/' + kTemporaryPrefix + pid + '-' + QByteArray::number(counter++) + ".tmp";
+}
+
+bool processRunning(qint64 pid) {
+  return pid > 0 && (pid == qint64(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+void removeLeftTemporaries(const QString& folder) {
+  static const QRegularExpression name(QStringLiteral("^") + QRegularExpression::escape(kTemporaryPrefix) +
+                                       QStringLiteral("(\\d+)-\\d+\\.tmp$"));
+  const QDir dir(folder);
+  for (const QString& f : dir.entryList({kTemporaryPrefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
+    const QRegularExpressionMatch m = name.match(f);
+    // A program still running may be writing it.
+    if (!m.hasMatch() || processRunning(m.captured(1).toLongLong())) continue;
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(dir.filePath(f));
+    if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.constData());
+  }
 }
 
 void syncFolder(const QByteArray& folder) {

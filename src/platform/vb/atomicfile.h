@@ -12,6 +12,13 @@ namespace vb {
 // start-up clean-up removes what a killed run left under it.
 inline constexpr const char* kTemporaryPrefix = ".lentavo-";
 
+// Removes the temporary files that runs of the program which are no longer running left in
+// `folder` (a kill stops a replacement between writing and renaming).
+void removeLeftTemporaries(const QString& folder);
+
+// Whether the process `pid` (this one included) is running.
+bool processRunning(qint64 pid);
+
 // A fresh temporary name in the folder of `target` (native encoding); never names a photo.
 QByteArray temporaryNameBeside(const QByteArray& target);
 
