@@ -168,8 +168,7 @@ void Form4::cmdimport_Click() {
   if (!skipped.isEmpty()) {
     skipped.sort();
     done += QStringLiteral("\nDilewati karena ganda atau tidak jelas milik siswa yang mana: ") +
-            (skipped.size() > 10 ? skipped.mid(0, 10).join(QStringLiteral(", ")) + QStringLiteral(", ...")
-                                 : skipped.join(QStringLiteral(", ")));
+            exchange::someNames(skipped, 10);
   }
   ui::msgBox(done, skipped.isEmpty() ? ui::vbInformation : ui::vbExclamation, title);
 }
