@@ -26,7 +26,8 @@ TEST(AtomicFile, KilledCopyLeavesOldOrNewTarget) {
   const QByteArray oldBytes(300000, 'o'), newBytes(700000, 'n');
   for (const bool existed : {true, false}) {
     for (const QString& kill : {QStringLiteral("write:1"), QStringLiteral("write+:1"), QStringLiteral("fsync:1"),
-                                QStringLiteral("rename:1"), QStringLiteral("rename+:1"), QString()}) {
+                                QStringLiteral("link:1"), QStringLiteral("link+:1"), QStringLiteral("rename:1"),
+                                QStringLiteral("rename+:1"), QString()}) {
       SCOPED_TRACE((existed ? "over a file, " : "a new file, ") + kill.toStdString());
       QFile::remove(dir.filePath("target.bin"));
       if (existed) ASSERT_TRUE(vb::replaceFileBytes(dir.filePath("target.bin"), oldBytes));
@@ -36,7 +37,7 @@ TEST(AtomicFile, KilledCopyLeavesOldOrNewTarget) {
       const bool reached = existed || !kill.startsWith("rename");
       EXPECT_EQ(run.killed, !kill.isEmpty() && reached);
       const QByteArray left = contents(dir.filePath("target.bin"));
-      const bool done = !run.killed || kill == "rename+:1";
+      const bool done = !run.killed || kill == "rename+:1" || (!existed && kill == "link+:1");
       const QByteArray expected = done ? newBytes : existed ? oldBytes : QByteArray("<missing>");
       EXPECT_TRUE(left == expected) << "target holds " << left.size() << " bytes";
       // A killed copy leaves at most its temporary file, under the helper's prefix.

@@ -1,10 +1,12 @@
 /* Preloaded into a child test process: kills it with SIGKILL at a chosen call, as a power cut
    or a kill by the user would stop it. LENTAVO_KILL_AT="<call>:<n>" kills just before the
    n-th call of that kind, "<call>+:<n>" just after it. Calls: rename, fsync, write (write,
-   pwrite, sendfile, copy_file_range), unlink, mkdir. Only calls on files under the folder
+   pwrite, sendfile, copy_file_range), unlink, mkdir, link (link, linkat: where a file written
+   unnamed appears under its name), rmdir (rmdir, unlinkat of a folder). Only calls on files under the folder
    LENTAVO_KILL_CHILD count, so the test runner's own output does not. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,8 +16,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-static const char* kinds[] = {"rename", "fsync", "write", "unlink", "mkdir"};
-enum { RENAME, FSYNC, WRITE, UNLINK, MKDIR, KINDS };
+static const char* kinds[] = {"rename", "fsync", "write", "unlink", "mkdir", "link", "rmdir"};
+enum { RENAME, FSYNC, WRITE, UNLINK, MKDIR, LINK, RMDIR, KINDS };
 static int armedKind = -1, armedAfter = 0;
 static long armedAt = 0, counts[KINDS];
 static char folder[4096];
@@ -90,5 +92,13 @@ ssize_t copy_file_range(int i, off_t* oi, int o, off_t* oo, size_t n, unsigned f
   AROUND(WRITE, fdInFolder(o), NEXT(copy_file_range)(i, oi, o, oo, n, f));
 }
 int unlink(const char* p) { AROUND(UNLINK, inFolder(p), NEXT(unlink)(p)); }
-int unlinkat(int d, const char* p, int f) { AROUND(UNLINK, inFolder(p), NEXT(unlinkat)(d, p, f)); }
+int unlinkat(int d, const char* p, int f) {
+  if (f & AT_REMOVEDIR) AROUND(RMDIR, inFolder(p), NEXT(unlinkat)(d, p, f));
+  AROUND(UNLINK, inFolder(p), NEXT(unlinkat)(d, p, f));
+}
+int rmdir(const char* p) { AROUND(RMDIR, inFolder(p), NEXT(rmdir)(p)); }
+int link(const char* a, const char* b) { AROUND(LINK, inFolder(b), NEXT(link)(a, b)); }
+int linkat(int fa, const char* a, int fb, const char* b, int f) {
+  AROUND(LINK, inFolder(b), NEXT(linkat)(fa, a, fb, b, f));
+}
 int mkdir(const char* p, mode_t m) { AROUND(MKDIR, inFolder(p), NEXT(mkdir)(p, m)); }
