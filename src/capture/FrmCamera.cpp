@@ -387,3 +387,5 @@ bool FrmCamera::cropSize(int& cw, int& ch) const {
   ch = txtSelHeight->text().trimmed().toInt(&okH);
   return okW && okH && cw > 0 && ch > 0 && cw <= gdi::kMaxDibSide && ch <= gdi::kMaxDibSide;
 }
+
+QSize FrmCamera::snapshotSize() const { return picSource->Picture().size().boundedTo(picSource->size()); }

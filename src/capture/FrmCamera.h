@@ -80,6 +80,8 @@ class FrmCamera : public forms::Form {
   int CurrentCamera() const { return currentCamera_; }
   bool Selecting() const { return selecting_; }
   const cBitmap24& CropDIB() const { return cropDIB_; }
+  // The crop the rectangle marks now, in pixels of the snapshot; empty before the first move.
+  QRect Selection() const { return selection_; }
   camgraph::FilterGraph* Graph() const { return graph_.get(); }
 
   // How long a state change, and a camera's first frame, may take before it counts as failed.
@@ -102,6 +104,8 @@ class FrmCamera : public forms::Form {
   QAction* addChoice();
   void fillCropFromPicture(const QImage& picture);
   bool cropSize(int& cw, int& ch) const;
+  // The part of the snapshot that picSource holds: the crop never reaches past it.
+  QSize snapshotSize() const;
   void showFrame();
 
   Receiver receiver_;
@@ -111,6 +115,7 @@ class FrmCamera : public forms::Form {
   double videoRatio_ = 0;
   cBitmap24 cropDIB_;
   bool selecting_ = false;
+  QRect selection_;
   std::uint32_t selColor_ = 0;
   QString lastError_;
   QTimer preview_;

@@ -1,6 +1,7 @@
 // The snapshot, the crop rectangle, and handing the crop over.
 #include <QCoreApplication>
 
+#include "CropRect.h"
 #include "FrmCamera.h"
 #include "Frmcari.h"
 #include "Module2.h"
@@ -76,8 +77,11 @@ void FrmCamera::cmdSnap_Click() {
   }
   selecting_ = true;
   selColor_ = 0xFFFFFF;
-  twips::setWidth(picDest, std::int64_t(gdi::screen().twipsPerPixelX()) * cw);
-  twips::setHeight(picDest, std::int64_t(gdi::screen().twipsPerPixelY()) * ch);
+  selection_ = QRect();
+  // The crop box shows the crop, which is cut to a snapshot smaller than it.
+  const QSize shown = QSize(cw, ch).boundedTo(snapshotSize());
+  twips::setWidth(picDest, std::int64_t(gdi::screen().twipsPerPixelX()) * shown.width());
+  twips::setHeight(picDest, std::int64_t(gdi::screen().twipsPerPixelY()) * shown.height());
   picDestBuffer->resize(picDest->size());
 }
 
@@ -85,14 +89,16 @@ void FrmCamera::picSource_MouseMove(int, int, double X, double Y) {
   if (!selecting_) return;
   int cw = 0, ch = 0;
   if (!cropSize(cw, ch)) return;
-  const auto x = static_cast<int>(vb::vbRound(X)), y = static_cast<int>(vb::vbRound(Y));
-  const auto scaleW = static_cast<int>(picSource->ScaleWidth()), scaleH = static_cast<int>(picSource->ScaleHeight());
-  int top = y - ch / 2;
-  if (top < 0) top = 0;
-  if (scaleH < top + ch) top = scaleH - ch + 1;
-  int left = x - cw / 2;
-  if (left < 0) left = 0;
-  if (scaleW < left + cw) left = scaleW - cw + 1;
+  // Inside the snapshot, as in the webcam window: a crop past its edge would take pixels
+  // that are no part of the picture.
+  selection_ = capture::cropRect(QPointF(X, Y), QSize(cw, ch), snapshotSize());
+  const int left = selection_.left(), top = selection_.top();
+  cw = selection_.width();
+  ch = selection_.height();
+  if (picDest->size() != selection_.size()) {
+    picDest->resize(selection_.size());
+    picDestBuffer->resize(selection_.size());
+  }
   selColor_ = selColor_ == 0 ? 0xFFFFFF : 0;
 
   gdi::bitBlt(picSource->hDC(), 0, 0, lblOrigWidth->text().toInt(), lblOrigHeight->text().toInt(), picBuffer->hDC(), 0,

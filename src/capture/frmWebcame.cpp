@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "DirectShowDIB.h"
+#include "CropRect.h"
 #include "Frmcari.h"
 #include "PicSave.h"
 #include "atomicfile.h"
@@ -390,18 +391,10 @@ void frmWebcame::crop_gambar() {
   lblStatus->raise();
 }
 
-QRect frmWebcame::cropRect(QPointF mouse, QSize crop, QSize frame) {
-  const int x = int(vb::vbRound(mouse.x())), y = int(vb::vbRound(mouse.y()));
-  const int cw = std::min(crop.width(), frame.width()), ch = std::min(crop.height(), frame.height());
-  const int left = std::clamp(x - cw / 2, 0, frame.width() - cw);
-  const int top = std::clamp(y - ch / 2, 0, frame.height() - ch);
-  return QRect(left, top, cw, ch);
-}
-
 void frmWebcame::updateCrop(QPointF pos) {
   const auto size = cropSize();
   if (!size || picSource->picture().isNull()) return;
-  const QRect r = cropRect(pos, *size, picSource->picture().size());
+  const QRect r = capture::cropRect(pos, *size, picSource->picture().size());
   picSource->setSelection(r, SelColor);
   crop_ = picSource->picture().copy(r);
   picDest->resize(r.size());

@@ -63,10 +63,6 @@ class frmWebcame : public forms::Form {
   // written the user is told and nothing is handed over. Nothing is written under "photos".
   bool serahkanFoto(const QImage& crop);
 
-  // The crop of `crop` pixels centred on the mouse (halves rounded to even), moved and cut
-  // so that it lies inside a picture of `frame` pixels.
-  static QRect cropRect(QPointF mouse, QSize crop, QSize frame);
-
   bool Selecting = false;
   QRgb SelColor = 0;
   camera::Pipeline& pipeline() { return graph_; }

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include "CropRect.h"
 #include "Frmcari.h"
 #include "Module1.h"
 #include "controlsdialog.h"
@@ -251,8 +252,11 @@ TEST_F(Webcam, CropFollowsTheMouseInsideTheSnapshot) {
       {{300, 240}, {200, 251}, {640, 480}, {200, 115, 200, 251}},   // half height 125
       {{300, 100}, {200, 250}, {640, 240}, {200, 0, 200, 240}},     // higher than the frame: cut
       {{300, 100}, {900, 900}, {640, 480}, {0, 0, 640, 480}},
+      {{-50, -70}, {200, 250}, {640, 480}, {0, 0, 200, 250}},                 // outside, before the picture
+      {{3e9, 3e9}, {200, 250}, {640, 480}, {440, 230, 200, 250}},             // far outside: no overflow
+      {{10, 10}, {200, 250}, {0, 0}, {0, 0, 0, 0}},                           // no picture: no crop
   };
-  for (const Case& c : cases) EXPECT_EQ(frmWebcame::cropRect(c.mouse, c.crop, c.frame), c.expected) << c.mouse.x();
+  for (const Case& c : cases) EXPECT_EQ(capture::cropRect(c.mouse, c.crop, c.frame), c.expected) << c.mouse.x();
 }
 
 // Snapshot, the rectangle over it, and the click that hands the crop to the window that
