@@ -12,6 +12,7 @@ namespace CameraListFile {
 QString path();
 
 // A list of cameras someone plugs in stays far below these; a larger file is no list of ours.
+// The camera window adds no camera past kMaxCameras, so every list it saves reads back whole.
 inline constexpr qint64 kMaxBytes = 64 * 1024;
 inline constexpr int kMaxCameras = 64;
 

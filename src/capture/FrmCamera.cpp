@@ -304,6 +304,16 @@ void FrmCamera::ShowCameraError(int code) {
 }
 
 void FrmCamera::mnuCamerasAddNew_Click() {
+  // The list file keeps no more cameras than this; one more would be lost at the next load.
+  // With no camera current the new one takes item 0, so the list does not grow.
+  if (currentCamera_ >= 0 && mnuCamerasChoice.size() >= size_t(CameraListFile::kMaxCameras)) {
+    ui::msgBox(QStringLiteral("Daftar kamera sudah penuh: paling banyak %1 kamera. Kamera baru tidak dapat "
+                              "ditambahkan.\r\n\r\nPilih \"Remove camera list\" untuk mengosongkan daftar, lalu "
+                              "tambahkan lagi kamera yang dipakai.")
+                   .arg(CameraListFile::kMaxCameras),
+               ui::vbExclamation);
+    return;
+  }
   auto* picker = forms::get<Form2>();
   forms::showModal(picker, this);
   if (!forms::isLoaded<Form2>() || !picker->Oked) return;

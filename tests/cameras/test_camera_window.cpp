@@ -165,6 +165,60 @@ TEST_F(CameraWindow, AddCameraKeepsQuotedNameAndRefusesRepeats) {
   EXPECT_EQ(captions(w), QStringList({kQuoted}));
 }
 
+// The window adds no camera past the most the list file keeps: it says so, and the list it
+// saves reads back whole at the next load.
+TEST_F(CameraWindow, CameraListStopsAtTheMostTheFileKeeps) {
+  const int most = CameraListFile::kMaxCameras;
+  const struct Case {
+    const char* what;
+    int listed, current;
+    bool added;
+  } cases[] = {
+      {"one short of the most: added", most - 1, 0, true},
+      {"the most: refused", most, 0, false},
+      {"the most, none current: item 0 is taken, the list does not grow", most, -1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.clear();
+    QStringList listed{"Test Cam"};
+    while (listed.size() < c.listed) listed << QString("Kamera %1").arg(listed.size());
+    QByteArray file = QByteArray::number(c.current) + "\r\n";
+    for (const QString& name : listed) file += "\"" + name.toUtf8() + "\"\r\n";
+    FrmCamera* w = open(file);
+    ASSERT_EQ(captions(w), listed);
+    ASSERT_EQ(w->CurrentCamera(), c.current);
+
+    addCamera(w, kQuoted);
+    const QStringList menu = captions(w);
+    EXPECT_EQ(menu.contains(kQuoted), c.added);
+    EXPECT_EQ(menu.size(), c.listed + (c.added && c.current >= 0 ? 1 : 0));
+    EXPECT_LE(menu.size(), most);
+    if (c.added) {
+      EXPECT_TRUE(dialogs.msgBoxTexts().isEmpty()) << dialogs.msgBoxTexts().join("|").toStdString();
+    } else {
+      ASSERT_EQ(dialogs.msgBoxTexts().size(), 1);
+      EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Daftar kamera sudah penuh: paling banyak 64 kamera."))
+          << dialogs.lastMsgBox().prompt.toStdString();
+      EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbExclamation);
+      EXPECT_EQ(readFile("Settings.txt"), file) << "the list is left as it was";
+      EXPECT_EQ(w->CurrentCamera(), c.current) << "the camera in use goes on";
+      EXPECT_TRUE(w->cmdSnap->isEnabled());
+    }
+    const int current = w->CurrentCamera();
+
+    forms::unload(w);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    dialogs.clear();
+    w = open();
+    EXPECT_EQ(captions(w), menu) << "read back whole";
+    EXPECT_EQ(w->CurrentCamera(), current);
+    EXPECT_TRUE(dialogs.msgBoxTexts().isEmpty()) << dialogs.msgBoxTexts().join("|").toStdString();
+    forms::unload(w);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
 TEST_F(CameraWindow, UnwritableCameraListIsReported) {
   ASSERT_TRUE(QDir(pf.root()).mkdir("Settings.txt"));
   FrmCamera* w = open();
