@@ -53,12 +53,51 @@ std::shared_ptr<gdi::Stream> readFile(const QString& name) {
 }  // namespace
 
 cPicture::cPicture() {
-  host_ = PictureHost::findOrCreate();
-  gdiplusVersion_ = host_ ? host_->gdiplusVersion() : 0.0f;
+  if (PictureHost* older = FindListener()) UpgradeThunk(older);
 }
 
 cPicture::~cPicture() {
-  if (callbacks_ && host_ && host_->liveRecords() > 0) host_->detachCallbacks(this);
+  if (callbacks_ && GetThunkAddress() && host_->liveRecords() > 0) host_->detachCallbacks(this);
+}
+
+PictureHost* cPicture::FindListener() {
+  listener_ = PictureHost::listenerWindow();
+  if (!listener_) return nullptr;
+  PictureHost* h = PictureHost::heldBy(listener_);
+  if (!h) h = PictureHost::create(listener_);
+  host_ = h;
+  if (!h) return nullptr;
+  if (h->version() < PictureHost::kVersion) return h;
+  // A host of this version or a newer one is used as it is.
+  gdiplusVersion_ = h->gdiplusVersion();
+  return nullptr;
+}
+
+bool cPicture::GetThunkAddress() const {
+  if (!listener_) {
+    host_ = nullptr;
+    return false;
+  }
+  // A host that was replaced is gone, and with it the pointer; only then is the window asked.
+  if (!host_ || host_->parent() != listener_) host_ = PictureHost::heldBy(listener_);
+  return host_ != nullptr;
+}
+
+void cPicture::UpgradeThunk(PictureHost* older) {
+  QWidget* window = listener_;
+  if (!older || !window) return;
+  // The window holds one host by its name: the older one gives it up for the new one.
+  const QString name = older->objectName();
+  older->setObjectName(QString());
+  PictureHost* current = PictureHost::create(window);
+  if (!current) {
+    older->setObjectName(name);  // the window keeps the older host
+    return;
+  }
+  current->takeOver(*older);
+  delete older;
+  host_ = current;
+  gdiplusVersion_ = current->gdiplusVersion();
 }
 
 // --- loading --------------------------------------------------------------------------------

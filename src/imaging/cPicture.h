@@ -182,7 +182,11 @@ class cPicture {
       OwnerDrawn;
 
   // Library services: the readers, the format loaders and the host use them.
-  imaging::PictureHost* host() const { return host_.data(); }
+  // The host the window currently holds (null when none), followed through GetThunkAddress.
+  imaging::PictureHost* host() const {
+    GetThunkAddress();
+    return host_.data();
+  }
   // Raises BeforeLoad; true when the client aborted the load. The icon variables are the
   // icon reader's; the other readers show the event their own.
   bool RaiseBeforeLoad(int PicType, imaging::PicProps& props, int& ManageStyle, bool& KeepOriginalFormat,
@@ -244,8 +248,19 @@ class cPicture {
                           std::unique_ptr<gdiplus::Image> image, bool KeepOriginalFormat,
                           std::int32_t TransparencyFillColor, QVariant* param);
 
+  // Finds or makes the thread's host and its window; returns a host of an older version
+  // found there (for UpgradeThunk), else null.
+  imaging::PictureHost* FindListener();
+  // Follows the host that the window holds now: another instance may have replaced the one
+  // this instance found. False without a window or a host.
+  bool GetThunkAddress() const;
+  // Replaces an older host under the same window by a current one, which takes over its
+  // records, so that every picture it manages goes on drawing.
+  void UpgradeThunk(imaging::PictureHost* older);
+
   static constexpr std::int32_t kClassStamp = 2;
-  QPointer<imaging::PictureHost> host_;
+  QPointer<QWidget> listener_;
+  mutable QPointer<imaging::PictureHost> host_;
   bool callbacks_ = false;
   float gdiplusVersion_ = 0;
   bool apng_ = false;

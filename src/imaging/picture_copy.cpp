@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dib.h"
+#include "graphics.h"
 #include "readers_common.h"
 
 namespace imaging {
@@ -54,10 +55,12 @@ PictureCopy pictureToArgb(const PictureSource& src, int& width, int& height, con
       } else if (!(src.flags & 0x20000000)) {
         img.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
       }
-      // Scaled on its own first, so that the edges take their own pixels and not emptiness.
-      if (img.size() != canvas.size())
-        img = img.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-      p.drawImage(0, 0, img);
+      // An opaque source is drawn with its edges mirrored beyond it, so that they are not
+      // blended with emptiness; a transparent one keeps its own edges as they are.
+      gdiplus::ImageAttributes mirrored;
+      mirrored.wrapMode = gdiplus::WrapModeTileFlipXY;
+      gdiplus::drawPixels(p, img, QRect(0, 0, width, height), img.rect(), gdiplus::InterpolationModeHighQualityBicubic,
+                          (src.flags & kAlphaKindMask) ? nullptr : &mirrored);
     }
   }
 

@@ -26,17 +26,28 @@ int mulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
 
 }  // namespace
 
-PictureHost::PictureHost(QObject* window) : QObject(window), dpi_(gdi::screen().dpiX) { setObjectName(kName); }
+PictureHost::PictureHost(QObject* window, int version)
+    : QObject(window), dpi_(gdi::screen().dpiX), version_(version) {
+  setObjectName(kName);
+}
 
-PictureHost* PictureHost::findOrCreate() {
+QWidget* PictureHost::listenerWindow() {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
   QWidget* first = nullptr;
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (!qualifies(w)) continue;
-    if (auto* h = w->findChild<PictureHost*>(kName, Qt::FindDirectChildrenOnly)) return h;
+    if (heldBy(w)) return w;
     if (!first) first = w;
   }
-  return first ? new PictureHost(first) : nullptr;
+  return first;
+}
+
+PictureHost* PictureHost::heldBy(const QWidget* window) {
+  return window ? window->findChild<PictureHost*>(kName, Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+PictureHost* PictureHost::create(QWidget* window, int version) {
+  return window ? new PictureHost(window, version) : nullptr;
 }
 
 PictureHost::~PictureHost() {
@@ -185,6 +196,16 @@ std::vector<gdi::Picture*> PictureHost::managedPictures() const {
   for (const Record& r : records_)
     if (r.picture) out.push_back(r.picture);
   return out;
+}
+
+void PictureHost::takeOver(PictureHost& older) {
+  records_ = std::move(older.records_);
+  older.records_.clear();
+  live_ = older.live_;
+  older.live_ = 0;
+  // Drawing, attributes and the picture's end now come here.
+  for (Record& r : records_)
+    if (r.picture) r.picture->setManager(this);
 }
 
 gdi::HRESULT PictureHost::attributes(gdi::Picture& picture, std::uint32_t* attributes) {

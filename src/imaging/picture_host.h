@@ -4,7 +4,8 @@
 // (flags word, data block, callback record) and draws managed pictures: every picture it
 // manages has the host as its manager, so Render, the attributes and the picture's end come
 // here. Typed methods stand in for the numbered commands through which the class reaches
-// the host's bookkeeping.
+// the host's bookkeeping. A host carries the version of the code that built it; an instance
+// of the class that finds an older one replaces it (cPicture::UpgradeThunk).
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,6 +19,7 @@
 #include "stream.h"
 
 class cPicture;
+class QWidget;
 
 namespace imaging {
 
@@ -41,12 +43,17 @@ class PictureHost : public QObject, public gdi::PictureManager {
   static constexpr int kVersion = 8192;
   static const char* const kName;
 
-  // The thread's host: the one a visible top-level window holds, else a new one under the
+  // The thread's window for the host: a visible top-level window that holds one, else the
   // first such window; null when the thread shows no window.
-  static PictureHost* findOrCreate();
+  static QWidget* listenerWindow();
+  // The host a window holds, null when none.
+  static PictureHost* heldBy(const QWidget* window);
+  // A new host under the window, carrying the version given (a host built by older code
+  // carries a lower one); null without a window.
+  static PictureHost* create(QWidget* window, int version = kVersion);
   ~PictureHost() override;
 
-  int version() const { return kVersion; }
+  int version() const { return version_; }
   float gdiplusVersion() const { return 1.0f; }
   int liveRecords() const { return live_; }
   int screenDpi() const { return dpi_; }
@@ -80,13 +87,16 @@ class PictureHost : public QObject, public gdi::PictureManager {
   void detachCallbacks(const cPicture* owner);
   // Every managed picture, in record order.
   std::vector<gdi::Picture*> managedPictures() const;
+  // Moves an older host's records here, slots and numbers unchanged, and makes this host the
+  // manager of every picture they hold; the older host is left with none.
+  void takeOver(PictureHost& older);
 
   gdi::HRESULT render(gdi::Picture& picture, const gdi::RenderArgs& args) override;
   gdi::HRESULT attributes(gdi::Picture& picture, std::uint32_t* attributes) override;
   void released(gdi::Picture& picture) override;
 
  private:
-  explicit PictureHost(QObject* window);
+  PictureHost(QObject* window, int version);
   struct Record {
     gdi::Picture* picture = nullptr;
     std::uint32_t flags = 0;
@@ -103,6 +113,7 @@ class PictureHost : public QObject, public gdi::PictureManager {
   std::vector<Record> records_;
   int live_ = 0;
   int dpi_ = 96;
+  int version_ = kVersion;
 };
 
 }  // namespace imaging

@@ -105,7 +105,10 @@ std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
   const gdi::Handle icon =
       gdi::iconFromImage(res.image.convertToFormat(QImage::Format_ARGB32), !cursor, res.hotSpotX, res.hotSpotY);
   if (!icon) return res.flags;
-  const int style = rq.ManageStyle == -1 ? 2 : rq.ManageStyle;
+  // A DIB entry is built for style 2 when the caller leaves the choice (-1); a PNG entry keeps
+  // -1, so that it is built without a GDI+ image and finished as style 1.
+  const bool png = !res.pngEntry.isNull();
+  const int style = rq.ManageStyle == -1 && !png ? 2 : rq.ManageStyle;
   const std::uint32_t made =
       rq.owner.IconHandleToPicture(out.picture, icon, out.image, style < 0 || style > 3 ? 0 : style, 0, 0);
   gdi::destroyIcon(icon);
@@ -115,7 +118,7 @@ std::uint32_t readIco(LoadRequest& rq, ReaderPicture& out) {
     return res.flags;
   }
   if (!(res.flags & kAlphaKindMask) && out.image) res.flags |= made & (kAlphaKindMask | 1);
-  if (style == 2 && !res.pngEntry.isNull()) {
+  if (style == 2 && png) {
     // The image kept with a PNG entry is the PNG's own, brought to the icon's size by the
     // copy at a size when the two differ.
     auto png = gdiplus::Image::fromImage(res.pngEntry, gdiplus::PixelFormat32bppARGB);

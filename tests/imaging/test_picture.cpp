@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPointer>
 #include <QWidget>
 #include <QtEndian>
 #include <tiffio.h>
@@ -52,6 +53,17 @@ QByteArray seed(const char* name) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// An icon file of one PNG entry.
+QByteArray pngIcon(const QImage& img) {
+  const QByteArray png = pngFile(img);
+  QByteArray f(22, '\0');
+  f[2] = f[4] = 1;
+  f[6] = char(img.width()), f[7] = char(img.height()), f[10] = 1, f[12] = 32;
+  qToLittleEndian<std::uint32_t>(std::uint32_t(png.size()), f.data() + 14);
+  qToLittleEndian<std::uint32_t>(22, f.data() + 18);
+  return f + png;
+}
+
 bool near(QRgb a, QRgb b, int tol = 8) {
   return std::abs(qRed(a) - qRed(b)) <= tol && std::abs(qGreen(a) - qGreen(b)) <= tol &&
          std::abs(qBlue(a) - qBlue(b)) <= tol;
@@ -77,6 +89,73 @@ TEST_F(PictureTest, InstancesShareTheHostOfTheirWindowAndNoneExistsWithoutOne) {
   EXPECT_EQ(lonely.IsManaged(p), 0);
   EXPECT_EQ(lonely.PictureTypeEx(p), 1);
   EXPECT_FALSE(lonely.HasOriginalFormat(p));
+}
+
+// A host built by older code is replaced, under the same window, by the first instance that
+// finds it: the new host takes over every record, and the pictures draw on through it. A host
+// of this version or a newer one is used as it is.
+TEST_F(PictureTest, AnOlderHostIsReplacedAndItsPicturesDrawOn) {
+  pics.reset();
+  window.reset();
+  const int versions[] = {0x1000, imaging::PictureHost::kVersion - 1, imaging::PictureHost::kVersion, 0x3000};
+  for (const int version : versions) {
+    QWidget w;
+    w.show();
+    QPointer<imaging::PictureHost> planted = imaging::PictureHost::create(&w, version);
+    ASSERT_TRUE(planted && planted->version() == version) << version;
+    // Blue bitmaps; the first keeps a red GDI+ image that the host draws instead, the second
+    // says it is transparent, the third has a drawing-event record.
+    std::vector<StdPicture> pictures;
+    for (int i = 0; i < 4; ++i) {
+      const gdi::Handle bitmap = gdi::createDIBSection(4, 4, 32);
+      auto dib = gdi::find<gdi::Dib>(bitmap);
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) dib->setPixel(x, y, qRgb(0, 0, 255));
+      pictures.push_back(cPicture::HandleToStdPicture(bitmap, gdi::PICTYPE_BITMAP));
+    }
+    ASSERT_TRUE(planted->manage(*pictures[0], 0x100130Au, gdiplus::Image::fromImage(solid(4, 4, qRgb(255, 0, 0)), gdiplus::PixelFormat32bppARGB),
+                                nullptr, 0, 2));
+    ASSERT_TRUE(planted->manage(*pictures[1], 0x21000001u, nullptr, nullptr, 0, 2));
+    ASSERT_TRUE(planted->manage(*pictures[2], 0x1000030u, nullptr, nullptr, 0, 7));
+    ASSERT_TRUE(planted->manage(*pictures[3], 0x1000000u, nullptr, nullptr, 0, 2));
+    planted->setCallback(pictures[2].get(), std::make_unique<imaging::CallbackRecord>(imaging::CallbackRecord{"k"}));
+    planted->unmanage(*pictures[3]);  // a free slot among the records
+    const gdiplus::Image* kept = planted->image(pictures[0].get());
+    const int freeSlot = planted->recordOf(nullptr);
+    const int records[] = {planted->recordOf(pictures[0].get()), planted->recordOf(pictures[1].get()),
+                           planted->recordOf(pictures[2].get())};
+
+    cPicture next;
+    imaging::PictureHost* host = next.host();
+    ASSERT_TRUE(host) << version;
+    const bool replaced = version < imaging::PictureHost::kVersion;
+    EXPECT_EQ(planted.isNull(), replaced) << version;  // the older host is gone
+    EXPECT_EQ(host->version(), std::max(version, int(imaging::PictureHost::kVersion))) << version;
+    EXPECT_EQ(host->parent(), &w) << version;
+    EXPECT_EQ(w.findChildren<imaging::PictureHost*>().size(), 1) << version;
+    EXPECT_EQ(next.GDIplusVersion(), 1.0f) << version;
+    EXPECT_EQ(host->liveRecords(), 3) << version;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(host->recordOf(pictures[std::size_t(i)].get()), records[i]) << version << " " << i;
+      EXPECT_EQ(pictures[std::size_t(i)]->manager(), host) << version << " " << i;
+    }
+    EXPECT_EQ(host->recordOf(nullptr), freeSlot) << version;
+    EXPECT_EQ(host->image(pictures[0].get()), kept) << version;
+    EXPECT_EQ(host->classStamp(pictures[2].get()), 7) << version;
+    ASSERT_TRUE(host->callback(pictures[2].get())) << version;
+    EXPECT_EQ(host->callback(pictures[2].get())->key, "k") << version;
+    EXPECT_EQ(next.IsManaged(pictures[0]), 2) << version;
+    // The kept red image is what the host draws; the picture's own blue would mean it was not.
+    SourceDc dc(8, 8, 32);
+    next.PaintPictureEx(dc.dc, pictures[0], 0, 0, 8, 8);
+    EXPECT_TRUE(near(dc.dib()->pixel(4, 4), qRgb(255, 0, 0))) << version << std::hex << " " << dc.dib()->pixel(4, 4);
+    std::uint32_t attributes = 0;
+    pictures[1]->attributes(&attributes);
+    EXPECT_EQ(attributes & gdi::PICTURE_TRANSPARENT, gdi::PICTURE_TRANSPARENT) << version;
+    // A picture's end still reaches the host that holds its record.
+    pictures[1].reset();
+    EXPECT_EQ(host->liveRecords(), 2) << version;
+  }
 }
 
 // Ending the window ends the host; the pictures it managed draw on as plain pictures.
@@ -313,6 +392,10 @@ TEST_F(PictureTest, OwnReadersGiveTheTypeSizeAndFrames) {
       {"32-bit bmp", seed("bmp/v5_32.bmp"), 2, 0x1000000, {2, 2}, 0, 2, 1, 96},
       {"icon", seed("ico/three.ico"), -1, 0x3000000, {32, 32}, 0, 2, 1, 0},
       {"png cursor", seed("ico/png.cur"), 1, 0x5000000, {32, 32}, 0, 1, 1, 0},
+      // A PNG entry left to the reader's choice gets no GDI+ image, and so style 1.
+      {"png cursor, style -1", seed("ico/png.cur"), -1, 0x5000000, {32, 32}, 0, 1, 1, 0},
+      {"png icon, style -1", pngIcon(solid(16, 16, qRgba(1, 2, 3, 200))), -1, 0x3000000, {32, 32}, 0, 1, 1, 0},
+      {"png icon, style 2", pngIcon(solid(16, 16, qRgba(1, 2, 3, 200))), 2, 0x3000000, {32, 32}, 0, 2, 1, 0},
       {"animated png", seed("apng/three.png"), -1, 0xF000000, {4, 4}, 3, 2, 0, 0},
       {"wmf", seed("wmf/shapes.wmf"), 1, 0x2000000, {7, 3}, 0, 1, 1, 1440},
       {"emf", seed("wmf/shapes.emf"), 2, 0x4000000, {378, 189}, 0, 1, 1, 254},

@@ -2,6 +2,7 @@
 // premultiplied, metafiles over a transparent or filled canvas, icons.
 #include <gtest/gtest.h>
 
+#include "graphics.h"
 #include "picture_copy.h"
 
 namespace {
@@ -87,4 +88,75 @@ TEST(PictureCopy, MetafileBackgroundAndIcon) {
   EXPECT_EQ(header[2], 4u);
   EXPECT_EQ(header[3], 0x00200001u);
   EXPECT_EQ(header[10], 0xFF010203u);
+}
+
+namespace {
+
+// Top row red, green; bottom row blue, white.
+QImage fourColours() {
+  QImage img(2, 2, QImage::Format_ARGB32);
+  img.setPixel(0, 0, 0xFFFF0000);
+  img.setPixel(1, 0, 0xFF00FF00);
+  img.setPixel(0, 1, 0xFF0000FF);
+  img.setPixel(1, 1, 0xFFFFFFFF);
+  return img;
+}
+
+}  // namespace
+
+// What an interpolated drawing samples beyond the source's edges: the wrap mode's tiles or
+// mirror images, or with Clamp emptiness. The top-left corner of the drawing shows it.
+TEST(GdiplusDrawing, WrapModeDecidesWhatTheEdgesSample) {
+  struct Case {
+    const char* name;
+    int wrap;  // -1: no attributes
+    int size, mode;
+    bool green, blue, opaque;  // the corner mixes in green (the tile to its left), blue (above)
+  } cases[] = {
+      {"tile", gdiplus::WrapModeTile, 8, 7, true, true, true},
+      {"flip x", gdiplus::WrapModeTileFlipX, 8, 7, false, true, true},
+      {"flip y", gdiplus::WrapModeTileFlipY, 8, 7, true, false, true},
+      {"flip xy", gdiplus::WrapModeTileFlipXY, 8, 7, false, false, true},
+      {"clamp", gdiplus::WrapModeClamp, 8, 7, false, false, false},
+      {"clamp, bilinear", gdiplus::WrapModeClamp, 8, 3, false, false, false},
+      {"clamp at the source's size", gdiplus::WrapModeClamp, 2, 7, false, false, true},
+      {"clamp, nearest neighbour", gdiplus::WrapModeClamp, 8, 5, false, false, true},
+      {"no attributes", -1, 8, 7, false, false, true},
+  };
+  for (const Case& c : cases) {
+    QImage canvas(c.size, c.size, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0u);
+    gdiplus::ImageAttributes attributes;
+    attributes.wrapMode = c.wrap;
+    {
+      QPainter p(&canvas);
+      ASSERT_EQ(gdiplus::drawPixels(p, fourColours(), QRect(0, 0, c.size, c.size), QRect(0, 0, 2, 2), c.mode,
+                                    c.wrap < 0 ? nullptr : &attributes),
+                gdiplus::Status::Ok)
+          << c.name;
+    }
+    const QRgb corner = canvas.pixel(0, 0);
+    EXPECT_EQ(qGreen(corner) > 20, c.green) << c.name << std::hex << " " << corner;
+    EXPECT_EQ(qBlue(corner) > 20, c.blue) << c.name << std::hex << " " << corner;
+    EXPECT_EQ(qAlpha(corner) == 255, c.opaque) << c.name << std::hex << " " << corner;
+  }
+}
+
+// An opaque picture copied at another size keeps opaque edges of its own colours; a
+// transparent one keeps its edges as they are.
+TEST(PictureCopy, EdgesOfAnOpaquePictureAreNotBlendedWithEmptiness) {
+  struct Case {
+    int w, h;
+  } cases[] = {{8, 8}, {12, 5}, {3, 3}, {1, 1}};
+  for (const Case& c : cases) {
+    int w = c.w, h = c.h;
+    const auto res = imaging::pictureToArgb({fourColours(), 0x1000000}, w, h, {});
+    ASSERT_EQ(res.flags, 0x1000000u) << c.w << "x" << c.h;
+    for (const QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+      EXPECT_EQ(qAlpha(res.image.pixel(corner)), 255) << c.w << "x" << c.h << " " << corner.x() << "," << corner.y();
+    if (w >= 4 && h >= 4) {
+      EXPECT_EQ(res.image.pixel(0, 0), 0xFFFF0000u) << c.w << "x" << c.h;
+      EXPECT_EQ(res.image.pixel(w - 1, h - 1), 0xFFFFFFFFu) << c.w << "x" << c.h;
+    }
+  }
 }

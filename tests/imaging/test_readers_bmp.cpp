@@ -30,8 +30,11 @@ TEST(BmpReader, RefusesOrTakesByLengthAndHeader) {
   const Bytes core = bmpFile(12, 2, 2, 24, 0, kPixels24), info = bmpFile(40, 2, 2, 24, 0, kPixels24);
   const std::uint8_t jpegTail[4] = {0xFF, 0xD8, 0xFF, 0xD9};
   const Case cases[] = {
+      {"1 byte", Bytes().text("B"), 0, false},
       {"15 bytes", Bytes().text("BM").zeros(13), 0, false},
+      {"16 bytes", Bytes().text("BM").zeros(12).u16(12), 0, false},
       {"17 bytes: no room for the header size", Bytes().text("BM").zeros(15), 0, false},
+      {"18 bytes: a header size, no header", Bytes().text("BM").zeros(12).u32(12), 0, false},
       {"not BM", Bytes(info).set(1, 'A'), 0, false},
       {"core", core, 0x1000000, true},
       {"core cut short", Bytes(core).cut(core.size() - 1), 0, false},

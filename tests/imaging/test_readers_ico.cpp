@@ -171,3 +171,39 @@ TEST(IcoReader, MaskAlphaAndPngEntries) {
   EXPECT_EQ(std::pair(res.hotSpotX, res.hotSpotY), std::pair(7, 9));
   EXPECT_EQ(cur.v, before);
 }
+
+// The colours a DIB entry's header counts all lie before its pixels, as in a bitmap file,
+// however many the depth can use; the pixels must still fit in the entry.
+TEST(IcoReader, CountedColoursLieBeforeThePixels) {
+  // 2 x 2 at `bpp` bits counting `used` colours (colour 1 blue 192, the rest 0x7F7F7F7F), every
+  // pixel colour 1 at 8 bits or 0xFF112233 at 32 bits, then a clear mask; `cut` bytes short.
+  auto entry = [](int bpp, std::uint32_t used, std::size_t cut = 0) {
+    Bytes b;
+    b.u32(40).u32(2).u32(4).u16(1).u16(std::uint16_t(bpp)).zeros(16).u32(used).u32(0);
+    for (std::uint32_t i = 0; i < (used ? used : (bpp <= 8 ? 1u << bpp : 0)); ++i) b.u32(i == 1 ? 0xC0 : 0x7F7F7F7F);
+    for (int y = 0; y < 2; ++y) bpp == 8 ? b.u8(1).u8(1).u8(0).u8(0) : b.u32(0xFF112233).u32(0xFF112233);
+    b.zeros(8);
+    return b.cut(b.size() - cut);
+  };
+  struct Case {
+    const char* name;
+    Bytes entry;
+    bool picture;
+    QRgb pixel;
+  } cases[] = {
+      {"8 bits, the depth's 256", entry(8, 0), true, 0xFF0000C0u},
+      {"8 bits counting 2", entry(8, 2), true, 0xFF0000C0u},
+      {"8 bits counting 300", entry(8, 300), true, 0xFF0000C0u},
+      {"8 bits counting 300, mask cut short", entry(8, 300, 1), false, 0},
+      {"32 bits counting 2", entry(32, 2), true, 0xFF112233u},
+      {"32 bits counting 2^32 - 1", entry(32, 0).put32(32, 0xFFFFFFFF), false, 0},
+  };
+  for (const Case& c : cases) {
+    imaging::LoadOptions o;
+    o.iconIndex = 1;
+    const auto res = imaging::parseIco(iconFile({{c.entry}}).span(), o);
+    EXPECT_EQ(res.flags & 0xF000000u, 0x3000000u) << c.name;
+    ASSERT_EQ(!res.image.isNull(), c.picture) << c.name;
+    if (c.picture) EXPECT_EQ(res.image.pixel(1, 1), c.pixel) << c.name;
+  }
+}

@@ -180,6 +180,8 @@ QImage decodeDib(ByteSpan source, const DibLayout& l) {
 BmpHeaders readBmpHeaders(ByteSpan src) {
   BmpHeaders h;
   ByteReader r(src);
+  // The header size, read first of all, lies at bytes 14 to 17: a shorter source cannot be a
+  // bitmap, and nothing is read past its end.
   if (src.size() < 18 || src[0] != 'B' || src[1] != 'M') return h;
   h.headerSize = r.u32(14);
   DibLayout& l = h.layout;

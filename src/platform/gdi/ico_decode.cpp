@@ -109,9 +109,10 @@ bool decodeIconDib(ByteSpan data, IconDib& out) {
     return false;
   }
   if (!r.ok() || !dibSizeAllowed(l.width, l.height)) return false;
+  // As in a bitmap file, every colour the header counts lies before the pixels, however many
+  // the depth can use (only those are read); above 8 bits the counted colours are skipped.
   l.paletteCount = l.bitCount <= 8 ? (colorsUsed ? colorsUsed : 1u << l.bitCount) : 0;
-  if (l.paletteCount > 256) return false;
-  l.pixelOffset = l.paletteOffset + 4 * l.paletteCount;
+  l.pixelOffset = l.paletteOffset + 4 * (l.bitCount <= 8 ? l.paletteCount : colorsUsed);
   const std::uint64_t colourBytes = std::uint64_t(((l.width * l.bitCount + 31) & ~31) / 8) * std::uint64_t(l.height);
   const std::uint64_t maskStride = std::uint64_t(((l.width + 31) & ~31) / 8);
   const std::uint64_t maskOffset = l.pixelOffset + colourBytes;

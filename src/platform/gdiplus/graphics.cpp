@@ -71,23 +71,76 @@ QImage recoloured(const QImage& pixels, const ImageAttributes::ColorMatrix& m) {
   return out;
 }
 
+// Where a sample at i, outside 0 .. n - 1, is taken from: the source tiled, or mirrored at
+// every edge.
+int wrapIndex(int i, int n, bool flip) {
+  if (!flip) return ((i % n) + n) % n;
+  const int period = 2 * n, k = ((i % period) + period) % period;
+  return k < n ? k : period - 1 - k;
+}
+
+// The source rectangle inside a border of `margin` pixels filled as the wrap mode says, so
+// that interpolation at the edges reads the border and not what lies beyond the rectangle.
+QImage withWrapBorder(const QImage& pixels, const QRect& src, int wrapMode, int margin) {
+  const QImage in = pixels.copy(src).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QImage out(in.width() + 2 * margin, in.height() + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+  if (in.isNull() || out.isNull()) return {};
+  const bool clamp = wrapMode < WrapModeTile || wrapMode > WrapModeTileFlipXY;
+  const bool flipX = wrapMode == WrapModeTileFlipX || wrapMode == WrapModeTileFlipXY;
+  const bool flipY = wrapMode == WrapModeTileFlipY || wrapMode == WrapModeTileFlipXY;
+  const int w = in.width(), h = in.height();
+  for (int y = 0; y < out.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    const int sy = y - margin;
+    const bool insideY = sy >= 0 && sy < h;
+    const auto* from = reinterpret_cast<const QRgb*>(in.constScanLine(insideY ? sy : wrapIndex(sy, h, flipY)));
+    for (int x = 0; x < out.width(); ++x) {
+      const int sx = x - margin;
+      const bool insideX = sx >= 0 && sx < w;
+      line[x] = clamp && !(insideX && insideY) ? 0u : from[insideX ? sx : wrapIndex(sx, w, flipX)];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& src, const ImageAttributes* attributes) {
+Status drawPixels(QPainter& p, const QImage& image, const QRect& dst, const QRect& src, int mode,
+                  const ImageAttributes* attributes) {
   if (dst.width() == 0 || dst.height() == 0 || src.width() <= 0 || src.height() <= 0) return Status::InvalidParameter;
   const bool recolour = attributes && attributes->colorMatrix;
-  const QImage pixels = recolour ? recoloured(image.pixels(), *attributes->colorMatrix) : image.pixels();
-  QPainter& p = painter_.painter();
+  const QImage pixels = recolour ? recoloured(image, *attributes->colorMatrix) : image;
+  const bool smooth = mode != InterpolationModeNearestNeighbor;
+  const int w = std::abs(dst.width()), h = std::abs(dst.height());
   p.save();
-  p.setRenderHint(QPainter::SmoothPixmapTransform, mode_ != InterpolationModeNearestNeighbor);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
   // Mirrored destinations are drawn through a flipped coordinate system.
   QTransform t;
   t.translate(dst.x(), dst.y());
   t.scale(dst.width() < 0 ? -1 : 1, dst.height() < 0 ? -1 : 1);
   p.setTransform(t, true);
-  p.drawImage(QRectF(0, 0, std::abs(dst.width()), std::abs(dst.height())), pixels, QRectF(src));
+  if (attributes && smooth && (w != src.width() || h != src.height())) {
+    // Interpolated at another size, the edges sample the wrap border: the bordered source is
+    // drawn so that its inner rectangle lands on the destination, clipped to it.
+    constexpr int kMargin = 2;
+    const QImage bordered = withWrapBorder(pixels, src, attributes->wrapMode, kMargin);
+    if (bordered.isNull()) {
+      p.restore();
+      return Status::OutOfMemory;
+    }
+    const double sx = double(w) / src.width(), sy = double(h) / src.height();
+    p.setClipRect(QRect(0, 0, w, h), Qt::IntersectClip);
+    p.drawImage(QRectF(-kMargin * sx, -kMargin * sy, w + 2 * kMargin * sx, h + 2 * kMargin * sy), bordered,
+                QRectF(bordered.rect()));
+  } else {
+    p.drawImage(QRectF(0, 0, w, h), pixels, QRectF(src));
+  }
   p.restore();
   return Status::Ok;
+}
+
+Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& src, const ImageAttributes* attributes) {
+  return drawPixels(painter_.painter(), image.pixels(), dst, src, mode_, attributes);
 }
 
 gdi::Handle createHBITMAPFromBitmap(const Image& image, QRgb background) {

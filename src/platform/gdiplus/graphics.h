@@ -23,10 +23,15 @@ enum InterpolationMode {
 };
 
 constexpr int WrapModeTile = 0;
+constexpr int WrapModeTileFlipX = 1;
+constexpr int WrapModeTileFlipY = 2;
 constexpr int WrapModeTileFlipXY = 3;
 constexpr int WrapModeClamp = 4;
 
-// Drawing options: the wrap mode of the edges and a colour matrix.
+// Drawing options: the wrap mode of the edges and a colour matrix. The wrap mode says what an
+// interpolating drawing samples beyond the source rectangle's edges: the source tiled, mirrored
+// (TileFlipX, TileFlipY, TileFlipXY) or, with Clamp, transparency, which blends the edges of a
+// scaled picture with emptiness.
 class ImageAttributes {
  public:
   ImageAttributes();
@@ -60,6 +65,12 @@ class Graphics {
   gdi::DcPainter painter_;
   int mode_ = InterpolationModeDefault;
 };
+
+// The drawing itself, on any painter: the source rectangle of the pixels into the destination
+// (pixels; a negative width or height mirrors), interpolated unless the mode is nearest
+// neighbour; with attributes, through their colour matrix and with their wrap mode.
+Status drawPixels(QPainter& painter, const QImage& pixels, const QRect& dst, const QRect& src, int interpolationMode,
+                  const ImageAttributes* attributes = nullptr);
 
 // A 32-bit bottom-up DIB section of the image's active frame composed over the background
 // (GdipCreateHBITMAPFromBitmap); 0 on failure.
