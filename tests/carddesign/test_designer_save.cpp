@@ -1,6 +1,7 @@
 // The designer's save: one row per element in one transaction, the pictures picked, the
 // card face of the side with what the canvas shows, and the settings window's previews.
 #include <QDir>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -284,6 +285,73 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
     buka();
     for (const Sifat& s : daftar) EXPECT_EQ(s.baca(), s.nilai[putaran]) << (s.elemen + " " + s.sifat).toStdString();
     forms::unload<FrmAddLogo>();
+  }
+}
+
+// The installed backgrounds carry the card's own design only: where the designer places the
+// logos, the stamp and the signature, a hidden element leaves the plain card, not a copy of
+// itself painted into the background.
+TEST_F(DesignerSave, InstalledBackgroundsCarryNoElementSoAHiddenOneLeavesTheCard) {
+  struct Letak {
+    const char* side;
+    const char* nama;
+  };
+  const Letak letak[] = {{"Front", "logo1"}, {"Front", "logo2"}, {"Front", "stempel"}, {"Front", "tanda_tangan"},
+                         {"Back", "logo1"},  {"Back", "logo2"},  {"Back", "stempel"},  {"Back", "tanda_tangan"}};
+  // The middle of an element's place on the card face, in pixels.
+  const auto tengah = [](const desain::Elemen& e) {
+    const QRect r = QRectF(e.left / 15, e.top / 15, e.width / 15, e.height / 15).toRect();
+    return r.adjusted(r.width() / 4, r.height() / 4, -r.width() / 4, -r.height() / 4);
+  };
+  // How far the area strays from plain: the largest step of a pixel from its row's median
+  // (the backgrounds run in bands from top to bottom).
+  const auto belang = [](const QImage& img, const QRect& r) {
+    int worst = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      std::vector<int> ch[3];
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const QColor c = img.pixelColor(x, y);
+        ch[0].push_back(c.red()), ch[1].push_back(c.green()), ch[2].push_back(c.blue());
+      }
+      for (auto& v : ch) {
+        std::vector<int> sorted = v;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const int median = sorted[sorted.size() / 2];
+        for (int c : v) worst = std::max(worst, std::abs(c - median));
+      }
+    }
+    return worst;
+  };
+  for (const char* side : {"Front", "Back"}) {
+    SCOPED_TRACE(side);
+    const QString bg = QString("images/") + side + "_templatar.jpg";
+    const QString face = desain::fileWajah(side).section('/', -2);
+    ASSERT_TRUE(QFile::copy(LENTAVO_ASSETS "/" + bg, pf.path(bg)));
+    // Made for the card faces it lies under.
+    EXPECT_EQ(QImage(pf.path(bg)).size(), QImage(QString(LENTAVO_ASSETS "/") + face).size());
+    for (const Letak& l : letak)
+      if (QString(l.side) == side) gambar(side, l.nama, Qt::red);
+    buka(side);
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);  // every element shown
+    const QImage shown(pf.path(face));
+    buka(side);
+    std::map<QString, QRect> tempat;
+    for (const Letak& l : letak) {
+      if (QString(l.side) != side) continue;
+      tempat[l.nama] = tengah(el(l.nama));
+      pilihDiDaftar(l.nama);
+      d->cmbVisible->setFocus();
+      QTest::keyClick(d->cmbVisible, Qt::Key_End);
+    }
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+    const QImage hidden(pf.path(face));
+    for (const auto& [nama, r] : tempat) {
+      SCOPED_TRACE(nama.toStdString());
+      EXPECT_TRUE(dekat(shown.pixelColor(r.center()), Qt::red));
+      EXPECT_FALSE(dekat(hidden.pixelColor(r.center()), Qt::red));
+      EXPECT_LT(belang(hidden, r), 40);
+    }
   }
 }
 
