@@ -343,8 +343,9 @@ void frmsetting::bukaBackground() {
     Picture2->update();
   } catch (const vb::VbError& e) {
     if (e.number == vb::kErrCancel) return;
-    ui::msgBox(QString::number(e.number) + QStringLiteral(" - ") + QStringLiteral("Anda harus menggunakan Image Color RGB"),
-               ui::vbCritical, QStringLiteral("Please Select Correct Image"));
+    ui::msgBox(
+        QString::number(e.number) + QStringLiteral(" - ") + QStringLiteral("Anda harus menggunakan Image Color RGB"),
+        ui::vbCritical, QStringLiteral("Please Select Correct Image"));
   }
 }
 

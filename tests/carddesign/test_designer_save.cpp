@@ -150,9 +150,9 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
     std::function<QVariant()> baca;             // what the window shows
     QVariant nilai[2];                          // first save, second save
   };
-  const std::vector<std::pair<QString, QColor>> palet = {
-      {"merah", QColor(255, 0, 0)}, {"biru", QColor(0, 0, 255)},     {"hijau", QColor(0, 160, 0)},
-      {"kuning", QColor(255, 200, 0)}, {"ungu", QColor(160, 0, 160)}, {"toska", QColor(0, 160, 160)}};
+  const std::vector<std::pair<QString, QColor>> palet = {{"merah", QColor(255, 0, 0)},  {"biru", QColor(0, 0, 255)},
+                                                         {"hijau", QColor(0, 160, 0)},  {"kuning", QColor(255, 200, 0)},
+                                                         {"ungu", QColor(160, 0, 160)}, {"toska", QColor(0, 160, 160)}};
   const auto namaWarna = [&](const photobox::Picture& p) {
     if (p.isEmpty()) return QString("kosong");
     const QColor c = p.image().pixelColor(p.width() / 2, p.height() / 2);
@@ -162,24 +162,29 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
   };
   const auto geometri = [&](const QString& nama, const char* sifat, QScrollBar* FrmAddLogo::*bar,
                             double desain::Elemen::*nilai, int a, int b) {
-    return Sifat{nama, sifat,
+    return Sifat{nama,
+                 sifat,
                  [=, this](const QVariant& v) {
                    pilihDiDaftar(nama);
                    (d->*bar)->setValue(v.toInt());
                  },
-                 [=, this] { return QVariant(el(nama).*nilai); }, {double(a), double(b)}};
+                 [=, this] { return QVariant(el(nama).*nilai); },
+                 {double(a), double(b)}};
   };
   const auto tampak = [&](const QString& nama) {
-    return Sifat{nama, "visible",
+    return Sifat{nama,
+                 "visible",
                  [=, this](const QVariant& v) {
                    pilihDiDaftar(nama);
                    d->cmbVisible->setFocus();
                    QTest::keyClick(d->cmbVisible, v.toBool() ? Qt::Key_Home : Qt::Key_End);
                  },
-                 [=, this] { return QVariant(!w(nama)->isHidden() && el(nama).visible); }, {false, true}};
+                 [=, this] { return QVariant(!w(nama)->isHidden() && el(nama).visible); },
+                 {false, true}};
   };
   const auto gambarnya = [&](const QString& nama, const char* a, const char* b) {
-    return Sifat{nama, "picture",
+    return Sifat{nama,
+                 "picture",
                  [=, this](const QVariant& v) {
                    pilihDiDaftar(nama);
                    QColor c;
@@ -195,7 +200,8 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
   const auto huruf = [&](const char* sifat, std::function<void(QFont&, QColor&, const QVariant&)> ganti,
                          std::function<QVariant(const cardface::FontValue&)> dari, QVariant a, QVariant b) {
     const QString nama = "NewLabel0";
-    return Sifat{nama, sifat,
+    return Sifat{nama,
+                 sifat,
                  [=, this](const QVariant& v) {
                    pilihDiDaftar(nama);
                    QFont f = el(nama).font.font();
@@ -204,7 +210,8 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
                    dialogs.queueFont(f, c);
                    QTest::mouseClick(d->FlatButton4, Qt::LeftButton);
                  },
-                 [=, this] { return dari(el(nama).font); }, {a, b}};
+                 [=, this] { return dari(el(nama).font); },
+                 {a, b}};
   };
   const auto rgb = [](int r, int g, int b) { return QVariant(r | (g << 8) | (b << 16)); };
 
@@ -221,14 +228,14 @@ TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReope
     daftar.push_back(gambarnya(g.nama, g.gambar[0], g.gambar[1]));
     daftar.push_back(geometri(g.nama, "left", &FrmAddLogo::H_left, &desain::Elemen::left, g.left[0], g.left[1]));
     daftar.push_back(geometri(g.nama, "top", &FrmAddLogo::H_top, &desain::Elemen::top, g.top[0], g.top[1]));
-    daftar.push_back(
-        geometri(g.nama, "width", &FrmAddLogo::H_Width, &desain::Elemen::width, g.width[0], g.width[1]));
+    daftar.push_back(geometri(g.nama, "width", &FrmAddLogo::H_Width, &desain::Elemen::width, g.width[0], g.width[1]));
     daftar.push_back(
         geometri(g.nama, "height", &FrmAddLogo::H_height, &desain::Elemen::height, g.height[0], g.height[1]));
     daftar.push_back(tampak(g.nama));
   }
   daftar.push_back(gambarnya("latar", "hijau", "toska"));
-  daftar.push_back(Sifat{"NewLabel0", "caption",
+  daftar.push_back(Sifat{"NewLabel0",
+                         "caption",
                          [&](const QVariant& v) {
                            pilihDiDaftar("NewLabel0");
                            d->Text1->selectAll();

@@ -215,9 +215,8 @@ TEST_F(Settings, NumberKeyFiltersLetDigitsPointBackspaceAndSpaceThrough) {
     int code;
     bool passes;
   };
-  const Key keys[] = {{'0', true}, {'5', true}, {'9', true},  {'.', true},  {8, true},    {32, true},
-                      {',', false}, {'a', false}, {'/', false}, {':', false}, {'-', false}, {13, false},
-                      {'E', false}, {127, false}};
+  const Key keys[] = {{'0', true},  {'5', true},  {'9', true},  {'.', true},  {8, true},   {32, true},   {',', false},
+                      {'a', false}, {'/', false}, {':', false}, {'-', false}, {13, false}, {'E', false}, {127, false}};
   frmsetting* w = open();
   using Filter = void (frmsetting::*)(int&);
   const Filter filters[] = {&frmsetting::filterAngka1, &frmsetting::filterAngka2, &frmsetting::filterAngka3};
@@ -269,20 +268,30 @@ TEST_F(Settings, BackgroundPickerTakesPicturesUpTo802400BytesForTheBackPreview) 
   };
   struct Case {
     const char* name;
-    QString file;      // empty: the user cancels
-    QString box;       // the message shown, empty for none
+    QString file;  // empty: the user cancels
+    QString box;   // the message shown, empty for none
     int flags;
     const char* title;
-    QColor shown;      // what the back preview then shows; invalid: as before
+    QColor shown;  // what the back preview then shows; invalid: as before
   };
-  const QString tooBig = "Ukuran Image tidak boleh lebih dari 800Kb", wrong = " - Anda harus menggunakan Image Color RGB";
+  const QString tooBig = "Ukuran Image tidak boleh lebih dari 800Kb",
+                wrong = " - Anda harus menggunakan Image Color RGB";
   const Case cases[] = {
       {"cancel", {}, {}, 0, "", {}},
       {"802,400 bytes", write("pas.jpg", jpegOfSize(QColor(0, 160, 0), 802400)), {}, 0, "", QColor(0, 160, 0)},
-      {"802,401 bytes", write("lebih.jpg", jpegOfSize(QColor(0, 0, 200), 802401)), tooBig, ui::vbInformation,
-       "Incorrect Size Of Image", {}},
+      {"802,401 bytes",
+       write("lebih.jpg", jpegOfSize(QColor(0, 0, 200), 802401)),
+       tooBig,
+       ui::vbInformation,
+       "Incorrect Size Of Image",
+       {}},
       {"small", write("kecil.jpg", jpegOfSize(QColor(200, 0, 0), 0)), {}, 0, "", QColor(200, 0, 0)},
-      {"no picture", write("teks.jpg", "bukan gambar"), "481" + wrong, ui::vbCritical, "Please Select Correct Image", {}},
+      {"no picture",
+       write("teks.jpg", "bukan gambar"),
+       "481" + wrong,
+       ui::vbCritical,
+       "Please Select Correct Image",
+       {}},
       {"missing", pf.path("hilang.jpg"), "53" + wrong, ui::vbCritical, "Please Select Correct Image", {}},
   };
   ASSERT_EQ(QFileInfo(pf.path("pas.jpg")).size(), 802400);
@@ -316,7 +325,8 @@ TEST_F(Settings, BackgroundPickerTakesPicturesUpTo802400BytesForTheBackPreview) 
     EXPECT_EQ(now.size(), QSize(60, 40));
     const auto near = [&](QColor a) {
       return std::abs(a.red() - c.shown.red()) + std::abs(a.green() - c.shown.green()) +
-                 std::abs(a.blue() - c.shown.blue()) < 40;
+                 std::abs(a.blue() - c.shown.blue()) <
+             40;
     };
     EXPECT_TRUE(near(now.pixelColor(30, 20)));
     EXPECT_EQ(s->image5->sourceFile(), c.file);
@@ -333,8 +343,11 @@ TEST_F(Settings, BitmapToPictureWrapsABitmapItDoesNotOwn) {
     int width, height, bits;  // 0 x 0: no bitmap behind the handle
     bool deleted;             // a handle that named a bitmap once
   };
-  const Case cases[] = {{"24-bit", 8, 6, 24, false}, {"32-bit", 3, 5, 32, false}, {"1 pixel", 1, 1, 24, false},
-                        {"handle 0", 0, 0, 0, false}, {"deleted", 4, 4, 24, true}};
+  const Case cases[] = {{"24-bit", 8, 6, 24, false},
+                        {"32-bit", 3, 5, 32, false},
+                        {"1 pixel", 1, 1, 24, false},
+                        {"handle 0", 0, 0, 0, false},
+                        {"deleted", 4, 4, 24, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     gdi::Handle bmp = 0;
@@ -343,7 +356,8 @@ TEST_F(Settings, BitmapToPictureWrapsABitmapItDoesNotOwn) {
       ASSERT_NE(bmp, 0);
       const auto dib = gdi::find<gdi::Dib>(bmp);
       for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) dib->setPixel(x, y, x < (c.width + 1) / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+        for (int x = 0; x < c.width; ++x)
+          dib->setPixel(x, y, x < (c.width + 1) / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
       if (c.deleted) ASSERT_TRUE(gdi::deleteObject(bmp));
     }
     gdi::StdPicture pic = frmsetting::BitmapToPicture(bmp, 0);
