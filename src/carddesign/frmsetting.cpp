@@ -1,5 +1,6 @@
 #include "frmsetting.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -36,6 +37,17 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
 }
 
 QString plain(const QPlainTextEdit* e) { return e->toPlainText(); }
+
+// The largest picture the back preview takes, in bytes.
+constexpr qint64 kBackgroundMaks = 802400;
+
+void filterAngka(int& KeyAscii) {
+  const bool angka = KeyAscii >= '0' && KeyAscii <= '9';
+  if (angka || KeyAscii == 46 || KeyAscii == 8 || KeyAscii == 32) return;
+  ui::msgBox(QStringLiteral("Isikan Angka Saja, jika koma, ganti dengan titik"), ui::vbExclamation,
+             QStringLiteral("Perhatian"));
+  KeyAscii = 0;
+}
 
 }  // namespace
 
@@ -311,6 +323,40 @@ void frmsetting::muatGambarKartu() {
   picture1->update();
   Picture2->update();
 }
+
+void frmsetting::bukaBackground() {
+  CommonDialog3.CancelError = true;
+  try {
+    CommonDialog3.InitDir = vb::appPath(QStringLiteral("background/"));
+    CommonDialog3.Filter = QStringLiteral("Pictures (*.jpg;*.gif;*.bmp;*.ico)|*.jpg;*.gif;*.bmp;*.ico");
+    CommonDialog3.ShowOpen();
+    const QString file = CommonDialog3.FileName;
+    if (file.isEmpty()) return;
+    const QFileInfo info(file);
+    if (!info.isFile()) throw vb::VbError(vb::kErrFileNotFound, objectName(), QStringLiteral("File not found"));
+    if (info.size() > kBackgroundMaks) {
+      ui::msgBox(QStringLiteral("Ukuran Image tidak boleh lebih dari 800Kb"), ui::vbInformation,
+                 QStringLiteral("Incorrect Size Of Image"));
+      return;
+    }
+    photobox::PhotoBoxGlobal::loadInto(*image5, file);
+    Picture2->update();
+  } catch (const vb::VbError& e) {
+    if (e.number == vb::kErrCancel) return;
+    ui::msgBox(
+        QString::number(e.number) + QStringLiteral(" - ") + QStringLiteral("Anda harus menggunakan Image Color RGB"),
+        ui::vbCritical, QStringLiteral("Please Select Correct Image"));
+  }
+}
+
+gdi::StdPicture frmsetting::BitmapToPicture(gdi::Handle hBmp, gdi::Handle hPal) {
+  (void)hPal;
+  return gdi::Picture::createIndirect(gdi::PICTYPE_BITMAP, hBmp, false);
+}
+
+void frmsetting::filterAngka1(int& KeyAscii) { filterAngka(KeyAscii); }
+void frmsetting::filterAngka2(int& KeyAscii) { filterAngka(KeyAscii); }
+void frmsetting::filterAngka3(int& KeyAscii) { filterAngka(KeyAscii); }
 
 void frmsetting::LabelHeader_DblClick(int index) {
   // The header fonts are offered for change here, as the preview's hint says.

@@ -11,8 +11,10 @@
 #include <array>
 
 #include "cardface.h"
+#include "dialogs.h"
 #include "forms.h"
 #include "photobox.h"
+#include "picture.h"
 
 class frmsetting;
 
@@ -69,6 +71,7 @@ class frmsetting : public forms::Form {
   QPushButton* Cmdtutup;
   QGroupBox *Frame8, *Frame1, *Frame5, *Frame3, *framebarcode, *Frame2, *Frame6;
   QScrollBar* VScroll1;
+  ui::CommonDialog CommonDialog3;  // pictures for the back preview
 
   // The preview.
   CardPreview* picture1;
@@ -98,6 +101,18 @@ class frmsetting : public forms::Form {
   void POSISI();
   void geserFrame();
   void VScroll1_Change() { geserFrame(); }
+
+  // No control calls these.
+  // Lets the user pick a picture for the back preview (at most 802,400 bytes).
+  void bukaBackground();
+  // A picture over a bitmap handle, which stays the caller's; null when the handle names no
+  // bitmap. Our bitmaps carry no palette, so `hPal` only completes the description.
+  static gdi::StdPicture BitmapToPicture(gdi::Handle hBmp, gdi::Handle hPal);
+  // Key filters for number entry: digits, the point, backspace and space pass; any other
+  // key is refused with a box and cancelled (set to 0).
+  void filterAngka1(int& KeyAscii);
+  void filterAngka2(int& KeyAscii);
+  void filterAngka3(int& KeyAscii);
 
   // The faces the preview shows, from its controls, and its sample photo.
   cardface::Face wajah(bool front) const;

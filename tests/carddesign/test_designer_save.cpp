@@ -1,6 +1,7 @@
 // The designer's save: one row per element in one transaction, the pictures picked, the
 // card face of the side with what the canvas shows, and the settings window's previews.
 #include <QDir>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -134,6 +135,230 @@ TEST_F(DesignerSave, EachSideReopensAsItWasSavedWhateverTheOtherSideSaved) {
     k.ubah();
     QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
     ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+  }
+}
+
+// Every property the save stores, of every kind of element, set through the window to a value
+// it did not have, saved, and found again when the designer opens anew: first as new label rows
+// and changed image rows, then once more as changes of the rows the first save made. The
+// background's place and size are not the user's to change (its size follows the canvas), so
+// its picture is what it carries.
+TEST_F(DesignerSave, EveryStoredPropertyOfEveryElementComesBackAfterSaveAndReopen) {
+  struct Sifat {
+    QString elemen, sifat;
+    std::function<void(const QVariant&)> ubah;  // through the window's controls
+    std::function<QVariant()> baca;             // what the window shows
+    QVariant nilai[2];                          // first save, second save
+  };
+  const std::vector<std::pair<QString, QColor>> palet = {{"merah", QColor(255, 0, 0)},  {"biru", QColor(0, 0, 255)},
+                                                         {"hijau", QColor(0, 160, 0)},  {"kuning", QColor(255, 200, 0)},
+                                                         {"ungu", QColor(160, 0, 160)}, {"toska", QColor(0, 160, 160)}};
+  const auto namaWarna = [&](const photobox::Picture& p) {
+    if (p.isEmpty()) return QString("kosong");
+    const QColor c = p.image().pixelColor(p.width() / 2, p.height() / 2);
+    for (const auto& [nama, w] : palet)
+      if (dekat(c, w)) return nama;
+    return c.name();
+  };
+  const auto geometri = [&](const QString& nama, const char* sifat, QScrollBar* FrmAddLogo::*bar,
+                            double desain::Elemen::*nilai, int a, int b) {
+    return Sifat{nama,
+                 sifat,
+                 [=, this](const QVariant& v) {
+                   pilihDiDaftar(nama);
+                   (d->*bar)->setValue(v.toInt());
+                 },
+                 [=, this] { return QVariant(el(nama).*nilai); },
+                 {double(a), double(b)}};
+  };
+  const auto tampak = [&](const QString& nama) {
+    return Sifat{nama,
+                 "visible",
+                 [=, this](const QVariant& v) {
+                   pilihDiDaftar(nama);
+                   d->cmbVisible->setFocus();
+                   QTest::keyClick(d->cmbVisible, v.toBool() ? Qt::Key_Home : Qt::Key_End);
+                 },
+                 [=, this] { return QVariant(!w(nama)->isHidden() && el(nama).visible); },
+                 {false, true}};
+  };
+  const auto gambarnya = [&](const QString& nama, const char* a, const char* b) {
+    return Sifat{nama,
+                 "picture",
+                 [=, this](const QVariant& v) {
+                   pilihDiDaftar(nama);
+                   QColor c;
+                   for (const auto& [n, w] : palet)
+                     if (n == v.toString()) c = w;
+                   dialogs.queueFile(tulisFile(nama + v.toString() + ".png", c, "PNG"));
+                   QTest::mouseClick(d->vkCommand1, Qt::LeftButton);
+                 },
+                 [=, this] { return QVariant(namaWarna(static_cast<photobox::PhotoBox*>(w(nama))->picture())); },
+                 {a, b}};
+  };
+  // A label's font as the font dialog hands it back, with one part changed.
+  const auto huruf = [&](const char* sifat, std::function<void(QFont&, QColor&, const QVariant&)> ganti,
+                         std::function<QVariant(const cardface::FontValue&)> dari, QVariant a, QVariant b) {
+    const QString nama = "NewLabel0";
+    return Sifat{nama,
+                 sifat,
+                 [=, this](const QVariant& v) {
+                   pilihDiDaftar(nama);
+                   QFont f = el(nama).font.font();
+                   QColor c = el(nama).font.qcolor();
+                   ganti(f, c, v);
+                   dialogs.queueFont(f, c);
+                   QTest::mouseClick(d->FlatButton4, Qt::LeftButton);
+                 },
+                 [=, this] { return dari(el(nama).font); },
+                 {a, b}};
+  };
+  const auto rgb = [](int r, int g, int b) { return QVariant(r | (g << 8) | (b << 16)); };
+
+  std::vector<Sifat> daftar;
+  const struct {
+    const char* nama;
+    int left[2], top[2], width[2], height[2];
+    const char* gambar[2];
+  } gambarEl[] = {{"logo1", {1500, 2200}, {900, 1300}, {1400, 800}, {1300, 700}, {"merah", "biru"}},
+                  {"logo2", {7000, 6500}, {600, 1000}, {1200, 900}, {1000, 1500}, {"biru", "kuning"}},
+                  {"stempel", {900, 1200}, {4000, 3600}, {1500, 1000}, {1400, 1100}, {"kuning", "ungu"}},
+                  {"tanda_tangan", {7600, 8000}, {4200, 4400}, {1800, 1300}, {900, 1600}, {"ungu", "merah"}}};
+  for (const auto& g : gambarEl) {
+    daftar.push_back(gambarnya(g.nama, g.gambar[0], g.gambar[1]));
+    daftar.push_back(geometri(g.nama, "left", &FrmAddLogo::H_left, &desain::Elemen::left, g.left[0], g.left[1]));
+    daftar.push_back(geometri(g.nama, "top", &FrmAddLogo::H_top, &desain::Elemen::top, g.top[0], g.top[1]));
+    daftar.push_back(geometri(g.nama, "width", &FrmAddLogo::H_Width, &desain::Elemen::width, g.width[0], g.width[1]));
+    daftar.push_back(
+        geometri(g.nama, "height", &FrmAddLogo::H_height, &desain::Elemen::height, g.height[0], g.height[1]));
+    daftar.push_back(tampak(g.nama));
+  }
+  daftar.push_back(gambarnya("latar", "hijau", "toska"));
+  daftar.push_back(Sifat{"NewLabel0",
+                         "caption",
+                         [&](const QVariant& v) {
+                           pilihDiDaftar("NewLabel0");
+                           d->Text1->selectAll();
+                           QTest::keyClicks(d->Text1, v.toString());
+                         },
+                         [&] {
+                           const QString t = static_cast<QLabel*>(w("NewLabel0"))->text();
+                           return QVariant(t == el("NewLabel0").caption ? t : "?");
+                         },
+                         {"Nama Sekolah", "Kepala Sekolah"}});
+  // The font first: choosing one sizes the label to its text, which the bars then change.
+  daftar.push_back(huruf(
+      "font name", [](QFont& f, QColor&, const QVariant& v) { f.setFamily(v.toString()); },
+      [](const cardface::FontValue& f) { return QVariant(f.name); }, "Liberation Serif", "DejaVu Sans"));
+  daftar.push_back(huruf(
+      "font size", [](QFont& f, QColor&, const QVariant& v) { f.setPointSizeF(v.toDouble()); },
+      [](const cardface::FontValue& f) { return QVariant(double(f.size)); }, 13.0, 9.0));
+  daftar.push_back(huruf(
+      "bold", [](QFont& f, QColor&, const QVariant& v) { f.setBold(v.toBool()); },
+      [](const cardface::FontValue& f) { return QVariant(f.bold); }, true, false));
+  daftar.push_back(huruf(
+      "italic", [](QFont& f, QColor&, const QVariant& v) { f.setItalic(v.toBool()); },
+      [](const cardface::FontValue& f) { return QVariant(f.italic); }, true, false));
+  daftar.push_back(huruf(
+      "colour",
+      [](QFont&, QColor& c, const QVariant& v) {
+        const int n = v.toInt();
+        c = QColor(n & 0xFF, (n >> 8) & 0xFF, (n >> 16) & 0xFF);
+      },
+      [](const cardface::FontValue& f) { return QVariant(int(f.color)); }, rgb(200, 30, 60), rgb(10, 120, 40)));
+  daftar.push_back(geometri("NewLabel0", "width", &FrmAddLogo::H_Width, &desain::Elemen::width, 4000, 3500));
+  daftar.push_back(geometri("NewLabel0", "height", &FrmAddLogo::H_height, &desain::Elemen::height, 600, 450));
+  daftar.push_back(geometri("NewLabel0", "left", &FrmAddLogo::H_left, &desain::Elemen::left, 2000, 3000));
+  daftar.push_back(geometri("NewLabel0", "top", &FrmAddLogo::H_top, &desain::Elemen::top, 2500, 3100));
+  daftar.push_back(tampak("NewLabel0"));
+
+  // The image elements' rows, as a first save of the untouched side makes them.
+  buka();
+  QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+  ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+  for (int putaran = 0; putaran < 2; ++putaran) {
+    SCOPED_TRACE(putaran ? "changed rows" : "new rows");
+    buka();
+    if (putaran == 0) QTest::mouseClick(d->FlatButton2, Qt::LeftButton);
+    for (const Sifat& s : daftar) {
+      SCOPED_TRACE((s.elemen + " " + s.sifat).toStdString());
+      ASSERT_NE(s.baca(), s.nilai[putaran]) << "already as set: the row would test nothing";
+      s.ubah(s.nilai[putaran]);
+      ASSERT_EQ(s.baca(), s.nilai[putaran]) << "the window did not take it";
+    }
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    ASSERT_TRUE(dialogs.msgBoxes().empty());
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+    buka();
+    for (const Sifat& s : daftar) EXPECT_EQ(s.baca(), s.nilai[putaran]) << (s.elemen + " " + s.sifat).toStdString();
+    forms::unload<FrmAddLogo>();
+  }
+}
+
+// The installed backgrounds carry the card's own design only: where the designer places the
+// logos, the stamp and the signature, a hidden element leaves the plain card, not a copy of
+// itself painted into the background.
+TEST_F(DesignerSave, InstalledBackgroundsCarryNoElementSoAHiddenOneLeavesTheCard) {
+  struct Letak {
+    const char* side;
+    const char* nama;
+  };
+  const Letak letak[] = {{"Front", "logo1"}, {"Front", "logo2"}, {"Front", "stempel"}, {"Front", "tanda_tangan"},
+                         {"Back", "logo1"},  {"Back", "logo2"},  {"Back", "stempel"},  {"Back", "tanda_tangan"}};
+  // The middle of an element's place on the card face, in pixels.
+  const auto tengah = [](const desain::Elemen& e) {
+    const QRect r = QRectF(e.left / 15, e.top / 15, e.width / 15, e.height / 15).toRect();
+    return r.adjusted(r.width() / 4, r.height() / 4, -r.width() / 4, -r.height() / 4);
+  };
+  // How far the area strays from plain: the largest step of a pixel from its row's median
+  // (the backgrounds run in bands from top to bottom).
+  const auto belang = [](const QImage& img, const QRect& r) {
+    int worst = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      std::vector<int> ch[3];
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const QColor c = img.pixelColor(x, y);
+        ch[0].push_back(c.red()), ch[1].push_back(c.green()), ch[2].push_back(c.blue());
+      }
+      for (auto& v : ch) {
+        std::vector<int> sorted = v;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const int median = sorted[sorted.size() / 2];
+        for (int c : v) worst = std::max(worst, std::abs(c - median));
+      }
+    }
+    return worst;
+  };
+  for (const char* side : {"Front", "Back"}) {
+    SCOPED_TRACE(side);
+    const QString bg = QString("images/") + side + "_templatar.jpg";
+    const QString face = desain::fileWajah(side).section('/', -2);
+    ASSERT_TRUE(QFile::copy(LENTAVO_ASSETS "/" + bg, pf.path(bg)));
+    // Made for the card faces it lies under.
+    EXPECT_EQ(QImage(pf.path(bg)).size(), QImage(QString(LENTAVO_ASSETS "/") + face).size());
+    for (const Letak& l : letak)
+      if (QString(l.side) == side) gambar(side, l.nama, Qt::red);
+    buka(side);
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);  // every element shown
+    const QImage shown(pf.path(face));
+    buka(side);
+    std::map<QString, QRect> tempat;
+    for (const Letak& l : letak) {
+      if (QString(l.side) != side) continue;
+      tempat[l.nama] = tengah(el(l.nama));
+      pilihDiDaftar(l.nama);
+      d->cmbVisible->setFocus();
+      QTest::keyClick(d->cmbVisible, Qt::Key_End);
+    }
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+    const QImage hidden(pf.path(face));
+    for (const auto& [nama, r] : tempat) {
+      SCOPED_TRACE(nama.toStdString());
+      EXPECT_TRUE(dekat(shown.pixelColor(r.center()), Qt::red));
+      EXPECT_FALSE(dekat(hidden.pixelColor(r.center()), Qt::red));
+      EXPECT_LT(belang(hidden, r), 40);
+    }
   }
 }
 

@@ -1,12 +1,17 @@
 // The card settings window: load and save of the card texts and header fonts, the
 // barcode list, the preview layout and the sliding frames.
+#include <QBuffer>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 
 #include "carddesign_fixture.h"
 #include "cardface.h"
 #include "cetakKartu.h"
+#include "dc.h"
+#include "dib.h"
+#include "screen.h"
 
 using namespace testsupport;
 
@@ -202,6 +207,186 @@ TEST_F(Settings, PreviewDrawsTheCardFromItsControls) {
   EXPECT_GT(dark, 10);
   // For a look by eye under Xvfb: LENTAVO_SHOT=file.png saves the whole window.
   if (qEnvironmentVariableIsSet("LENTAVO_SHOT")) s->grab().save(qEnvironmentVariable("LENTAVO_SHOT"));
+}
+
+// The key filters for number entry, each of the three alike.
+TEST_F(Settings, NumberKeyFiltersLetDigitsPointBackspaceAndSpaceThrough) {
+  struct Key {
+    int code;
+    bool passes;
+  };
+  const Key keys[] = {{'0', true},  {'5', true},  {'9', true},  {'.', true},  {8, true},   {32, true},   {',', false},
+                      {'a', false}, {'/', false}, {':', false}, {'-', false}, {13, false}, {'E', false}, {127, false}};
+  frmsetting* w = open();
+  using Filter = void (frmsetting::*)(int&);
+  const Filter filters[] = {&frmsetting::filterAngka1, &frmsetting::filterAngka2, &frmsetting::filterAngka3};
+  for (const Filter filter : filters)
+    for (const Key& k : keys) {
+      SCOPED_TRACE(k.code);
+      dialogs.clear();
+      int key = k.code;
+      (w->*filter)(key);
+      EXPECT_EQ(key, k.passes ? k.code : 0);
+      if (k.passes) {
+        EXPECT_TRUE(dialogs.msgBoxes().empty());
+        continue;
+      }
+      ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
+      EXPECT_EQ(dialogs.lastMsgBox().prompt, "Isikan Angka Saja, jika koma, ganti dengan titik");
+      EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbExclamation);
+      EXPECT_EQ(dialogs.lastMsgBox().title, "Perhatian");
+    }
+}
+
+// A picture of one colour as a JPEG of exactly `bytes` bytes: comment segments fill it up.
+QByteArray jpegOfSize(QColor c, qint64 bytes) {
+  QImage img(60, 40, QImage::Format_RGB32);
+  img.fill(c);
+  QByteArray jpg;
+  QBuffer buf(&jpg);
+  buf.open(QIODevice::WriteOnly);
+  img.save(&buf, "JPG", 90);
+  QByteArray fill;
+  for (qint64 need = bytes - jpg.size(); need > 0;) {
+    // A segment is its marker (2 bytes) and its length field's count (2 to 65535).
+    qint64 seg = std::min<qint64>(need, 65537);
+    if (need - seg > 0 && need - seg < 4) seg -= 4;  // leave room for a last whole segment
+    const int len = int(seg - 2);
+    fill += QByteArray("\xFF\xFE", 2) + char(len >> 8) + char(len & 0xFF) + QByteArray(len - 2, 'x');
+    need -= seg;
+  }
+  jpg.insert(2, fill);
+  return jpg;
+}
+
+TEST_F(Settings, BackgroundPickerTakesPicturesUpTo802400BytesForTheBackPreview) {
+  const auto write = [&](const QString& name, const QByteArray& bytes) {
+    QFile f(pf.path(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return pf.path(name);
+  };
+  struct Case {
+    const char* name;
+    QString file;  // empty: the user cancels
+    QString box;   // the message shown, empty for none
+    int flags;
+    const char* title;
+    QColor shown;  // what the back preview then shows; invalid: as before
+  };
+  const QString tooBig = "Ukuran Image tidak boleh lebih dari 800Kb",
+                wrong = " - Anda harus menggunakan Image Color RGB";
+  const Case cases[] = {
+      {"cancel", {}, {}, 0, "", {}},
+      {"802,400 bytes", write("pas.jpg", jpegOfSize(QColor(0, 160, 0), 802400)), {}, 0, "", QColor(0, 160, 0)},
+      {"802,401 bytes",
+       write("lebih.jpg", jpegOfSize(QColor(0, 0, 200), 802401)),
+       tooBig,
+       ui::vbInformation,
+       "Incorrect Size Of Image",
+       {}},
+      {"small", write("kecil.jpg", jpegOfSize(QColor(200, 0, 0), 0)), {}, 0, "", QColor(200, 0, 0)},
+      {"no picture",
+       write("teks.jpg", "bukan gambar"),
+       "481" + wrong,
+       ui::vbCritical,
+       "Please Select Correct Image",
+       {}},
+      {"missing", pf.path("hilang.jpg"), "53" + wrong, ui::vbCritical, "Please Select Correct Image", {}},
+  };
+  ASSERT_EQ(QFileInfo(pf.path("pas.jpg")).size(), 802400);
+  ASSERT_EQ(QFileInfo(pf.path("lebih.jpg")).size(), 802401);
+  open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.clear();
+    const photobox::Picture before = s->image5->picture();
+    ASSERT_FALSE(before.isEmpty());
+    c.file.isEmpty() ? dialogs.queueFileCancel() : dialogs.queueFile(c.file);
+    s->bukaBackground();
+    const auto asked = dialogs.callsOf(ScriptedDialogs::Kind::File);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_FALSE(asked[0].file.save);
+    EXPECT_EQ(asked[0].file.filter, "Pictures (*.jpg;*.gif;*.bmp;*.ico)|*.jpg;*.gif;*.bmp;*.ico");
+    EXPECT_EQ(QDir(asked[0].file.initDir), QDir(pf.path("background")));
+    if (c.box.isEmpty()) {
+      EXPECT_TRUE(dialogs.msgBoxes().empty());
+    } else {
+      ASSERT_EQ(dialogs.msgBoxes().size(), 1u);
+      EXPECT_EQ(dialogs.lastMsgBox().prompt, c.box);
+      EXPECT_EQ(dialogs.lastMsgBox().flags, c.flags);
+      EXPECT_EQ(dialogs.lastMsgBox().title, c.title);
+    }
+    const QImage now = s->image5->picture().image();
+    if (!c.shown.isValid()) {
+      EXPECT_EQ(s->image5->picture(), before);
+      continue;
+    }
+    EXPECT_EQ(now.size(), QSize(60, 40));
+    const auto near = [&](QColor a) {
+      return std::abs(a.red() - c.shown.red()) + std::abs(a.green() - c.shown.green()) +
+                 std::abs(a.blue() - c.shown.blue()) <
+             40;
+    };
+    EXPECT_TRUE(near(now.pixelColor(30, 20)));
+    EXPECT_EQ(s->image5->sourceFile(), c.file);
+    // The back preview draws it as its card image.
+    const QImage back = s->Picture2->grab().toImage();
+    EXPECT_TRUE(near(back.pixelColor(3, back.height() / 2)));
+  }
+}
+
+// A picture over a bitmap handle: it draws that bitmap, and the bitmap stays the caller's.
+TEST_F(Settings, BitmapToPictureWrapsABitmapItDoesNotOwn) {
+  struct Case {
+    const char* name;
+    int width, height, bits;  // 0 x 0: no bitmap behind the handle
+    bool deleted;             // a handle that named a bitmap once
+  };
+  const Case cases[] = {{"24-bit", 8, 6, 24, false},
+                        {"32-bit", 3, 5, 32, false},
+                        {"1 pixel", 1, 1, 24, false},
+                        {"handle 0", 0, 0, 0, false},
+                        {"deleted", 4, 4, 24, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gdi::Handle bmp = 0;
+    if (c.width) {
+      bmp = gdi::createDIBSection(c.width, c.height, c.bits);
+      ASSERT_NE(bmp, 0);
+      const auto dib = gdi::find<gdi::Dib>(bmp);
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          dib->setPixel(x, y, x < (c.width + 1) / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+      if (c.deleted) ASSERT_TRUE(gdi::deleteObject(bmp));
+    }
+    gdi::StdPicture pic = frmsetting::BitmapToPicture(bmp, 0);
+    if (!c.width || c.deleted) {
+      EXPECT_EQ(pic, nullptr);
+      continue;
+    }
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->type(), gdi::PICTYPE_BITMAP);
+    EXPECT_EQ(pic->handle(), bmp);
+    EXPECT_EQ(pic->width(), gdi::pixelsToHimetric(c.width, gdi::screen().dpiX));
+    EXPECT_EQ(pic->height(), gdi::pixelsToHimetric(c.height, gdi::screen().dpiY));
+    // Drawn into a bitmap of its size, it gives the bitmap's pixels.
+    const gdi::Handle dc = gdi::createCompatibleDC(0);
+    const gdi::Handle into = gdi::createDIBSection(c.width, c.height, 24);
+    const gdi::Handle old = gdi::selectObject(dc, into);
+    EXPECT_EQ(pic->render({dc, 0, 0, c.width, c.height, 0, pic->height(), pic->width(), -pic->height()}), gdi::S_OK);
+    const auto drawn = gdi::surfaceOf(dc);
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->pixel(0, c.height - 1) & 0xFFFFFF, 0xFF0000u);
+    if (c.width > 1) EXPECT_EQ(drawn->pixel(c.width - 1, 0) & 0xFFFFFF, 0x0000FFu);
+    gdi::selectObject(dc, old);
+    gdi::deleteDC(dc);
+    gdi::deleteObject(into);
+    // The picture's end leaves the bitmap to the caller, who frees it.
+    pic.reset();
+    EXPECT_NE(gdi::find<gdi::Dib>(bmp), nullptr);
+    EXPECT_TRUE(gdi::deleteObject(bmp));
+  }
 }
 
 }  // namespace
