@@ -14,6 +14,7 @@
 #include "atomicfile.h"
 #include "kill_child.h"
 #include "photobox.h"
+#include "xlsxwrite.h"
 
 namespace {
 
@@ -140,6 +141,7 @@ TEST(AtomicFile, OneRuleForModesAndLinksWhateverWritesTheFile) {
          photobox::PhotoBoxGlobal::SavePictureFile(photobox::Picture(red), to);
          return true;
        }},
+      {"workbook", [&](const QString&, const QString& to) { return excel::writeTextSheet(to, {{"a"}}).isEmpty(); }},
   };
   enum class Place { New, OverOld, ThroughLink, ThroughDanglingLink };
   for (const auto& [what, write] : writers) {
@@ -172,6 +174,17 @@ TEST(AtomicFile, OneRuleForModesAndLinksWhateverWritesTheFile) {
           EXPECT_FALSE(e.startsWith(vb::kTemporaryPrefix)) << e.toStdString();
     }
   }
+}
+
+// A library that writes its file itself writes it under the helper's temporary name; an
+// export that cannot be put in place takes that file with it.
+TEST(AtomicFile, AWorkbookThatCannotBePutInPlaceLeavesNothing) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir("export.xlsx"));
+  EXPECT_FALSE(excel::writeTextSheet(dir.filePath("export.xlsx"), {{"a", "b"}}).isEmpty());
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"export.xlsx"});
+  EXPECT_TRUE(QFileInfo(dir.filePath("export.xlsx")).isDir());
 }
 
 }  // namespace
