@@ -3,8 +3,8 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
+#include "atomicfile.h"
 #include "cBitmap24.h"
 #include "giffile.h"
 #include "mJpegWriter.h"
@@ -49,26 +49,26 @@ void PicSave::SavePicture(const QImage& picture, const QString& fileName, long f
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
   if (rgb.isNull()) raise(kErrBitmap, QStringLiteral("GdipCreateBitmapFromHBITMAP error 3"));
 
-  // The file is written beside its place and put there only when complete, so a failure
-  // leaves the old file (or none), never an empty or half-written one.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) {
-    const bool folder = QFileInfo(QFileInfo(fileName).absolutePath()).isDir();
+  // A file that cannot be created fails as the system's stream does; the check comes first
+  // so that every format reports it the same way.
+  const QFileInfo target(fileName);
+  const auto cannotOpen = [&] {
+    const bool folder = QFileInfo(target.absolutePath()).isDir();
     raise(kErrOpen,
           QStringLiteral("SHCreateStreamOnFile error ") + QString::number(folder ? kAccessDenied : kPathNotFound));
-  }
+  };
+  if (!QFileInfo(target.absolutePath()).isDir() || (target.exists() && (target.isDir() || !target.isWritable())))
+    cannotOpen();
   const QString saveError = QStringLiteral("GdipSaveImageToStream error ") + QString::number(kWin32Error);
   if (format == 1) {
-    // The JPEG writer puts its own file in place the same way.
-    file.cancelWriting();
-    file.commit();
     cBitmap24 dib;
     if (!dib.Create(rgb.width(), rgb.height()) || !dib.DIBSectionBitsPtr())
       raise(kErrBitmap, QStringLiteral("GdipCreateBitmapFromHBITMAP error 3"));
     copyInto(dib, rgb);
     try {
       mJpegWriter::SaveJPG(dib, fileName, std::int32_t(jpegQualityPct));
-    } catch (const vb::VbError&) {
+    } catch (const vb::VbError& e) {
+      if (e.description.endsWith(QLatin1Char(' ') + QString::number(mJpegWriter::kCannotCreate))) cannotOpen();
       raise(kErrSave, saveError);
     }
     return;
@@ -81,8 +81,14 @@ void PicSave::SavePicture(const QImage& picture, const QString& fileName, long f
     buffer.open(QIODevice::WriteOnly);
     if (!QImageWriter(&buffer, "png").write(rgb)) data.clear();
   }
-  if (data.isEmpty() || file.write(data) != data.size() || !file.commit()) {
-    file.cancelWriting();
-    raise(kErrSave, saveError);
-  }
+  if (data.isEmpty()) raise(kErrSave, saveError);
+  // Written whole beside its place and put there only when complete, so a failure leaves
+  // the old file (or none), never an empty or half-written one.
+  bool opened = false;
+  const bool saved = vb::replaceFileWith(fileName, [&](int fd) {
+    opened = true;
+    return vb::writeAll(fd, data.constData(), data.size());
+  });
+  if (!saved && !opened) cannotOpen();
+  if (!saved) raise(kErrSave, saveError);
 }

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "atomicfile.h"
+#include "msgbox.h"
 #include "vb.h"
 
 namespace simpanTertunda {
@@ -41,10 +42,9 @@ bool pasang(const QString& folder, QString* why) {
   const QDir dir(folder);
   for (const QString& nama : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
     if (nama == kTanda) continue;
-    const QString ke = images + QLatin1Char('/') + nama;
-    if (QFile::exists(ke)) QFile::setPermissions(dir.filePath(nama), QFile::permissions(ke));
-    if (!vb::moveFileIntoPlace(dir.filePath(nama), ke)) {
-      if (why) *why = QStringLiteral("berkas %1 tidak dapat diganti").arg(nama);
+    QString sebab;
+    if (!vb::moveFileIntoPlace(dir.filePath(nama), images + QLatin1Char('/') + nama, &sebab)) {
+      if (why) *why = QStringLiteral("berkas %1 tidak dapat diganti: %2").arg(nama, sebab);
       return false;
     }
   }
@@ -116,6 +116,7 @@ bool Tertunda::selesaikan(QString* why) {
 }
 
 void pulihkan(ado::Connection& conn) {
+  QStringList gagal;
   const QDir images(folderImages());
   for (const QString& nama :
        images.entryList({kAwalan + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
@@ -131,11 +132,17 @@ void pulihkan(ado::Connection& conn) {
     const QString side = QString::fromUtf8(tanda.readAll());
     QString token;
     if (!vb::resumeNext([&] { token = tokenTersimpan(conn, side); })) continue;  // undecided: keep it
-    if (!token.isEmpty() && token == bagian[1])
-      pasang(folder, nullptr);
-    else
+    QString why;
+    if (token.isEmpty() || token != bagian[1])
       buang(folder);
+    else if (!pasang(folder, &why))
+      gagal << side + QStringLiteral(": ") + why;  // the folder stays: the next start goes on with it
   }
+  if (!gagal.isEmpty())
+    ui::msgBox(QStringLiteral("Desain tersimpan, tetapi gambar kartu belum dapat dipasang (%1). Gambar itu dipasang "
+                              "saat program dibuka lagi.")
+                   .arg(gagal.join(QStringLiteral("; "))),
+               ui::vbExclamation, QStringLiteral("Simpan"));
 }
 
 }  // namespace simpanTertunda

@@ -39,7 +39,8 @@ class Tertunda {
 
 // The start-up half: finishes every pending save whose token `conn` holds and discards
 // the rest. A folder of a save still running in another program is left alone, as is
-// every folder when the database cannot tell.
+// every folder when the database cannot tell. A save whose files cannot all be moved into
+// place is told to the user in a box and its folder kept for the next start.
 void pulihkan(ado::Connection& conn);
 
 }  // namespace simpanTertunda

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 
@@ -36,28 +35,16 @@ bool SaveJPG(cBitmap24& bitmap, const QString& fileName, std::int32_t quality) {
   const std::int32_t stride = bitmap.BytesPerScanLine();
   if (fileName.isEmpty()) failSave(kCannotCreate);
 
-  // The file the name stands for: a link is followed, so that the file it points to is
-  // replaced and the link stays.
-  QString target = fileName;
+  // The file the name stands for (a link is followed, as the helper does).
   struct stat old {};
-  bool existed = false;
-  if (::lstat(QFile::encodeName(target).constData(), &old) == 0) {
-    if (S_ISLNK(old.st_mode)) {
-      const QString resolved = QFileInfo(target).canonicalFilePath();
-      if (!resolved.isEmpty()) target = resolved;
-      existed = ::stat(QFile::encodeName(target).constData(), &old) == 0;
-    } else {
-      existed = true;
-    }
-  }
+  const bool existed = ::stat(QFile::encodeName(fileName).constData(), &old) == 0;
   // A read-only file is refused, as the system refuses to delete one; the owner's write bit
   // is what counts, so this holds for the superuser too.
   if (existed && (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR)))
     throw vb::VbError(kErrPathAccess, imaging::programName(), QStringLiteral("Path/File access error"));
 
-  // Encoded straight into a temporary file beside the target, which takes over the old file's
-  // mode and times and reaches the disk before it is renamed over the target: a failure
-  // anywhere leaves the old file.
+  // Encoded straight into the helper's new file, which takes over the old file's times (the
+  // helper keeps its mode): a failure anywhere leaves the old file.
   gdiplus::JpegRows rows;
   rows.top = bits + std::ptrdiff_t(height - 1) * stride;  // the bitmap keeps its rows bottom-up
   rows.stride = -std::ptrdiff_t(stride);
@@ -71,21 +58,18 @@ bool SaveJPG(cBitmap24& bitmap, const QString& fileName, std::int32_t quality) {
     jpeg = gdiplus::encodeJpeg(rows, quality, fd);
     if (!jpeg.ok()) return jpeg.writeError ? jpeg.writeError : EIO;
     if (existed) {
-      // Any that can't be set leave the new file's own.
-      ::fchmod(fd, old.st_mode & 07777);
+      // Times that can't be set leave the new file's own.
       const struct timespec times[2] = {old.st_atim, old.st_mtim};
       ::futimens(fd, times);
     }
+    // Flushed here, so that a disk that fails it counts as a failed write.
     if (::fsync(fd) != 0) {
       jpeg.writeError = errno;
       return jpeg.writeError;
     }
     return 0;
   };
-  if (vb::replaceFileWith(target, fill, false)) {
-    vb::syncFolder(QFile::encodeName(QFileInfo(target).absolutePath()));
-    return true;
-  }
+  if (vb::replaceFileWith(fileName, fill)) return true;
   if (!filled) failSave(kCannotCreate);
   if (jpeg.initFailed)
     throw vb::VbError(kErrJpeg, source(),

@@ -1,8 +1,8 @@
 #pragma once
 // Writes a cBitmap24 as a JPEG file through the program's one JPEG encoder. The file is
 // replaced through the one atomic-file helper, so the target is always the old file or the
-// whole new one; an existing file hands its access and modification times and its mode to
-// the new one.
+// whole new one; an existing file hands its access and modification times to the new one
+// (its mode and the handling of a link are the helper's).
 #include <QString>
 #include <cstdint>
 

@@ -2,6 +2,8 @@
 // card face are both old or both new, and nothing of the killed run is left.
 #include <QDirIterator>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -67,55 +69,95 @@ TEST_F(DesignerKill, AtEveryFileCallTheRowsAndTheCardFaceStayTogether) {
 
   QTemporaryDir work;
   std::atomic<int> runs{0};
-  std::mutex satu;  // the program folder is one for the process
-  // A copy of the old program folder, saved in by a child killed at `at`, then started.
-  const auto jalankan = [&](const QString& at, bool* killed) {
+  // A copy of the old program folder, saved in by a child killed at `at`.
+  const auto salin = [&](const QString& at, bool* killed) {
     const QString f = work.filePath(QString::number(runs++));
     std::filesystem::copy(pf.root().toStdString(), f.toStdString(), std::filesystem::copy_options::recursive);
     *killed = runChild("DesignerKill.Child", f, at).killed;
-    {
-      const std::lock_guard lock(satu);
-      vb::setProgramFolder(f);
-      bersihAwal::jalankan();
-    }
+    return f;
+  };
+  // The program started on that folder, here on the GUI thread, as the start-up may show a
+  // box: after a kill it has nothing to tell, and leaves nothing of the killed run.
+  const auto mulai = [&](const QString& f, const QString& at) {
+    dialogs.clear();
+    vb::setProgramFolder(f);
+    bersihAwal::jalankan();
+    EXPECT_TRUE(dialogs.msgBoxTexts().isEmpty()) << at.toStdString() << dialogs.msgBoxTexts().join('|').toStdString();
     const QStringList leftover{".simpan-*", QString(vb::kTemporaryPrefix) + "*"};
     EXPECT_FALSE(QDirIterator(f, leftover, QDir::AllEntries | QDir::Hidden, QDirIterator::Subdirectories).hasNext())
         << at.toStdString();
     return keadaan(f);
   };
   bool killed = true;
-  const auto lama = keadaan(pf.root()), baru = jalankan({}, &killed);
+  const QString utuh = salin({}, &killed);
   ASSERT_FALSE(killed);
+  const auto lama = keadaan(pf.root()), baru = mulai(utuh, {});
   for (int i = 0; i < 3; ++i) ASSERT_NE(lama[i], baru[i]) << i;
 
-  // Before and after every rename and unlink, before the mkdir and every few writes and
-  // fsyncs; LENTAVO_KILL_ALL asks for every call of each kind. Four children run at a time.
+  // Each kind is killed before every `sebelum`-th call until a run ends whole, then after
+  // each call so reached, every `sesudah`-th (0: only when every call is asked for, as
+  // LENTAVO_KILL_ALL does). Four children run at a time; the folders they leave are started
+  // here, one after the other.
   const bool semua = qEnvironmentVariableIsSet("LENTAVO_KILL_ALL");
   const std::vector<std::tuple<const char*, int, int>> titik = {
-      {"mkdir", 1, 1},  {"write", 1, 12},  {"fsync", 1, 5},  {"rename", 1, 1}, {"rename+", 1, 1},
-      {"unlink", 1, 1}, {"unlink+", 1, 1}, {"write+", 1, 0}, {"fsync+", 1, 0}, {"mkdir+", 1, 0}};
-  std::map<QString, std::pair<int, int>> points;  // kind: kills leaving the old design, the new
+      {"link", 1, 1},   {"rename", 1, 1}, {"fsync", 5, 0}, {"unlink", 1, 1},
+      {"write", 12, 0}, {"rmdir", 1, 1},  {"mkdir", 1, 0}};
+  struct Dibunuh {
+    QString at, kind, folder;
+  };
+  std::deque<Dibunuh> antre;  // killed runs waiting for their start-up
+  std::mutex satu;
+  std::condition_variable ada;
+  int bekerja = 4;
   std::atomic<size_t> next{0};
+  // Runs a child killed at `kind`:`n`; false when it was not killed.
+  const auto bunuh = [&](const QString& kind, int n) {
+    bool mati = false;
+    const QString at = QString("%1:%2").arg(kind).arg(n), f = salin(at, &mati);
+    if (!mati) return false;
+    const std::lock_guard lock(satu);
+    antre.push_back({at, kind, f});
+    ada.notify_one();
+    return true;
+  };
   const auto pekerja = [&] {
     for (size_t i; (i = next++) < titik.size();) {
-      const auto [kind, first, stride] = titik[i];
-      if (!semua && stride == 0) continue;
-      for (int n = semua ? 1 : first; n < 500; n += semua ? 1 : stride) {
-        bool dibunuh = false;
-        const auto k = jalankan(QString("%1:%2").arg(kind).arg(n), &dibunuh);
-        const std::lock_guard lock(satu);
-        if (!dibunuh) break;
-        EXPECT_TRUE(k == lama || k == baru) << kind << ":" << n;
-        ++(k == baru ? points[kind].second : points[kind].first);
-      }
+      const auto [kind, sebelum, sesudah] = titik[i];
+      int terakhir = 0;
+      for (int n = 1; n < 500 && bunuh(kind, n); n += semua ? 1 : sebelum) terakhir = n;
+      if (!semua && sesudah == 0) continue;
+      for (int n = 1; n <= terakhir; n += semua ? 1 : sesudah)
+        EXPECT_TRUE(bunuh(QString(kind) + '+', n)) << kind << "+:" << n;  // the call was reached before
     }
+    const std::lock_guard lock(satu);
+    --bekerja;
+    ada.notify_one();
   };
-  std::vector<std::thread> threads(4);
+  std::vector<std::thread> threads(bekerja);
   for (std::thread& t : threads) t = std::thread(pekerja);
+  std::map<QString, std::pair<int, int>> points;  // kind: kills leaving the old design, the new
+  for (;;) {
+    std::unique_lock lock(satu);
+    ada.wait(lock, [&] { return !antre.empty() || bekerja == 0; });
+    if (antre.empty()) break;
+    const Dibunuh d = antre.front();
+    antre.pop_front();
+    lock.unlock();
+    const auto k = mulai(d.folder, d.at);
+    EXPECT_TRUE(k == lama || k == baru) << d.at.toStdString();
+    ++(k == baru ? points[d.kind].second : points[d.kind].first);
+  }
   for (std::thread& t : threads) t.join();
-  for (const auto& [kind, n] : points)
-    std::printf("killed at %s: %d old, %d new\n", qPrintable(kind), n.first, n.second);
+  for (const auto& [jenis, sebelum, sesudah] : titik) {
+    for (const QString& kind : {QString(jenis), QString(jenis) + '+'}) {
+      if (kind.endsWith('+') && !semua && sesudah == 0) continue;
+      const auto [tua, muda] = points[kind];
+      std::printf("killed at %s: %d old, %d new\n", qPrintable(kind), tua, muda);
+      EXPECT_GT(tua + muda, 0) << "no run was killed at " << kind.toStdString();
+    }
+  }
   EXPECT_GT(points["rename"].second, 0);  // some kills fell after the commit
+  EXPECT_GT(points["link"].first, 0);     // and some before it
   vb::setProgramFolder(pf.root());
 }
 

@@ -429,10 +429,23 @@ TEST_F(DesignerSave, AFaceThatCannotBePutInPlaceIsPutThereAtTheNextStart) {
   EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Desain tersimpan, tetapi gambar kartu belum dapat dipasang"));
   EXPECT_FALSE(forms::isLoaded<FrmAddLogo>());
   EXPECT_EQ(kolom("select count(*) from tbl_ctrl"), QVariantList{5});
-  QDir(pf.path("images/depan2.jpg")).removeRecursively();
-  bersihAwal::jalankan();
-  EXPECT_FALSE(QImage(pf.path("images/depan2.jpg")).isNull());
-  EXPECT_EQ(QDir(pf.path("images")).entryList({".simpan-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+  // A start while the way is still blocked says so and keeps the pending save; the start
+  // after the way is clear puts the face there without a word.
+  for (const bool terhalang : {true, false}) {
+    SCOPED_TRACE(terhalang);
+    dialogs.clear();
+    if (!terhalang) QDir(pf.path("images/depan2.jpg")).removeRecursively();
+    bersihAwal::jalankan();
+    EXPECT_EQ(dialogs.msgBoxes().size(), terhalang ? 1u : 0u);
+    if (terhalang) {
+      EXPECT_TRUE(dialogs.lastMsgBox().prompt.startsWith("Desain tersimpan, tetapi gambar kartu belum dapat dipasang"));
+      EXPECT_TRUE(dialogs.lastMsgBox().prompt.contains("depan2.jpg"));
+      EXPECT_EQ(dialogs.lastMsgBox().flags, ui::vbExclamation);
+    }
+    EXPECT_EQ(QImage(pf.path("images/depan2.jpg")).isNull(), terhalang);
+    EXPECT_EQ(QDir(pf.path("images")).entryList({".simpan-*"}, QDir::Dirs | QDir::Hidden).size(), terhalang ? 1 : 0);
+    EXPECT_EQ(kolom("select count(*) from tbl_ctrl"), QVariantList{5});
+  }
 }
 
 // Over the settings window, as the program shows it: a JPEG picked is shown and saved as the

@@ -262,17 +262,30 @@ TEST(JpegWriterChild, SavePhoto) {
   ASSERT_TRUE(mJpegWriter::SaveJPG(b, testsupport::killChildFolder() + "/photo.jpg", 90));
 }
 
-// A save killed at any file call leaves the old photo or the whole new one, and at most a
-// temporary file of the one helper.
+// A save killed at any file call leaves the old photo or the whole new one (or, for a new
+// photo, none), and at most a temporary file of the one helper.
 TEST_F(JpegWriter, AKilledSaveLeavesTheOldOrTheNewFile) {
-  for (const char* kind : {"write", "fsync", "rename", "rename+"}) {
-    for (int n = 1; n < 20; ++n) {
-      const QString kill = QStringLiteral("%1:%2").arg(kind).arg(n);
-      SCOPED_TRACE(kill.toStdString());
-      writeFile("photo.jpg", "old contents");
+  // Where each kind of call can stop a save: a new photo is linked in under its name, a
+  // replacement linked in under a temporary name and renamed; no save removes a folder.
+  const struct {
+    const char* kind;
+    bool overOld;
+    bool killed;  // some run was killed there
+  } cases[] = {
+      {"write", true, true},  {"fsync", true, true}, {"link", true, true},     {"link+", true, true},
+      {"rename", true, true}, {"rename+", true, true}, {"rmdir", true, false}, {"write", false, true},
+      {"fsync", false, true}, {"link", false, true}, {"link+", false, true},  {"rename", false, false},
+  };
+  for (const auto& c : cases) {
+    int kills = 0;
+    for (int n = 1; n < 40; ++n) {
+      const QString kill = QStringLiteral("%1:%2").arg(c.kind).arg(n);
+      SCOPED_TRACE(kill.toStdString() + (c.overOld ? " over the old photo" : " a new photo"));
+      QFile::remove(path("photo.jpg"));
+      if (c.overOld) writeFile("photo.jpg", "old contents");
       const testsupport::ChildRun run = testsupport::runChild("JpegWriterChild.SavePhoto", dir.path(), kill);
       const QByteArray left = readAll(path("photo.jpg"));
-      if (left != "old contents") EXPECT_EQ(QImage::fromData(left).size(), QSize(64, 48));
+      if (left != (c.overOld ? "old contents" : "")) EXPECT_EQ(QImage::fromData(left).size(), QSize(64, 48));
       for (const QString& e : entries()) {
         EXPECT_TRUE(e == "photo.jpg" || e.startsWith(vb::kTemporaryPrefix)) << e.toStdString();
         if (e != "photo.jpg") QFile::remove(path(e));
@@ -282,7 +295,10 @@ TEST_F(JpegWriter, AKilledSaveLeavesTheOldOrTheNewFile) {
         EXPECT_EQ(QImage::fromData(left).size(), QSize(64, 48));
         break;
       }
+      ++kills;
     }
+    // A shim that never kills would make every run a whole save.
+    EXPECT_EQ(kills > 0, c.killed) << c.kind << (c.overOld ? " over the old photo" : " a new photo");
   }
 }
 

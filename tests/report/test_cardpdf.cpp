@@ -2,6 +2,7 @@
 // that a scanner reads back off the printed page, and pictures that are missing.
 #include <QDir>
 
+#include "atomicfile.h"
 #include "cardface.h"
 #include "report_fixture.h"
 
@@ -139,7 +140,9 @@ TEST_F(CardPdfTest, APdfIsReplacedOnlyWhenItIsComplete) {
   report::renderToPdf(job, target);
   expectPages(target, 1, kCardPt);
   EXPECT_EQ(
-      QDir(pf.root()).entryList({QStringLiteral("out.pdf*"), QStringLiteral(".out.pdf*")}, QDir::Files | QDir::Hidden),
+      QDir(pf.root()).entryList({QStringLiteral("out.pdf*"), QStringLiteral(".out.pdf*"),
+                                 QString::fromLatin1(vb::kTemporaryPrefix) + QLatin1Char('*')},
+                                QDir::Files | QDir::Hidden),
       QStringList{QStringLiteral("out.pdf")});
 }
 

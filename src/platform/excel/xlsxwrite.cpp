@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <vector>
 
@@ -29,12 +28,22 @@ QString writeTextSheet(const QString& path, const QList<QStringList>& rows) {
   for (const QStringList& r : rows) columns = std::max(columns, r.size());
   if (columns > kMaxColumns) return QStringLiteral("Terlalu banyak kolom untuk satu sheet.");
 
-  // A name of our own beside the target, so the final rename stays on one file system.
+  // The library writes the file itself, under the file helper's temporary name beside the
+  // target (the start-up sweep knows it; the final rename stays on one file system).
   const QFileInfo target(path);
-  QTemporaryFile part(target.absoluteDir().filePath(QStringLiteral(".export-XXXXXX.xlsx")));
-  if (!part.open()) return QStringLiteral("File tidak dapat dibuat di ") + target.absolutePath() + QStringLiteral(".");
-  part.close();
-  const QByteArray partName = QFile::encodeName(part.fileName());
+  const QFileInfo folder(target.absolutePath());
+  if (!folder.isDir() || !folder.isWritable())
+    return QStringLiteral("File tidak dapat dibuat di ") + target.absolutePath() + QStringLiteral(".");
+  const QByteArray partName = vb::temporaryNameBeside(QFile::encodeName(target.absoluteFilePath()));
+  const QString part = QFile::decodeName(partName);
+  // Whatever stops the export before the file is in place takes its part with it.
+  struct Part {
+    QByteArray name;
+    bool placed = false;
+    ~Part() {
+      if (!placed) QFile::remove(QFile::decodeName(name));
+    }
+  } cleanup{partName};
 
   lxw_workbook* wb = workbook_new(partName.constData());
   if (!wb) return QStringLiteral("Workbook tidak dapat dibuat.");
@@ -62,11 +71,9 @@ QString writeTextSheet(const QString& path, const QList<QStringList>& rows) {
   if (err == LXW_NO_ERROR) err = closed;
   if (err != LXW_NO_ERROR) return errorText(err);
 
-  // A temporary file is private to its owner; the workbook is an ordinary document.
-  part.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-  if (!vb::moveFileIntoPlace(part.fileName(), target.absoluteFilePath()))
+  if (!vb::moveFileIntoPlace(part, target.absoluteFilePath()))
     return QStringLiteral("File tidak dapat disimpan sebagai ") + path + QStringLiteral(".");
-  part.setAutoRemove(false);
+  cleanup.placed = true;
   return QString();
 }
 

@@ -1,12 +1,13 @@
 // The cards of a job as a PDF file at true size.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <cmath>
 
+#include "atomicfile.h"
 #include "cardrender.h"
 #include "cardreport.h"
 #include "cardtemplate.h"
@@ -74,34 +75,36 @@ class PageBoxFix : public QIODevice {
 }  // namespace
 
 void writePdf(CardRenderer& renderer, const QString& pdfFile, const QString& title) {
-  // Written beside the target and renamed over it only when complete.
-  QSaveFile out(pdfFile);
-  if (!out.open(QIODevice::WriteOnly)) cannotWrite(pdfFile, out.errorString());
+  // Streamed into the one file helper's new file, which takes the name only when complete.
   const QPageLayout layout = renderer.pageLayout();
-  PageBoxFix fix(&out, layout);
-  fix.open(QIODevice::WriteOnly);
-  renderer.setForPreview(false);
-  bool ok = false;
-  {
-    QPdfWriter writer(&fix);
-    writer.setResolution(kPdfDpi);
-    writer.setPageLayout(layout);
-    writer.setTitle(title);
-    writer.setCreator(vb::appTitle());
-    QPainter p;
-    if (!p.begin(&writer)) {
-      out.cancelWriting();
-      cannotWrite(pdfFile, QStringLiteral("the PDF writer did not start"));
+  QString why, placing;  // what failed while writing, or else while putting it in place
+  const bool written = vb::replaceFileWith(pdfFile, [&](int fd) {
+    QFile out;
+    if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+      why = out.errorString();
+      return EIO;
     }
-    ok = renderer.render(p, [&writer] { return writer.newPage(); });
-    ok = p.end() && ok;
-  }
-  ok = fix.finish() && ok;
-  if (!ok) {
-    out.cancelWriting();
-    cannotWrite(pdfFile, out.errorString().isEmpty() ? QStringLiteral("writing failed") : out.errorString());
-  }
-  if (!out.commit()) cannotWrite(pdfFile, out.errorString());
+    PageBoxFix fix(&out, layout);
+    fix.open(QIODevice::WriteOnly);
+    renderer.setForPreview(false);
+    bool ok = false;
+    {
+      QPdfWriter writer(&fix);
+      writer.setResolution(kPdfDpi);
+      writer.setPageLayout(layout);
+      writer.setTitle(title);
+      writer.setCreator(vb::appTitle());
+      QPainter p;
+      if (!p.begin(&writer)) cannotWrite(pdfFile, QStringLiteral("the PDF writer did not start"));
+      ok = renderer.render(p, [&writer] { return writer.newPage(); });
+      ok = p.end() && ok;
+    }
+    ok = fix.finish() && out.flush() && ok;
+    if (ok) return 0;
+    why = out.error() != QFileDevice::NoError ? out.errorString() : QStringLiteral("writing failed");
+    return EIO;
+  }, true, &placing);
+  if (!written) cannotWrite(pdfFile, why.isEmpty() ? placing : why);
 }
 
 void renderToPdf(const Job& job, const QString& pdfFile) {
