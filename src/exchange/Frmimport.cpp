@@ -1,5 +1,6 @@
 #include "Frmimport.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QGridLayout>
 #include <QSet>
@@ -67,11 +68,34 @@ Frmimport::Frmimport() {
   connect(cmdCariFileExcel, &QPushButton::clicked, this, &Frmimport::cmdCariFileExcel_Click);
   connect(Command2, &QPushButton::clicked, this, &Frmimport::Command2_Click);
   connect(cmdImportToAccess, &QPushButton::clicked, this, &Frmimport::cmdImportToAccess_Click);
-  connect(Command1, &QPushButton::clicked, this, [] { forms::unload<Frmimport>(); });
+  connect(Command1, &QPushButton::clicked, this, &Frmimport::Command1_Click);
   resize(760, 460);
 }
 
 void Frmimport::Form_Load() { aturKolom(); }
+
+Frmimport::Sibuk::~Sibuk() {
+  if (--w_->sibuk_ > 0 || !w_->tutupTertunda_) return;
+  w_->tutupTertunda_ = false;
+  forms::unload(w_);
+}
+
+void Frmimport::Command1_Click() {
+  if (sibuk_ > 0) {
+    tutupTertunda_ = true;
+    return;
+  }
+  forms::unload(this);
+}
+
+void Frmimport::closeEvent(QCloseEvent* e) {
+  if (sibuk_ > 0) {
+    tutupTertunda_ = true;
+    e->ignore();
+    return;
+  }
+  forms::Form::closeEvent(e);
+}
 
 void Frmimport::aturKolom() {
   lvwList->setReportStyle();
@@ -89,6 +113,7 @@ void Frmimport::aturKolom() {
 }
 
 void Frmimport::cmdCariFileExcel_Click() {
+  const Sibuk sibuk(this);
   CommonDialog1.DialogTitle = QStringLiteral("Pilih File Excel");
   CommonDialog1.Filter = QStringLiteral("Excel (*.xls;*.xlsx)|*.xls;*.xlsx");
   CommonDialog1.InitDir = QString();
@@ -123,6 +148,7 @@ void Frmimport::cmdCariFileExcel_Click() {
 }
 
 void Frmimport::Command2_Click() {
+  const Sibuk sibuk(this);
   frmlabel* captions = forms::get<frmlabel>();
   QStringList heading{QStringLiteral("No")};
   for (int i = 0; i <= 5; ++i) heading << captions->label21[static_cast<size_t>(i)]->text();
@@ -146,13 +172,17 @@ void Frmimport::Command2_Click() {
     ui::msgBox(why, ui::vbOKOnly, vb::appTitle());
     return;
   }
-  ui::msgBox(QStringLiteral("Template disimpan di %1").arg(file), ui::vbInformation, kTitle);
-  if (!ui::openDocument(file))
+  // Opened first, so one box says at once where the template is and whether it opened; a
+  // failure told after the first box was answered would come in the way of what follows.
+  if (ui::openDocument(file))
+    ui::msgBox(QStringLiteral("Template disimpan di %1").arg(file), ui::vbInformation, kTitle);
+  else
     ui::msgBox(QStringLiteral("Template tersimpan di %1, tetapi tidak dapat dibuka.").arg(file), ui::vbOKOnly,
                vb::appTitle());
 }
 
 void Frmimport::cmdImportToAccess_Click() {
+  const Sibuk sibuk(this);
   if (sheetRows_.isEmpty()) {
     ui::msgBox(QStringLiteral("Belum ada data untuk diimport. Pilih file Excel terlebih dahulu."), ui::vbExclamation,
                kTitle);
@@ -219,6 +249,7 @@ void Frmimport::cmdImportToAccess_Click() {
 }
 
 void Frmimport::hapusDuplikat() {
+  const Sibuk sibuk(this);
   // One statement is one transaction: the table is never dropped or copied, so a failure
   // leaves every member where it was. Of the rows alike in every column but `id`, the
   // first one stays.

@@ -36,7 +36,27 @@ class Frmimport : public forms::Form {
   // table keeps its key, its counter and its columns. No window calls it.
   void hapusDuplikat();
 
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
  private:
+  // A handler that shows a box or a dialog runs its event loop: a close arriving meanwhile
+  // (the close box, "Tutup" pressed through the accessibility bus) would destroy the window
+  // under its own handler and the box it owns. Such a close waits until the handler is done.
+  class Sibuk {
+   public:
+    explicit Sibuk(Frmimport* w) : w_(w) { ++w_->sibuk_; }
+    ~Sibuk();
+    Sibuk(const Sibuk&) = delete;
+    Sibuk& operator=(const Sibuk&) = delete;
+
+   private:
+    Frmimport* w_;
+  };
+  void Command1_Click();
+  int sibuk_ = 0;
+  bool tutupTertunda_ = false;
+
   // The previewed rows as the workbook holds them (columns A to I). The list shows them
   // with "'" as "`"; the import stores these, so a name keeps its apostrophe.
   QList<QStringList> sheetRows_;

@@ -2,10 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDate>
 #include <QResizeEvent>
-#include <QTime>
-#include <QTimer>
 #include <algorithm>
 
 #include "Frmtentang.h"
@@ -183,31 +180,6 @@ void Frmcari::buildLayout() {
   setTabOrder(Command1, cmdbersih);
   setTabOrder(cmdbersih, Check1);
   setTabOrder(Check1, Lv1);
-}
-
-void Frmcari::buildStatusBar() {
-  StatusBar2 = named(new QStatusBar(this), "StatusBar2");
-  StatusBar2->setSizeGripEnabled(true);
-  auto* caps = named(new QLabel(QStringLiteral("CAPS"), StatusBar2), "StatusCaps");
-  auto* num = named(new QLabel(QStringLiteral("NUM"), StatusBar2), "StatusNum");
-  auto* time = named(new QLabel(StatusBar2), "StatusTime");
-  auto* date = named(new QLabel(StatusBar2), "StatusDate");
-  auto* ins = named(new QLabel(QStringLiteral("INS"), StatusBar2), "StatusIns");
-  for (QLabel* l : {caps, num, time, date, ins}) {
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
-    l->setAlignment(Qt::AlignCenter);
-    StatusBar2->addPermanentWidget(l);
-  }
-  auto tick = [time, date] {
-    time->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
-    date->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
-  };
-  tick();
-  auto* timer = new QTimer(this);
-  connect(timer, &QTimer::timeout, this, tick);
-  timer->start(1000);
 }
 
 void Frmcari::Form_Load() {

@@ -155,6 +155,13 @@ class Frmcari : public forms::Form {
   // Writes the list's row count into Label1.
   void tulisJumlah();
 
+  // Shows the Caps Lock and Num Lock state and the insert toggle in the status bar: a key's
+  // word in normal text while it is on, greyed while it is off. Where the platform gives no
+  // lock state the lock panels show their words as they are.
+  void tampilKunci();
+  // The insert/overwrite toggle that the Insert key flips in any of the program's windows.
+  bool modeSisip() const { return sisip_; }
+
  protected:
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -162,6 +169,11 @@ class Frmcari : public forms::Form {
  private:
   void buildLayout();
   void buildStatusBar();
+  class PengamatKunci;
+  QLabel* statusCaps_ = nullptr;
+  QLabel* statusNum_ = nullptr;
+  QLabel* statusIns_ = nullptr;
+  bool sisip_ = false;
   void connectCommands();
   void cetak(cetakKartu::Menu menu);
   // Refills the list from `sql`. A statement that fails leaves the list empty and tells

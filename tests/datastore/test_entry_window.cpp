@@ -161,6 +161,52 @@ TEST_F(EntryWindow, RequiredFieldsThenAddThenASecondSaveChangesTheSameMemberAndA
   EXPECT_FALSE(QFile::exists(pf.path("photos/R1.jpg")));
 }
 
+TEST_F(EntryWindow, SaveStoresEveryFieldAsTypedForANewAndForAChangedMember) {
+  pf.addMember("U-7", "Lama", "X-1", "LAMA");
+  const QString oldId = QString::number(members("nis = 'U-7'", "max(id)"));
+  // Every column with its own value, so a value written into a neighbour's column shows.
+  const char* const columns[] = {"nis", "nisn", "nama", "ttl", "agama", "kelamin", "barcode", "kelas"};
+  const struct {
+    bool change;  // the member opened for a change, as the main window's "Ubah" fills it
+    QStringList typed;  // in the order of `columns`; a change keeps its number
+  } cases[] = {
+      {false, {"2024/0101", "0099887766", "Siti O'Hara", "Bandung, 2 Mei 2010", "Kristen", "P", "BC-77", "XII-IPA 3"}},
+      {true, {"U-7", "0011", "Budi Baru", "Garut, 9 Juni 2009", "Hindu", "L", "QR-9", "X-1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.change ? "change" : "add");
+    open();
+    click(f->Cmdtambah);
+    if (c.change) {
+      f->Textid->setText(oldId);
+      f->TextNis->setText(c.typed[0]);
+      f->TextNis->setEnabled(false);
+    }
+    QLineEdit* const fields[] = {f->TextNis,   f->TextNISN,    f->TextNama,   f->TextTTL,
+                                 f->Textagama, f->Textkelamin, f->TextAlamat, f->CmbKelas->lineEdit()};
+    for (int i = c.change ? 1 : 0; i < 8; ++i) {
+      fields[i]->clear();
+      fields[i]->setFocus();
+      QTest::keyClicks(fields[i], c.typed[i]);
+    }
+    const QString photo = writeFile(pf.path(c.change ? "ubah.jpg" : "baru.jpg"), jpegBytes(c.change ? 30 : 60, 40));
+    choose(photo);
+    dialogs.clear();
+    click(f->cmdSimpan);
+    ASSERT_EQ(dialogs.msgBoxTexts(), QStringList{"Data berhasil di simpan"});
+
+    const QString id = c.change ? oldId : QString::number(members("1=1", "max(id)"));
+    ado::Recordset rs;
+    rs.Open("select * from tblanggota where id = " + id, pf.db());
+    ASSERT_FALSE(rs.EOF_());
+    for (int i = 0; i < 8; ++i)
+      EXPECT_EQ(vb::text(rs.field(QString::fromLatin1(columns[i]))), c.typed[i]) << columns[i];
+    EXPECT_EQ(readFile(pf.path("photos/" + QString(c.typed[0]).replace('/', '-') + ".jpg")), readFile(photo));
+    forms::unload<frmAggota>();
+  }
+  EXPECT_EQ(members(), 2);  // the change added no row
+}
+
 TEST_F(EntryWindow, QuotesAndLetterCaseInTheDuplicateCheckAndTheDeleteWhichKeepsThePhoto) {
   pf.addMember("B1", "Tetap");
   for (const QString nis : {"O'1", "x' or 'a'='a"}) {

@@ -1,9 +1,13 @@
 // The Excel import window: the preview of workbooks written by openpyxl and by our writer,
 // the import into the register and back from an export, the template, and the
 // de-duplication.
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "Frmimport.h"
 #include "mainwindow_fixture.h"
@@ -169,6 +173,82 @@ TEST_F(ExcelImport, TemplateIsSavedWhereTheUserSaysThenNamedAndOpened) {
   QStringList heading;
   for (const excel::Cell& c : book.firstWorksheet()->cells) heading << QString::fromStdString(c.text);
   EXPECT_EQ(heading.join('|'), "No|Nomor Induk|NISN|Nama|Tempat, Tgl. Lahir|Agama|L/P|Barcode|Kelas");
+}
+
+TEST_F(ExcelImport, ClosingTheWindowWhileItsBoxIsUpClosesItOnceTheBoxIsAnswered) {
+  const QString bad = dir.filePath("rusak.xlsx");
+  QFile junk(bad);
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("bukan workbook") > 0);
+  junk.close();
+  enum class Close { PressTutup, CloseBox };
+  const std::function<void(Frmimport*)> handlers[] = {
+      [&](Frmimport* f) { browse(f, bad); },  // "tidak dapat dibaca"
+      [&](Frmimport* f) {                      // a template that cannot be written
+        dialogs.queueFile(dir.filePath("tidak/ada/template.xlsx"));
+        QTest::mouseClick(f->Command2, Qt::LeftButton);
+      },
+      [&](Frmimport* f) { QTest::mouseClick(f->cmdImportToAccess, Qt::LeftButton); },  // nothing to import
+      [&](Frmimport* f) { f->hapusDuplikat(); },
+  };
+  int round = 0;
+  for (const auto& handler : handlers) {
+    for (const Close how : {Close::PressTutup, Close::CloseBox}) {
+      SCOPED_TRACE(round++);
+      QPointer<Frmimport> window;
+      bool closeArrived = false, survivedTheBox = false;
+      // While the box is up its own event loop runs, and the close reaches the window
+      // through it: an accessibility "press" on "Tutup", or the window system's close.
+      dialogs.whileMsgBoxUp = [&](const ScriptedDialogs::Call&) {
+        dialogs.whileMsgBoxUp = nullptr;
+        QEventLoop boxLoop;
+        QTimer::singleShot(3000, &boxLoop, &QEventLoop::quit);  // never reached when the close arrives
+        if (how == Close::PressTutup) {
+          QObject::connect(window->Command1, &QPushButton::clicked, &boxLoop, [&] {
+            closeArrived = true;
+            QMetaObject::invokeMethod(&boxLoop, &QEventLoop::quit, Qt::QueuedConnection);
+          });
+          QTimer::singleShot(0, window, [&] {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window->Command1);
+            a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+          });
+        } else {
+          QTimer::singleShot(0, window, [&] {
+            QCloseEvent e;
+            QCoreApplication::sendEvent(window, &e);
+            closeArrived = true;
+            QMetaObject::invokeMethod(&boxLoop, &QEventLoop::quit, Qt::QueuedConnection);
+          });
+        }
+        boxLoop.exec();
+        survivedTheBox = !window.isNull() && window->isVisible();
+      };
+      withWindow([&](Frmimport* f) {
+        window = f;
+        handler(f);
+        EXPECT_TRUE(closeArrived);
+        EXPECT_TRUE(survivedTheBox);
+        EXPECT_FALSE(forms::isLoaded<Frmimport>());  // closed once the handler was done
+      });
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      EXPECT_TRUE(window.isNull());
+      EXPECT_EQ(dialogs.msgBoxes().size(), 1u);
+      dialogs.clear();
+    }
+  }
+}
+
+TEST_F(ExcelImport, TemplateThatNoProgramOpensIsNamedInOneBoxAtOnce) {
+  const QString saved = dir.filePath("isian.xlsx");
+  dialogs.openDocumentSucceeds = false;
+  withWindow([&](Frmimport* f) {
+    dialogs.queueFile(saved);
+    QTest::mouseClick(f->Command2, Qt::LeftButton);
+  });
+  EXPECT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::OpenDocument).size(), 1u);  // it was tried, and failed
+  EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Template tersimpan di " + saved + ", tetapi tidak dapat dibuka."});
+  // Told before anything else is opened: the box comes right after the failed open.
+  EXPECT_EQ(dialogs.calls.back().kind, ScriptedDialogs::Kind::MsgBox);
+  EXPECT_TRUE(QFile::exists(saved));
 }
 
 TEST_F(ExcelImport, DeDuplicationKeepsTheFirstOfAlikeRowsAndTheTableWholeOnFailure) {

@@ -68,6 +68,10 @@ int ScriptedDialogs::msgBox(const QString& prompt, int flags, const QString& tit
     c.answer = ui::vbCancel;
   }
   calls.push_back(c);
+  if (whileMsgBoxUp) {
+    const auto up = whileMsgBoxUp;  // a copy: it may replace itself while it runs
+    up(c);
+  }
   return c.answer;
 }
 
@@ -140,7 +144,7 @@ bool ScriptedDialogs::openDocument(const QString& path) {
   Call c = make(Kind::OpenDocument);
   c.prompt = path;
   calls.push_back(c);
-  return true;
+  return openDocumentSucceeds;
 }
 
 }  // namespace testsupport

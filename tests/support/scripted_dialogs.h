@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "dialogs.h"
@@ -58,6 +59,11 @@ class ScriptedDialogs : public ui::DialogHost {
 
   // By default every queued answer must have been used when the host goes away.
   bool requireAllAnswersUsed = true;
+  // Runs while a message box is up, before it is answered (what else reaches the program
+  // while the user looks at the box).
+  std::function<void(const Call&)> whileMsgBoxUp;
+  // What opening a document answers: false as when no program opens it.
+  bool openDocumentSucceeds = true;
 
   // ui::DialogHost
   int msgBox(const QString& prompt, int flags, const QString& title) override;
