@@ -323,8 +323,7 @@ TEST_F(BackupKilled, SecondOfTheDayLeavesTheFirstOrTheSecondWholeAndRestorable) 
 
   std::map<QString, int> outcomes;
   const auto kills = killEverywhere(
-      {"write", "fsync", "link", "unlink", "mkdir", "rename", "rename+", "rmdir", "rmdir+"},
-      [&] { lay(dated, first); },
+      {"write", "fsync", "link", "unlink", "mkdir", "rename", "rename+", "rmdir", "rmdir+"}, [&] { lay(dated, first); },
       [&](bool killed) {
         const Snapshot now = snapshot(dated);
         EXPECT_TRUE(now == first || now == second);
