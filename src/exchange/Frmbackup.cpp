@@ -67,7 +67,7 @@ Frmbackup::Frmbackup() {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(10);
   connect(cmdbrowse, &QPushButton::clicked, this, &Frmbackup::cmdbrowse_Click);
-  connect(Command1, &QPushButton::clicked, this, [] { forms::unload<Frmbackup>(); });
+  connect(Command1, &QPushButton::clicked, this, &Frmbackup::Command1_Click);
   connect(Timer1, &QTimer::timeout, this, &Frmbackup::Timer1_Timer);
   Timer1->start();
   resize(480, 200);
@@ -97,6 +97,21 @@ void Frmbackup::cmdbrowse_Click() {
   txtDestination->setText(folder);
 }
 
+void Frmbackup::Command1_Click() { forms::unload<Frmbackup>(); }
+
+void Frmbackup::tutupForm() { forms::unload<Frmbackup>(); }
+
+QStringList Frmbackup::kopi() {
+  const QString destination = txtDestination->text();
+  // No folder chosen yet: there is no backup folder to copy into.
+  if (destination.isEmpty()) return {QLatin1String(backup::kCardPictureFolder)};
+  const std::atomic<bool> never{false};
+  // The folder may hold a finished backup: each picture reaches the disk before it replaces one.
+  return backup::kopi(vb::appPath(QStringLiteral("images")), backup::datedFolder(destination), true, never);
+}
+
+QStringList Frmbackup::kopi1() { return kopi(); }
+
 void Frmbackup::Timer1_Timer() {
   const QString destination = txtDestination->text();
   if (destination.isEmpty()) return;
@@ -123,7 +138,7 @@ void Frmbackup::Timer1_Timer() {
     ui::msgBox(QStringLiteral("Backup database complete"), ui::vbInformation, kTitle);
   else
     ui::msgBox(QStringLiteral("Backup tidak lengkap. Gagal disalin: ") + exchange::someNames(copy_->failed) +
-                   QStringLiteral(". Folder backup ini tidak dapat dipakai untuk restore."),
+                   QStringLiteral(". Backup ini tidak disimpan; backup lama di folder tujuan tidak diubah."),
                ui::vbCritical, kTitle);
   forms::unload<Frmbackup>();
 }

@@ -37,8 +37,16 @@ class Frmbackup : public forms::Form {
   static qint16 hitung;
 
   void cmdbrowse_Click();
+  void Command1_Click();
   void Timer1_Timer();
   void tampilProgres();
+  // Copies the card pictures into the backup folder of the chosen destination, as a backup
+  // does; returns what could not be copied. kopi1 does the same.
+  QStringList kopi();
+  QStringList kopi1();
+
+ private slots:
+  void tutupForm();
 
  private:
   // The one copy of a backup, on its own thread while the timer moves the bar.

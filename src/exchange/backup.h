@@ -33,11 +33,20 @@ bool isCardPicture(const QString& name);
 // True when `folder` holds an unfinished backup.
 bool isUnfinished(const QString& folder);
 
-// Copies into `folder` (made when missing) the whole content of the photo folder, the card
-// pictures into its sub-folder and, last, the database file as it stands between two
-// writes. Every file is written whole under a temporary name before it takes its own; the
-// unfinished marker goes only when everything was copied. Stops early when `cancel` becomes
-// true. Returns what could not be copied, relative to `folder`; empty when everything was.
+// Copies the card pictures of `images` into the sub-folder for them in `folder` (both made
+// when missing), each file whole or not at all; with `durable` each on the disk before it
+// replaces one there. Stops early when `cancel` becomes true. Returns what could not be
+// copied, relative to `folder`.
+QStringList kopi(const QString& images, const QString& folder, bool durable, const std::atomic<bool>& cancel);
+
+// Makes the backup folder `folder`: the whole content of the photo folder, the card pictures
+// into their sub-folder and, last, the database file as it stands between two writes. All of
+// it is built in a fresh folder under a temporary name beside `folder` (with the unfinished
+// marker while it fills), synced, and only then put in place of `folder` in one step, so an
+// earlier backup of the day stays whole until a whole new one takes its place. Folders that
+// killed backups left beside `folder` are removed first. Stops early when `cancel` becomes
+// true. Returns what could not be copied, relative to `folder`; empty when everything was,
+// and only then has `folder` changed.
 QStringList BuatBackup(const Sources& from, const QString& folder, const std::atomic<bool>& cancel);
 
 }  // namespace backup
