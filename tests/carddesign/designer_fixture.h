@@ -39,6 +39,13 @@ class DesignerTest : public CardDesignTest {
     else
       photobox::PhotoBoxGlobal::SavePictureFile(photobox::Picture(img), file, 9);
   }
+  // The card pictures as the install lays them out in images/.
+  void pasangGambarKartu() {
+    for (const QString& f : QString(LENTAVO_CARD_IMAGES).split(',', Qt::SkipEmptyParts)) {
+      QFile::remove(pf.path("images/" + f));
+      ASSERT_TRUE(QFile::copy(LENTAVO_ASSETS "/images/" + f, pf.path("images/" + f))) << f.toStdString();
+    }
+  }
   desain::Elemen& el(const QString& nama) { return *d->elemen(nama); }
   static bool dekat(QColor a, QColor b) {
     return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&

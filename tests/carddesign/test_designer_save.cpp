@@ -362,6 +362,59 @@ TEST_F(DesignerSave, InstalledBackgroundsCarryNoElementSoAHiddenOneLeavesTheCard
   }
 }
 
+// A fresh install keeps the front's two logos: its first save, with nothing changed, composes
+// them where the elements lie, and a hidden logo leaves the card.
+TEST_F(DesignerSave, AFreshInstallsFirstFrontSaveKeepsTheLogos) {
+  pasangGambarKartu();
+  // The emblems' dark blue (their ring and triangle), which the light card never shows.
+  const auto biru = [](const QImage& img, const QRect& r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const QColor c = img.pixelColor(x, y);
+        n += c.red() < 90 && c.blue() - c.red() > 50;
+      }
+    return n;
+  };
+  struct Kasus {
+    const char* sembunyi;  // the logo hidden before the second save, or none
+    bool logo1, logo2;     // which logos the card face shows then
+  };
+  const Kasus kasus[] = {{nullptr, true, true}, {"logo1", false, true}, {"logo2", true, false}};
+  for (const Kasus& k : kasus) {
+    SCOPED_TRACE(k.sembunyi ? k.sembunyi : "none");
+    pf.db().Execute("delete from tbl_ctrl");
+    buka("Front");
+    std::map<QString, QRect> kotak;
+    for (const char* nama : {"logo1", "logo2"}) {
+      const desain::Elemen& e = el(nama);
+      kotak[nama] = QRectF(e.left / 15, e.top / 15, e.width / 15, e.height / 15).toRect();
+      // Clear around the ring, so it sits on whatever background the user picks.
+      const QImage g = e.gambar.image();
+      ASSERT_FALSE(g.isNull()) << nama;
+      EXPECT_EQ(qAlpha(g.pixel(0, 0)), 0) << nama;
+      EXPECT_EQ(qAlpha(g.pixel(g.width() - 1, g.height() - 1)), 0) << nama;
+      EXPECT_EQ(qAlpha(g.pixel(g.rect().center())), 255) << nama;
+    }
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);  // nothing changed
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+    const QImage pertama(pf.path("images/depan2.jpg"));
+    for (const auto& [nama, r] : kotak) EXPECT_GT(biru(pertama, r), 1000) << nama.toStdString();
+    buka("Front");
+    if (k.sembunyi) {
+      pilihDiDaftar(k.sembunyi);
+      d->cmbVisible->setFocus();
+      QTest::keyClick(d->cmbVisible, Qt::Key_End);
+    }
+    QTest::mouseClick(d->vkCommand2, Qt::LeftButton);
+    ASSERT_FALSE(forms::isLoaded<FrmAddLogo>());
+    const QImage face(pf.path("images/depan2.jpg"));
+    EXPECT_EQ(biru(face, kotak["logo1"]) > 1000, k.logo1);
+    EXPECT_EQ(biru(face, kotak["logo2"]) > 1000, k.logo2);
+    EXPECT_LT(biru(face, k.sembunyi ? kotak[k.sembunyi] : QRect()), 20);  // no trace of the hidden one
+  }
+}
+
 TEST_F(DesignerSave, PicturesPickedAreWrittenAndLoadBack) {
   baris("latar", QRect(0, -120, 9772, 6350));
   baris("logo1", QRect(480, 360, 1095, 1095));
