@@ -29,8 +29,8 @@ class Frmrestore : public forms::Form {
   void Command1_Click();
   void cmdrestore_Click();
 
-  // The register a restore replaced, kept until the next restore replaces it, and the new
-  // one while it is copied and checked.
+  // The register a restore replaced, kept until a later restore has replaced the register,
+  // and the new one while it is copied and checked.
   static QString keptRegister();
   static QString stagedRegister();
 

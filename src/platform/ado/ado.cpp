@@ -312,8 +312,7 @@ void Connection::Open() {
   (void)memStatusOff;
   sqlite3* db = nullptr;
   // Read-write without create: a missing file stays missing.
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                           Mode == adModeRead ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
   auto fail = [&](long number, const QString& description) {
     sqlite3_close_v2(db);
     raise(number, description);

@@ -21,8 +21,6 @@ enum CursorType {
   adOpenStatic = 3
 };
 enum LockType { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
-// Connection.Mode: adModeRead opens the file read-only; anything else read-write.
-enum ConnectMode { adModeUnknown = 0, adModeRead = 1, adModeReadWrite = 3 };
 
 // Doubles every single quote so a text value stays one value between quotes.
 QString q(const QString& value);
@@ -35,7 +33,6 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   QString Provider;          // kept for the report component; not interpreted
-  int Mode = adModeUnknown;
   QString ConnectionString;  // "Data Source=<file>"
   // Provider properties; "Jet OLEDB:Database Password" is the key of the database.
   void setProperty(const QString& name, const QString& value);
