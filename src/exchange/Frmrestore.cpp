@@ -1,6 +1,5 @@
 #include "Frmrestore.h"
 
-#include <sqlcipher/sqlite3.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -9,11 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "Frmcari.h"
 #include "Module1.h"
 #include "atomicfile.h"
 #include "backup.h"
+#include "bersihAwal.h"
 #include "filecopy.h"
 #include "msgbox.h"
 #include "photofile.h"
@@ -72,34 +73,78 @@ void Frmrestore::Command1_Click() {
 QString Frmrestore::keptRegister() { return Module1::keptDatabaseFile(); }
 QString Frmrestore::stagedRegister() { return Module1::stagedDatabaseFile(); }
 
-QString Frmrestore::replaceDatabase(const QString& staged, const QString& target) {
+void Frmrestore::removeStaged() {
+  const QString staged = stagedRegister();
+  for (const QString& f : {staged, exchange::journalOf(staged), exchange::walOf(staged), exchange::walIndexOf(staged)})
+    if (QFileInfo::exists(f)) QFile::remove(f);
+}
+
+QString Frmrestore::stage(const QString& source) {
+  const QString staged = stagedRegister();
+  removeStaged();
+  // A program killed at its commit leaves a journal (or a log) beside its database: taken
+  // along under the copy's name, it lets the engine roll back what was never committed.
+  const std::pair<QString, QString> parts[] = {{source, staged},
+                                               {exchange::journalOf(source), exchange::journalOf(staged)},
+                                               {exchange::walOf(source), exchange::walOf(staged)}};
+  QString why;
+  for (const auto& [from, to] : parts) {
+    if (from != source && !QFileInfo::exists(from)) continue;
+    if (!exchange::replaceFile(from, to, false, &why))
+      return QStringLiteral("file tidak dapat disalin ke folder database: ") + why;
+  }
+  // The copy is what gets checked, so what replaces the register is what passed.
+  return exchange::registerProblem(staged);
+}
+
+QString Frmrestore::replaceDatabase(const QString& source, const QString& target) {
   // The program's connection takes the register's lock: a write that another connection
   // has under way would otherwise be committed into the file this one replaces.
-  sqlite3* lock = Module1::koneksiTerbuka() ? Module1::Conn->handle() : nullptr;
-  if (lock) {
-    const int rc = sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) & 0xff;
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-      return QStringLiteral("database sedang dipakai oleh program lain; tutup program itu lalu coba lagi");
-    if (rc != SQLITE_OK) lock = nullptr;  // a damaged register gives no lock; replacing it is the point
-  }
+  ado::Connection* lock = Module1::koneksiTerbuka() ? Module1::Conn.get() : nullptr;
+  if (lock) switch (lock->LockExclusive()) {
+      case ado::Connection::Lock::Held:
+        break;
+      case ado::Connection::Lock::Busy:
+        return QStringLiteral("database sedang dipakai oleh program lain; tutup program itu lalu coba lagi");
+      case ado::Connection::Lock::Failed:
+        lock = nullptr;  // a damaged register gives no lock; replacing it is the point
+        break;
+    }
   auto release = [&](const QString& why) {
-    if (lock) sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (lock) lock->UnlockExclusive();
     return why;
   };
-  // The replaced register stays as it was, under a second name (one more link to the same
-  // file where the file system has links).
-  const QByteArray kept = QFile::encodeName(keptRegister()), to = QFile::encodeName(target);
-  auto failedWith = [](const QString& what) {
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
-  };
+  const QString kept = keptRegister(), replaced = bersihAwal::registerDiganti(), marker = bersihAwal::tandaRestore();
+  // The kept register is replaced only after the swap, so it must be replaceable now.
+  const QFileInfo keptInfo(kept);
+  if (keptInfo.exists() && !keptInfo.isFile())
+    return release(QStringLiteral("database lama tidak dapat disimpan: %1 bukan file")
+                       .arg(QDir::toNativeSeparators(kept)));
   QString why;
-  if (::unlink(kept.constData()) != 0 && errno != ENOENT)
-    return release(failedWith(QStringLiteral("database lama tidak dapat disimpan")));
-  if (QFileInfo::exists(target) && ::link(to.constData(), kept.constData()) != 0 &&
-      !exchange::replaceFile(target, keptRegister(), true, &why))
-    return release(QStringLiteral("database lama tidak dapat disimpan: ") + why);
-  if (!vb::moveFileIntoPlace(staged, target, &why))
-    return release(QStringLiteral("database tidak dapat diganti: ") + why);
+  // From here a kill leaves the marker, which the next start reads.
+  if (!vb::replaceFileBytes(marker, source.toUtf8(), &why))
+    return release(QStringLiteral("catatan restore tidak dapat ditulis: ") + why);
+  // Nothing was replaced: the marker goes first, so that no start takes the leftovers for
+  // a swap that took place.
+  auto undo = [&](const QString& why) {
+    QFile::remove(marker);
+    QFile::remove(replaced);
+    return release(why);
+  };
+  // The register stays as it was under a second name (one more link to the same file where
+  // the file system has links).
+  const QByteArray from = QFile::encodeName(target), second = QFile::encodeName(replaced);
+  if (QFileInfo::exists(replaced) && ::unlink(second.constData()) != 0)
+    return undo(QStringLiteral("database lama tidak dapat disimpan: ") + QString::fromLocal8Bit(std::strerror(errno)));
+  if (QFileInfo::exists(target) && ::link(from.constData(), second.constData()) != 0 &&
+      !exchange::replaceFile(target, replaced, true, &why))
+    return undo(QStringLiteral("database lama tidak dapat disimpan: ") + why);
+  if (!vb::moveFileIntoPlace(stagedRegister(), target, &why))
+    return undo(QStringLiteral("database tidak dapat diganti: ") + why);
+  // Swapped: only now does the replaced register take the place of the one an earlier
+  // restore replaced. Should the rename fail, it stays under its second name.
+  if (QFileInfo::exists(replaced) && ::rename(second.constData(), QFile::encodeName(kept).constData()) == 0)
+    vb::syncFolder(QFile::encodeName(QFileInfo(kept).path()));
   // The connection still reads the replaced file; closing it drops the lock with it.
   if (Module1::koneksiTerbuka()) Module1::Conn->Close();
   return {};
@@ -113,7 +158,7 @@ void Frmrestore::cmdrestore_Click() {
   }
   const QString target = Module1::databaseFile();
   const QFileInfo from(source);
-  if (!from.isFile()) {
+  if (!from.exists()) {
     ui::msgBox(QStringLiteral("File database %1 tidak ditemukan").arg(source), ui::vbExclamation, kTitle);
     return;
   }
@@ -121,18 +166,17 @@ void Frmrestore::cmdrestore_Click() {
   if (from.canonicalFilePath() == QFileInfo(target).canonicalFilePath()) return;
   const bool wasOpen = Module1::koneksiTerbuka();
   QString why;
-  if (backup::isUnfinished(from.absolutePath())) {
+  if (from.isDir()) {
+    why = QStringLiteral("yang dipilih adalah folder, bukan file database");
+  } else if (!from.isFile()) {
+    why = QStringLiteral("bukan file biasa");
+  } else if (backup::isUnfinished(from.absolutePath())) {
     why = QStringLiteral("folder ini berisi backup yang belum selesai dibuat (berkas \"%1\" ada)")
               .arg(QLatin1String(backup::kUnfinishedMarker));
   } else {
-    // The copy is what gets checked, so what replaces the register is what passed.
-    const QString staged = stagedRegister();
-    QFile::remove(staged);
-    if (!exchange::replaceFile(source, staged, false, &why))
-      why = QStringLiteral("file tidak dapat disalin ke folder database: ") + why;
-    else if ((why = exchange::registerProblem(staged)).isEmpty())
-      why = replaceDatabase(staged, target);
-    if (!why.isEmpty()) QFile::remove(staged);
+    why = stage(source);
+    if (why.isEmpty()) why = replaceDatabase(from.absoluteFilePath(), target);
+    if (!why.isEmpty()) removeStaged();
   }
   if (!why.isEmpty()) {
     ui::msgBox(QStringLiteral("File %1 tidak dapat dipakai untuk restore: %2. Database tidak diubah.")
@@ -140,6 +184,7 @@ void Frmrestore::cmdrestore_Click() {
                ui::vbExclamation, kTitle);
     return;
   }
+  // The photos are still to come: the marker stays, so a start after a failure here tells.
   if (wasOpen && !vb::resumeNext([] { Module1::Conn->Open(); }))
     ui::msgBox(QStringLiteral("Database sudah diganti tetapi tidak dapat dibuka. Database sebelumnya tersimpan "
                               "sebagai %1.")
@@ -163,6 +208,8 @@ void Frmrestore::restorePhotos(const QString& folder) {
     else if (!exchange::replaceFile(from + name, photos + name, true))
       failed << name;
   }
+  // Every photo has had its turn: nothing is left for the next start to tell.
+  QFile::remove(bersihAwal::tandaRestore());
   if (skipped.isEmpty() && failed.isEmpty()) {
     ui::msgBox(QStringLiteral("Restore Complete"), ui::vbInformation, kTitle);
     return;
@@ -173,6 +220,26 @@ void Frmrestore::restorePhotos(const QString& folder) {
   if (!failed.isEmpty()) parts << QStringLiteral("foto yang gagal disalin: ") + exchange::someNames(failed);
   ui::msgBox(QStringLiteral("Database dipulihkan, tetapi %1.").arg(parts.join(QStringLiteral("; "))), ui::vbExclamation,
              kTitle);
+}
+
+void Frmrestore::tampilUlang() { LvTampil(); }
+
+void Frmrestore::kopi() {
+  const QString text = Text1->text();
+  const QString folder = text.left(text.lastIndexOf(u'/') + 1);
+  const QString images = vb::appPath(QStringLiteral("images/"));
+  auto copy = [](const QString& from, const QString& to) {
+    if (!QFileInfo(from).isFile()) throw vb::VbError(vb::kErrFileNotFound, QString(), QStringLiteral("File not found"));
+    QString why;
+    if (!vb::copyFileAtomically(from, to, true, &why)) throw vb::VbError(vb::kErrFileAccess, QString(), why);
+  };
+  // The designer's pictures; a pattern that matches nothing fails as a missing file does.
+  const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+  const QStringList gifs = dir.entryList({QStringLiteral("*.gif")}, QDir::Files, QDir::Name);
+  if (gifs.isEmpty()) throw vb::VbError(vb::kErrFileNotFound, QString(), QStringLiteral("File not found"));
+  for (const QString& gif : gifs) copy(dir.filePath(gif), images + gif);
+  for (const char* face : {"belakang.jpg", "depan.jpg"})
+    copy(folder + QLatin1String(face), images + QLatin1String(face));
 }
 
 void Frmrestore::LvTampil() {

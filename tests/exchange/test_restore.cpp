@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <map>
+#include <string>
 
 #include "Frmrestore.h"
 #include "atomicfile.h"
@@ -39,6 +41,24 @@ QStringList members(const QString& file) {
 }
 
 QStringList files(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }
+
+// The members a database file holds as a program opening it finds them (a journal or log
+// beside it applied first).
+int memberCount(const QString& file) {
+  QStringList rows;
+  onDb(file, "select count(*) from tblanggota", "718403", &rows);
+  return rows.value(0, "-1").toInt();
+}
+
+// The member count of `file` opened with only the companions named in `beside` next to it
+// (copied to a folder of their own, so that the original stays as it is).
+int memberCountWith(const QString& file, const QStringList& beside) {
+  QTemporaryDir d;
+  const QString copy = d.filePath("x.mdb");
+  EXPECT_TRUE(QFile::copy(file, copy));
+  for (const QString& suffix : beside) EXPECT_TRUE(QFile::copy(file + suffix, copy + suffix));
+  return memberCount(copy);
+}
 
 class Restore : public MainWindowTest {
  protected:
@@ -107,7 +127,11 @@ TEST_F(Restore, BackupBringsBackMembersAndWholePhotosAndKeepsTheReplacedRegister
 }
 
 TEST_F(Restore, DamagedPartialOrForeignFilesLeaveTheRegisterByteForByte) {
+  const qint64 seedSize = QFileInfo(pf.path("database/database.mdb")).size();
   const QByteArray g = readFile(makeBackup(bak.path(), 3000));  // about 300 pages
+  // The file grew by the pages that hold the members: a byte in the middle of them.
+  const qsizetype memberByte = seedSize + (g.size() - seedSize) / 2;
+  ASSERT_GT(g.size(), seedSize + 100 * 1024);
   start();
   const QByteArray before = readFile(pf.path("database/database.mdb"));
   QTemporaryDir dir;
@@ -127,12 +151,15 @@ TEST_F(Restore, DamagedPartialOrForeignFilesLeaveTheRegisterByteForByte) {
   const Case cases[] = {
       {"", "Pilih File database terlebih dahulu"},
       {missing, "File database " + missing + " tidak ditemukan"},
+      {dir.filePath("sub"), "File " + dir.filePath("sub") +
+                                " tidak dapat dipakai untuk restore: yang dipilih adalah folder, bukan file database. "
+                                "Database tidak diubah."},
       {pf.path("photos/../database/database.mdb"), ""},  // the register itself
       {file("text.mdb", "not a database"), "bukan database program ini"},
       {onDb(dir.filePath("key.mdb"), "create table tblanggota (id integer)", "123456"), "bukan database program ini"},
       {file("pages.mdb", g, 20 * 1024, QByteArray(40 * 1024, 'x')), "file rusak"},
       {file("last.mdb", g, g.size() - 1024, QByteArray(1024, 0)), "file rusak"},
-      {file("flip.mdb", g, 102417, QByteArray(1, char(g[102417] ^ 1))), "file rusak"},  // a byte of a member page
+      {file("flip.mdb", g, memberByte, QByteArray(1, char(g[memberByte] ^ 1))), "file rusak"},
       {file("half.mdb", g.left(g.size() / 2)), "file rusak"},
       {onDb(file("column.mdb", g), "drop table tblanggota; create table tblanggota (id)"),
        "tabel tblanggota tidak memuat kolom nis, nisn"},
@@ -190,47 +217,174 @@ TEST(RestoreChild, FromBackup) {
   Module1::tutupKoneksi();
 }
 
-TEST_F(Restore, KilledAtAnyStepLeavesAWholeRegisterOldOrNewAndWholePhotos) {
+TEST_F(Restore, KilledAtAnyStepLeavesWholeFilesTheKeptRegisterAndAWordAtTheNextStart) {
   QDir().mkpath(pf.path("backup"));
   makeBackup(pf.path("backup"));
   QFile::remove(pf.path("backup/2.JPG"));  // one photo shows it; each more costs kill points
-  const QString reg = pf.path("database/database.mdb");
-  const QByteArray oldRegister = readFile(reg);
+  const QString reg = pf.path("database/database.mdb"), kept = Frmrestore::keptRegister();
+  const QByteArray oldRegister = readFile(reg), earlierKept = "the register an earlier restore replaced";
+  std::map<std::string, int> kills;
+  int halfway = 0;
   QStringList outcomes;
-  // Before each write and after each rename, around the old register's second name, and
-  // the one step between keeping the old register and the swap.
-  for (const char* kind : {"write", "rename+", "unlink", "rename"}) {
-    for (int n = 1;; ++n) {
+  for (const char* kind : {"write", "fsync", "link", "unlink", "rename", "rename+", "rmdir"}) {
+    for (int n = 1; n <= 60; ++n) {
       const QString at = QString("%1:%2").arg(kind).arg(n);
       SCOPED_TRACE(at.toStdString());
       writeFile(reg, oldRegister);
-      QFile::remove(Frmrestore::keptRegister());
+      writeFile(kept, earlierKept);
       writeFile(pf.path("photos/1.jpg"), kOldPhoto);
       const ChildRun run = runChild("RestoreChild.FromBackup", pf.root(), at);
       ASSERT_TRUE(run.killed || run.exitCode == 0);
-      // What the next start clears: the staged register and the photo folder's temporaries.
-      const QStringList left = files(pf.path("database")) + files(pf.path("photos"));
-      QFile::remove(Frmrestore::stagedRegister());
-      for (const QString& f : files(pf.path("photos")))
-        if (f.startsWith(vb::kTemporaryPrefix)) QFile::remove(pf.path("photos/" + f));
-      const QStringList now = members(reg);
-      const bool restored = now == QStringList{"Nama 1", "Nama 2", "Nama 3", "ok"};
-      EXPECT_TRUE(restored || now == QStringList({"Lain", "ok"})) << now.join(',').toStdString();
-      if (restored) EXPECT_EQ(readFile(Frmrestore::keptRegister()), oldRegister);
+      kills[kind] += run.killed;
+      // The next start clears what the kill left and says what it found.
+      dialogs.clear();
+      start();
+      const QStringList boxes = dialogs.msgBoxTexts(), now = column(w->Lv1, 3);
+      closeAll();
+      const bool restored = now == QStringList{"Nama 1", "Nama 2", "Nama 3"};
+      EXPECT_TRUE(restored || now == QStringList{"Lain"}) << now.join(',').toStdString();
+      // The kept register changes only with the register itself.
+      EXPECT_EQ(readFile(kept), restored ? oldRegister : earlierKept);
+      EXPECT_EQ(files(pf.path("database")), (QStringList{"database.mdb", "database.mdb.lama"}));
       EXPECT_EQ(files(pf.path("photos")), QStringList{"1.jpg"});
       const QByteArray photo = readFile(pf.path("photos/1.jpg"));
       EXPECT_TRUE(photo == kOldPhoto || photo == kNewPhoto);
-      QStringList kept = files(pf.path("database")) + files(pf.path("photos"));
-      outcomes << QString("%1 %2 (%3 left)").arg(at, restored ? "new" : "old").arg(left.size() - kept.size());
-      if (!restored) kept.removeOne("database.mdb.lama");  // the register's second name, made just before the swap
-      EXPECT_EQ(kept, (restored ? QStringList{"database.mdb", "database.mdb.lama", "1.jpg"}
-                                : QStringList{"database.mdb", "1.jpg"}));
-      if (!run.killed) break;
-      // Later calls of this kind only refill the list; the step before the swap is the first rename.
-      if ((restored && photo == kNewPhoto) || kind == std::string("rename")) break;
+      // A restored register beside the photos it did not bring is told, with both ways on.
+      const bool told = boxes.size() == 1 && boxes[0].contains("terhenti sebelum selesai");
+      if (restored && photo == kOldPhoto) {
+        ++halfway;
+        EXPECT_TRUE(told) << boxes.join(" / ").toStdString();
+      }
+      if (!restored || !run.killed) EXPECT_TRUE(boxes.isEmpty()) << boxes.join(" / ").toStdString();
+      if (told) {
+        EXPECT_TRUE(boxes[0].contains(QDir::toNativeSeparators(pf.path("backup/database.mdb"))));
+        EXPECT_TRUE(boxes[0].contains(QDir::toNativeSeparators(kept)));
+      }
+      outcomes << QString("%1 %2%3").arg(at, restored ? "new" : "old", told ? " told" : "");
+      // Once the restore is complete, later calls of this kind only refill the list.
+      if (!run.killed || (restored && photo == kNewPhoto && !told)) break;
     }
   }
   std::printf("restore kills: %s\n", qPrintable(outcomes.join(", ")));
+  // Each kind of step was cut at least once, so each was checked; the restore removes no folder.
+  for (const char* kind : {"write", "fsync", "link", "unlink", "rename", "rename+"})
+    EXPECT_GT(kills[kind], 0) << kind;
+  EXPECT_EQ(kills["rmdir"], 0);
+  EXPECT_GT(halfway, 0);
+}
+
+// Adds 2,000 members to the database in the child's folder in one transaction; the parent
+// kills it at its commit.
+TEST(RestoreChild, WritesSource) {
+  KILL_CHILD_ONLY();
+  ado::Connection c;
+  c.ConnectionString = "Data Source=" + killChildFolder() + "/database.mdb";
+  c.setProperty("Jet OLEDB:Database Password", "718403");
+  c.Open();
+  c.BeginTrans();
+  for (int n = 0; n < 2000; ++n)
+    c.Execute(QString("insert into tblanggota (nis, nama) values ('u%1', 'Belum %1')").arg(n));
+  c.CommitTrans();
+}
+
+TEST_F(Restore, ASourceLeftByAKilledProgramBringsInWhatThatProgramWouldFindAtItsNextStart) {
+  QTemporaryDir base;
+  const QString backupDb = makeBackup(base.path());
+  struct Case {
+    const char* mode;     // the source's journal mode
+    const char* killAt;   // where its writer is killed
+    const char* beside;   // what the kill leaves beside it
+  };
+  const Case cases[] = {
+      {"delete", "unlink:1", "-journal"},  // its pages written, the journal not yet deleted
+      {"wal", "fsync:3", "-wal"},          // its commit in the log, not yet in the file
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    QTemporaryDir src;
+    const QString db = src.filePath("database.mdb");
+    ASSERT_TRUE(QFile::copy(backupDb, db));
+    writeFile(src.filePath("1.jpg"), kNewPhoto);
+    onDb(db, QString("PRAGMA journal_mode = %1").arg(c.mode));
+    const ChildRun run = runChild("RestoreChild.WritesSource", src.path(), c.killAt);
+    ASSERT_TRUE(run.killed);
+    ASSERT_GT(QFileInfo(db + c.beside).size(), 0);
+    // The file alone holds something else than the file with what lies beside it.
+    const int expected = memberCountWith(db, {c.beside}), alone = memberCountWith(db, {});
+    ASSERT_NE(expected, alone);
+    const QByteArray sourceBytes = readFile(db), besideBytes = readFile(db + c.beside);
+
+    dialogs.clear();
+    restoreFrom(db);
+    EXPECT_EQ(dialogs.msgBoxTexts(), QStringList{"Restore Complete"});
+    EXPECT_EQ(w->Lv1->count(), expected);
+    closeAll();
+    w = nullptr;
+    const QString reg = pf.path("database/database.mdb");
+    EXPECT_EQ(memberCount(reg), expected);
+    QStringList mode;
+    onDb(reg, "PRAGMA journal_mode", "718403", &mode);
+    EXPECT_EQ(mode, QStringList{"delete"});
+    EXPECT_EQ(files(pf.path("database")), (QStringList{"database.mdb", "database.mdb.lama"}));
+    // The source is read, never written.
+    EXPECT_EQ(readFile(db), sourceBytes);
+    EXPECT_EQ(readFile(db + c.beside), besideBytes);
+  }
+}
+
+TEST_F(Restore, KopiCopiesTheCardPicturesBesideTheChosenFileAndTampilUlangRefillsTheList) {
+  struct Case {
+    const char* what;
+    QStringList there;   // files beside the chosen database
+    QStringList copied;  // what arrives in images/
+    long error;          // the error kopi ends with; 0: none
+  };
+  const Case cases[] = {
+      {"all there", {"Front_logo1.gif", "Back_stempel.GIF", "belakang.jpg", "depan.jpg", "7.jpg"},
+       {"Back_stempel.GIF", "Front_logo1.gif", "belakang.jpg", "depan.jpg"}, 0},
+      {"no picture of the designer: nothing is copied", {"belakang.jpg", "depan.jpg"}, {}, vb::kErrFileNotFound},
+      {"no depan.jpg: what came before it is copied", {"a.gif", "belakang.jpg"}, {"a.gif", "belakang.jpg"},
+       vb::kErrFileNotFound},
+  };
+  pf.addMember("11", "Zaki");
+  pf.addMember("10", "Ali");
+  pf.closeDb();
+  start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QTemporaryDir src;
+    for (const QString& f : c.there) writeFile(src.filePath(f), f.toUtf8());
+    const QStringList before = files(pf.path("images"));
+    long error = 0;
+    withWindow([&](Frmrestore* f) {
+      f->Text1->setText(src.filePath("database.mdb"));
+      try {
+        f->kopi();
+      } catch (const vb::VbError& e) {
+        error = e.number;
+      }
+    });
+    EXPECT_EQ(error, c.error);
+    QStringList added = files(pf.path("images"));
+    for (const QString& f : before) added.removeOne(f);
+    QStringList want = c.copied;
+    want.sort();
+    added.sort();
+    EXPECT_EQ(added, want);
+    for (const QString& f : c.copied) {
+      EXPECT_EQ(readFile(pf.path("images/" + f)), f.toUtf8());
+      QFile::remove(pf.path("images/" + f));
+    }
+  }
+  // tampilUlang fills the list as the restore does: in the query's order, without ids.
+  withWindow([&](Frmrestore* f) {
+    ASSERT_EQ(column(w->Lv1, 3), (QStringList{"Ali", "Zaki"}));
+    ASSERT_NE(w->Lv1->subItem(1, 9), "");
+    ASSERT_TRUE(QMetaObject::invokeMethod(f, "tampilUlang"));
+    EXPECT_EQ(column(w->Lv1, 3), (QStringList{"Zaki", "Ali"}));
+    EXPECT_EQ(column(w->Lv1, 9), (QStringList{"", ""}));
+    EXPECT_EQ(w->Label1->text(), "2");
+  });
 }
 
 }  // namespace

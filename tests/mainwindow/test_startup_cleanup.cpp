@@ -41,6 +41,7 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
     QByteArray face;         // images/depan2.jpg after the start; empty: as before
     QStringList boxes;       // a piece of each box shown, in order
     int pending = 0;         // designer folders left in images/
+    std::function<void(ProgramFolder&)> check = {};  // anything else to see after the start
   };
   const std::vector<Case> cases = {
       {"temporaries of a killed run, in every folder",
@@ -82,6 +83,27 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
          QFile::rename(p.path(db), p.path(db + ".baru"));
        },
        {}, {db + ".baru"}, {}, {"tidak dapat dibuka", "Fatal Error"}, 1},
+      {"a restore stopped after its swap: the register it replaced becomes the kept one, the user is told",
+       [&](ProgramFolder&) {
+         tulis(db + ".restore", "/cadangan/Backup - 2026.01.02/database.mdb");
+         tulis(db + ".diganti", "database yang diganti");
+         tulis(db + ".lama", "database yang lebih lama");
+       },
+       {db + ".restore", db + ".diganti"}, {db + ".lama"}, {},
+       {"Restore dari /cadangan/Backup - 2026.01.02/database.mdb terhenti sebelum selesai"}, 0,
+       [&](ProgramFolder& p) {
+         QFile f(p.path(db + ".lama"));
+         EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+         EXPECT_EQ(f.readAll(), "database yang diganti");
+       }},
+      {"a restore stopped before its swap changed nothing: its leftovers go without a word, the kept one stays",
+       [&](ProgramFolder& p) {
+         for (const char* copy : {".baru", ".diganti"}) QFile::copy(p.path(db), p.path(db + copy));
+         tulis(db + ".baru-journal", "x");
+         tulis(db + ".restore", "/cadangan/database.mdb");
+         tulis(db + ".lama", "database yang lebih lama");
+       },
+       {db + ".restore", db + ".diganti", db + ".baru", db + ".baru-journal"}, {db + ".lama"}},
       {"an unreadable register: its staged copy stays, the user is told",
        [&](ProgramFolder& p) {
          QFile::copy(p.path(db), p.path(db + ".baru"));
@@ -113,6 +135,7 @@ TEST_F(StartupCleanup, WhatAKilledRunLeftIsClearedAndNoPossiblyOnlyRegisterIsLos
     if (!shown.isEmpty() && !c.kept.isEmpty() && c.kept[0].startsWith("database/"))
       EXPECT_TRUE(shown[0].contains(QDir::toNativeSeparators(p.path(c.kept[0])))) << shown[0].toStdString();
     EXPECT_EQ(endHook.count() > ends, c.boxes.contains("Fatal Error"));
+    if (c.check) c.check(p);
     closeAll();
   }
 }

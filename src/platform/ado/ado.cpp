@@ -280,6 +280,7 @@ QString q(const QString& value) {
 struct Connection::Impl {
   sqlite3* db = nullptr;
   QString path;
+  bool openFoundDamage = false;
   std::map<QString, QString> props;  // keys in lower case
 };
 
@@ -296,6 +297,7 @@ QString Connection::property(const QString& name) const {
 
 void Connection::Open() {
   if (d->db) raise(kErrIsOpen, QStringLiteral("Operation is not allowed when the object is open."));
+  d->openFoundDamage = false;
   const QString path = dataSourceOf(ConnectionString);
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists() || !info.isFile())
@@ -328,6 +330,7 @@ void Connection::Open() {
   rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
   if (rc == SQLITE_NOTADB)
     fail(kErrProvider, QStringLiteral("Not a valid password, or unrecognized database format '%1'.").arg(path));
+  d->openFoundDamage = (rc & 0xff) == SQLITE_CORRUPT;
   if (rc != SQLITE_OK) fail(kErrProvider, QString::fromUtf8(sqlite3_errmsg(db)));
 
   // Function names are matched regardless of case: this serves Cstr and CStr alike.
@@ -391,6 +394,78 @@ void Connection::endTransaction(const char* statement) {
 QString Connection::dataSource() const { return d->path; }
 
 sqlite3* Connection::handle() const { return d->db; }
+
+bool Connection::lastOpenFoundDamage() const { return d->openFoundDamage; }
+
+namespace {
+
+// Column `col` of every row of `sql`, as text.
+QStringList textColumn(sqlite3* db, const QString& sql, int col) {
+  Stmt st;
+  prepareOne(db, sql, st);
+  QStringList out;
+  int rc;
+  while ((rc = sqlite3_step(st.s)) == SQLITE_ROW)
+    out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.s, col)));
+  if (rc != SQLITE_DONE) raiseDb(db, rc);
+  return out;
+}
+
+QString quotedName(const QString& name) { return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'; }
+
+const QString kTablesInOrder = QStringLiteral(
+    "select name from sqlite_master where type = 'table' and name not like 'sqlite%' order by rowid");
+
+}  // namespace
+
+Connection::Lock Connection::LockExclusive() {
+  if (!d->db) raiseClosed();
+  const int rc = sqlite3_exec(d->db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) & 0xff;
+  if (rc == SQLITE_OK) return Lock::Held;
+  return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? Lock::Busy : Lock::Failed;
+}
+
+void Connection::UnlockExclusive() {
+  if (d->db && !sqlite3_get_autocommit(d->db)) sqlite3_exec(d->db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::UseRollbackJournal() {
+  if (!d->db) raiseClosed();
+  const int rc = sqlite3_exec(d->db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) raiseDb(d->db, rc);
+}
+
+QStringList Connection::IntegrityCheck() {
+  if (!d->db) raiseClosed();
+  return textColumn(d->db, QStringLiteral("PRAGMA integrity_check"), 0);
+}
+
+QStringList Connection::TableNames() {
+  if (!d->db) raiseClosed();
+  return textColumn(d->db, kTablesInOrder, 0);
+}
+
+QStringList Connection::ColumnNames(const QString& table) {
+  if (!d->db) raiseClosed();
+  return textColumn(d->db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(table)), 1);
+}
+
+std::vector<TableColumns> tablesOfScript(const QByteArray& script) {
+  std::vector<TableColumns> out;
+  sqlite3* db = nullptr;
+  const bool ran = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                   sqlite3_exec(db, script.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (ran) {
+    try {
+      for (const QString& t : textColumn(db, kTablesInOrder, 0))
+        out.push_back({t, textColumn(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(t)), 1)});
+    } catch (const vb::VbError&) {
+      out.clear();
+    }
+  }
+  sqlite3_close_v2(db);
+  return out;
+}
 
 // ---------------------------------------------------------------- Recordset
 

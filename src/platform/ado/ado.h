@@ -54,11 +54,42 @@ class Connection {
   QString dataSource() const;
   sqlite3* handle() const;
 
+  // Whether the last Open failed on a file that is damaged (rather than missing, foreign or
+  // keyed otherwise).
+  bool lastOpenFoundDamage() const;
+
+  // Takes the file's exclusive lock, held in a transaction of its own until UnlockExclusive
+  // or Close: no other connection reads or writes the file meanwhile. Busy: another
+  // connection holds a lock that the short busy wait did not outlast.
+  enum class Lock { Held, Busy, Failed };
+  Lock LockExclusive();
+  void UnlockExclusive();
+
+  // Leaves write-ahead logging, if the file uses it: the log's commits are written into the
+  // file and the log removed, so the file alone holds every commit.
+  void UseRollbackJournal();
+
+  // Reads every page of every table and index: {"ok"}, or the problems found. Raises when
+  // the check cannot run at all (a damaged file may stop it).
+  QStringList IntegrityCheck();
+  // The tables (SQLite's own left out) in the order they were made, and the columns of one
+  // table in their order (empty when there is no such table; names regardless of case).
+  QStringList TableNames();
+  QStringList ColumnNames(const QString& table);
+
  private:
   void endTransaction(const char* statement);
   struct Impl;
   std::unique_ptr<Impl> d;
 };
+
+// The tables a schema script makes, in its order, each with its columns: the script runs on
+// a private in-memory database. Empty when the script fails.
+struct TableColumns {
+  QString name;
+  QStringList columns;
+};
+std::vector<TableColumns> tablesOfScript(const QByteArray& script);
 
 class Recordset {
  public:
