@@ -119,9 +119,10 @@ bool putInPlace(const QString& building, const QString& folder) {
     return true;
   }
   if (!unsupported(errno)) return false;
-  // A file system that cannot trade two folders: the earlier one steps aside under a
-  // temporary name first (a later backup removes it when a kill comes in between).
-  const QByteArray aside = vb::temporaryNameBeside(to);
+  // A file system that cannot trade two folders (a USB stick's, say): the earlier one steps
+  // aside under a name of its own, not a temporary one, so that a kill in between leaves it
+  // whole where the clerk finds it and no later backup sweeps it away.
+  const QByteArray aside = to + " (sebelumnya)";
   if (::rename(to.constData(), aside.constData()) != 0) return false;
   if (::rename(from.constData(), to.constData()) != 0) {
     ::rename(aside.constData(), to.constData());
