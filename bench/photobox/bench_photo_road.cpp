@@ -14,7 +14,7 @@ void refused(benchmark::State& state) {
   const QString file = testsupport::writeFile(dir.filePath("foto.jpg"), testsupport::scanHeavyJpeg(6000, 6000, 7600));
   for (auto _ : state) {
     const photobox::PictureFile read = photobox::readPictureFile(file);
-    if (read.status != photobox::PictureFile::Status::TooLarge) state.SkipWithError("not refused");
+    if (read.status != photobox::PictureFile::Status::TooManyScans) state.SkipWithError("not refused");
   }
   state.SetLabel("6000 x 6000, 7600 scans");
 }

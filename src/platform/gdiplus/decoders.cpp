@@ -52,11 +52,13 @@ Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::uniqu
 }
 
 Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
-                   std::unique_ptr<Image>& out, QSize* stated) {
+                   std::unique_ptr<Image>& out, QSize* stated, bool* tooManyScans) {
   out.reset();
   if (stated) *stated = QSize();
+  if (tooManyScans) *tooManyScans = false;
   if (!data || size == 0) return Status::InvalidParameter;
-  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, options, out, stated);
+  if (startsWith(data, size, "\xFF\xD8\xFF", 3))
+    return decodeJpeg(data, size, limits, options, out, stated, tooManyScans);
   if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out, stated);
   if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
     return decodeGif(data, size, limits, out, stated);

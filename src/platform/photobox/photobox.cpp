@@ -71,6 +71,8 @@ Picture LoadPictureFile(const QString& fileName, int, int) {
       fail(vb::kErrFileNotFound, "File not found");
     case PictureFile::Status::TooLarge:
       throw vb::VbError(vb::kErrInvalidPicture, kSource, tooLargeMessage(file.size));
+    case PictureFile::Status::TooManyScans:
+      throw vb::VbError(vb::kErrInvalidPicture, kSource, tooManyScansMessage(file.size));
     case PictureFile::Status::Unreadable:
       break;
   }

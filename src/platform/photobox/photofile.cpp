@@ -84,6 +84,13 @@ QString tooLargeMessage(QSize size) {
       .arg(kMaxPicturePixels / 1'000'000);
 }
 
+QString tooManyScansMessage(QSize size) {
+  return QStringLiteral(
+             "Gambar (%1 x %2 piksel) memerlukan terlalu banyak tahap untuk dibaca. Simpan ulang sebagai JPEG biasa.")
+      .arg(size.width())
+      .arg(size.height());
+}
+
 PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, bool requireWhole) {
   PictureFile out;
   const QFileInfo info(file);
@@ -102,9 +109,11 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, b
   options.keepAspect = keepAspect;
   options.requireWhole = requireWhole;
   std::unique_ptr<gdiplus::Image> image;
-  const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size);
+  bool tooManyScans = false;
+  const gdiplus::Status status =
+      gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size, &tooManyScans);
   if (status == gdiplus::Status::ValueOverflow && out.size.isValid()) {
-    out.status = PictureFile::Status::TooLarge;
+    out.status = tooManyScans ? PictureFile::Status::TooManyScans : PictureFile::Status::TooLarge;
     return out;
   }
   if (status != gdiplus::Status::Ok || !image) return out;
