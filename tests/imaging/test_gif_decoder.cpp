@@ -155,6 +155,41 @@ TEST(GifDecoder, IndexesPastAShortColourTableGiveOpaqueBlack) {
   }
 }
 
+// Whoever plays an animation keeps it decoded beside the picture shown of it: its canvas
+// counts once for every frame up to two against the pixel limit. A picture of one frame may
+// take the whole limit.
+TEST(GifDecoder, AnAnimationsCanvasCountsTwiceAgainstThePixelLimit) {
+  using gdiplus::Refusal;
+  using gdiplus::Status;
+  const std::int64_t most = gdiplus::defaultLimits().maxPixels;
+  struct Case {
+    int w, h, frames;
+    Status status;
+    Refusal why;
+  };
+  const Case cases[] = {
+      {8192, 4128, 1, Status::Ok, Refusal::None},  // a small file stating a large canvas
+      {9985, 3585, 3, Status::ValueOverflow, Refusal::Animation},
+      {5000, int(most / 2 / 5000), 2, Status::Ok, Refusal::None},
+      {5000, int(most / 2 / 5000) + 1, 2, Status::ValueOverflow, Refusal::Animation},
+      {13000, 100, 1, Status::ValueOverflow, Refusal::Size},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << ", " << c.frames << " frames");
+    const QByteArray gif = handMadeGif(c.w, c.h, {qRgb(255, 0, 0)}, std::vector<GifFrame>(c.frames, {1, 1, {0}}));
+    ASSERT_LT(gif.size(), 200);
+    std::unique_ptr<gdiplus::Image> img;
+    QSize stated;
+    Refusal why = Refusal::None;
+    EXPECT_EQ(gdiplus::decodeImage(reinterpret_cast<const std::uint8_t*>(gif.constData()), std::size_t(gif.size()),
+                                   gdiplus::defaultLimits(), {}, img, &stated, &why),
+              c.status);
+    EXPECT_EQ(why, c.why);
+    EXPECT_EQ(stated, QSize(c.w, c.h));
+    if (img) EXPECT_EQ(img->pixels().pixel(0, 0), qRgb(255, 0, 0));
+  }
+}
+
 // Frames are composed on one canvas: played forward, back to the start, and after each
 // disposal the canvas shows what the frames before it leave.
 TEST(GifDecoder, FramesComposeWithTheirDisposalForwardAndBack) {

@@ -143,8 +143,18 @@ TEST(PhotoDecoders, ScansAreBoundedInNumberAndInPassesOverThePicture) {
   }
 }
 
-// The photo road names the real reason for a refusal: a picture too large, or a progressive
-// JPEG within the size limits whose scans would take too many passes to decode.
+// A GIF of 1 x 1 frames on a w x h canvas: a few bytes.
+QByteArray tinyFramesGif(int w, int h, int frames) {
+  QByteArray gif = QByteArray("GIF89a") + char(w & 0xFF) + char(w >> 8) + char(h & 0xFF) + char(h >> 8) +
+                   QByteArray("\x80\x00\x00\xFF\x00\x00\x00\xFF\x00", 9);
+  for (int i = 0; i < frames; ++i)
+    gif += QByteArray("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+  return gif + char(0x3B);
+}
+
+// The photo road names the real reason for a refusal: a picture too large, a progressive JPEG
+// within the size limits whose scans would take too many passes to decode, or an animation
+// whose canvas is within the limit for one picture but not for several.
 TEST_F(PhotoFiles, ARefusedPhotoSaysWhetherItIsTooLargeOrTakesTooManyPasses) {
   const struct {
     QByteArray bytes;
@@ -152,7 +162,8 @@ TEST_F(PhotoFiles, ARefusedPhotoSaysWhetherItIsTooLargeOrTakesTooManyPasses) {
     const char* never;
   } cases[] = {{withClaimedSize(jpegBytes(8, 8), 13000, 4000), "Gambar terlalu besar (13000 x 4000 piksel)", "tahap"},
                {scanHeavyJpeg(6000, 6000, 7600), "memerlukan terlalu banyak tahap untuk dibaca", "terlalu besar"},
-               {scanHeavyJpeg(640, 480, gdiplus::defaultLimits().maxScans * 4), "(640 x 480 piksel)", "terlalu besar"}};
+               {scanHeavyJpeg(640, 480, gdiplus::defaultLimits().maxScans * 4), "(640 x 480 piksel)", "terlalu besar"},
+               {tinyFramesGif(9985, 3585, 3), "Gambar bergerak terlalu besar (9985 x 3585 piksel)", "40 megapiksel"}};
   for (const auto& c : cases) {
     const auto [number, text] = errorOf([&] { PhotoBoxGlobal::LoadPictureFile(writeFile(path("foto.jpg"), c.bytes)); });
     EXPECT_EQ(number, 481);

@@ -247,13 +247,18 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
 }
 
 Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
-                 QSize* stated) {
+                 QSize* stated, Refusal* why) {
+  if (why) *why = Refusal::None;
   Walker walk(data, size);
   GifFileType* gif = walk.gif();
   if (!gif) return Status::GenericError;
   const int w = gif->SWidth, h = gif->SHeight;
   if (stated) *stated = QSize(w, h);
-  if (!withinLimits(w, h, limits)) return w > 0 && h > 0 ? Status::ValueOverflow : Status::GenericError;
+  if (!withinLimits(w, h, limits)) {
+    if (w <= 0 || h <= 0) return Status::GenericError;
+    if (why) *why = Refusal::Size;
+    return Status::ValueOverflow;
+  }
   std::vector<Frame> frames;
   std::int64_t total = 0;
   for (Frame f; walk.next(f);) {
@@ -261,8 +266,14 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
     // that work, frames x canvas the composing.
     total += std::int64_t(f.rect.width()) * f.rect.height();
     if (!withinLimits(f.rect.width(), f.rect.height(), limits) || total > limits.maxTotalPixels ||
-        std::int64_t(frames.size() + 1) * w * h > limits.maxComposedPixels || frames.size() >= limits.maxFrames)
+        std::int64_t(frames.size() + 1) * w * h > limits.maxComposedPixels || frames.size() >= limits.maxFrames) {
+      if (why) *why = Refusal::Size;
       return Status::ValueOverflow;
+    }
+    if (!frames.empty() && 2 * std::int64_t(w) * h > limits.maxPixels) {
+      if (why) *why = Refusal::Animation;
+      return Status::ValueOverflow;
+    }
     if (!walk.rows(f, [](int, const std::uint8_t*) {})) break;
     frames.push_back(std::move(f));
   }

@@ -169,14 +169,14 @@ Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limi
 }
 
 Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
-                  std::unique_ptr<Image>& out, QSize* stated, bool* tooManyScans) {
+                  std::unique_ptr<Image>& out, QSize* stated, Refusal* why) {
   auto ctx = std::make_unique<Context>();
   Status status = Status::Ok;
   int orientation = 0;
   QSize header;
   const bool ok = decode(*ctx, data, size, limits, options, status, orientation, header);
   if (stated) *stated = header;
-  if (tooManyScans) *tooManyScans = ctx->tooManyScans;
+  if (why) *why = ctx->tooManyScans ? Refusal::Scans : status == Status::ValueOverflow ? Refusal::Size : Refusal::None;
   const bool cmyk = ctx->cinfo.jpeg_color_space == JCS_CMYK || ctx->cinfo.jpeg_color_space == JCS_YCCK;
   const bool grey = ctx->cinfo.jpeg_color_space == JCS_GRAYSCALE;
   const bool jfifDpi = ctx->cinfo.saw_JFIF_marker && ctx->cinfo.density_unit != 0 && ctx->cinfo.X_density > 0;

@@ -30,6 +30,10 @@ struct Limits {
   std::int64_t maxScanPixels = 100 * maxPixels;
 };
 const Limits& defaultLimits();
+// Why the limits refused a picture: its size, the scans of a progressive JPEG, or the canvas
+// of an animation, which counts once for every frame up to two: whoever plays an animation
+// keeps it decoded beside the picture shown of it.
+enum class Refusal { None, Size, Scans, Animation };
 bool withinLimits(std::int64_t width, std::int64_t height, const Limits& limits);
 
 // Loads an image from bytes, the decoder chosen by the content's signature (JPEG, PNG, GIF,
@@ -52,10 +56,10 @@ struct DecodeOptions {
 
 // As loadImageFromBytes, with options; `stated` (when given) gets the picture size the
 // file's header states, also for a picture the limits refuse, or an invalid size when no
-// header could be read. ValueOverflow is the refusal by the limits; `tooManyScans` (when
-// given) tells whether it was for the scans of a progressive JPEG rather than the size.
+// header could be read. ValueOverflow is the refusal by the limits, and `why` (when given)
+// tells what they refused.
 Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
-                   std::unique_ptr<Image>& out, QSize* stated = nullptr, bool* tooManyScans = nullptr);
+                   std::unique_ptr<Image>& out, QSize* stated = nullptr, Refusal* why = nullptr);
 
 Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
 Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
@@ -63,11 +67,11 @@ Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limit
 Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out);
 // The same, telling the stated size as decodeImage does.
 Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
-                  std::unique_ptr<Image>& out, QSize* stated, bool* tooManyScans = nullptr);
+                  std::unique_ptr<Image>& out, QSize* stated, Refusal* why = nullptr);
 Status decodePng(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
                  QSize* stated);
 Status decodeGif(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
-                 QSize* stated);
+                 QSize* stated, Refusal* why = nullptr);
 Status decodeTiff(const std::uint8_t* data, std::size_t size, const Limits& limits, std::unique_ptr<Image>& out,
                   QSize* stated);
 
