@@ -118,9 +118,8 @@ QByteArray handMadeGif(int w, int h, const std::vector<QRgb>& global, const std:
 
 std::unique_ptr<gdiplus::Image> decoded(const QByteArray& bytes, gdiplus::Status* status = nullptr) {
   std::unique_ptr<gdiplus::Image> img;
-  const gdiplus::Status s =
-      gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()),
-                                  img);
+  const gdiplus::Status s = gdiplus::loadImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                        std::size_t(bytes.size()), img);
   if (status) *status = s;
   return img;
 }
