@@ -193,27 +193,31 @@ TEST(GifDecoder, AnAnimationsCanvasCountsTwiceAgainstThePixelLimit) {
 // disposal the canvas shows what the frames before it leave.
 TEST(GifDecoder, FramesComposeWithTheirDisposalForwardAndBack) {
   const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
-  // Frame 0 fills the 4 x 1 canvas red; frame 1 paints its left half green; frame 2 paints
-  // its right pixel blue. Frame 1's disposal decides what frame 2 is drawn over.
+  // Frame 0 fills the 4 x 1 canvas red; frame 1 paints two pixels green from `left`; frame 2
+  // paints the right pixel blue. Frame 1's disposal decides what frame 2 is drawn over.
   struct Case {
-    int disposal;
-    std::vector<QRgb> third;  // the canvas at frame 2
+    int disposal, left;
+    std::vector<QRgb> second, third;  // the canvas at frames 1 and 2
   };
-  const Case cases[] = {{1, {green, green, red, blue}}, {2, {0, 0, red, blue}}, {3, {red, red, red, blue}}};
+  const Case cases[] = {{1, 0, {green, green, red, red}, {green, green, red, blue}},
+                        {2, 0, {green, green, red, red}, {0, 0, red, blue}},
+                        {3, 0, {green, green, red, red}, {red, red, red, blue}},
+                        {3, 9, {red, red, red, red}, {red, red, red, blue}}};  // off the canvas
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.disposal);
+    SCOPED_TRACE(testing::Message() << "disposal " << c.disposal << " at " << c.left);
     QByteArray gif = handMadeGif(4, 1, {red, green, blue}, {{4, 1, {0, 0, 0, 0}}, {2, 1, {1, 1}}});
     gif.chop(1);
     // Frame 1's graphic control before it, and a third frame at x = 3.
     const QByteArray control = QByteArray("\x21\xF9\x04", 3) + char(c.disposal << 2) + QByteArray(4, 0);
     const qsizetype second = gif.lastIndexOf(QByteArray("\x2C\x00\x00\x00\x00\x02\x00", 7));
     ASSERT_GT(second, 0);
+    gif[second + 1] = char(c.left);
     gif.insert(second, control);
     gif += QByteArray("\x2C\x03\x00\x00\x00\x01\x00\x01\x00\x00", 10) + literalLzw({2}, 8) + char(0x3B);
     const auto img = decoded(gif);
     ASSERT_TRUE(img);
     ASSERT_EQ(img->frameCount(gdiplus::FrameDimensionTime()), 3u);
-    const std::vector<std::vector<QRgb>> expected = {{red, red, red, red}, {green, green, red, red}, c.third};
+    const std::vector<std::vector<QRgb>> expected = {{red, red, red, red}, c.second, c.third};
     for (unsigned i : {0u, 1u, 2u, 0u, 2u, 1u}) {
       ASSERT_EQ(img->selectActiveFrame(gdiplus::FrameDimensionTime(), i), gdiplus::Status::Ok);
       for (int x = 0; x < 4; ++x) EXPECT_EQ(img->pixels().pixel(x, 0), expected[i][std::size_t(x)]) << i << "," << x;

@@ -174,14 +174,16 @@ class GifFrames : public FrameSource {
     }
     for (unsigned i = unsigned(composed_ + 1); i <= index; ++i) {
       if (composed_ >= 0) dispose(frames_[std::size_t(composed_)]);
-      Frame read;
-      if (!walker_->next(read)) return restart();
+      Frame same;  // as frames_[i], read when the file was loaded
+      if (!walker_->next(same)) return restart();
       const Frame& f = frames_[i];
       // Restoring needs only the area the frame covers.
       savedAt_ = f.rect.intersected(canvas_.rect());
       saved_ = QImage();  // gone before its successor is taken
-      if (f.disposal == 3) saved_ = canvas_.copy(savedAt_);
-      if (f.disposal == 3 && saved_.isNull()) return restart();
+      if (f.disposal == 3 && !savedAt_.isEmpty()) {
+        saved_ = canvas_.copy(savedAt_);
+        if (saved_.isNull()) return restart();
+      }
       const Lookup colours = lookupOf(f);
       if (!walker_->rows(f, [&](int y, const std::uint8_t* src) { draw(f, colours, y, src); })) return restart();
       composed_ = int(i);
