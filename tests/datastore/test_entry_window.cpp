@@ -117,7 +117,8 @@ TEST_F(EntryWindow, AddFotoRefusesFilesBeyondTheSizeOrPixelLimitsAndKeepsThePhot
        "Gambar terlalu besar (20000 x 5000 piksel). Paling "
        "besar 12000 piksel per sisi dan 40 megapiksel."},
       {withClaimedSize(jpegBytes(8, 8), 13000, 4000), "Gambar terlalu besar (13000 x 4000 piksel)"},
-      {scanHeavyJpeg(6000, 6000, 7600), "Gambar terlalu besar (6000 x 6000 piksel)"},  // 7600 passes to decode
+      // Within the size limits, but 7600 passes to decode.
+      {scanHeavyJpeg(6000, 6000, 7600), "Gambar (6000 x 6000 piksel) memerlukan terlalu banyak tahap untuk dibaca"},
       {"", "Cancel was selected."}};
   for (const auto& [bytes, message] : cases) {
     bytes.isEmpty() ? dialogs.queueFileCancel() : dialogs.queueFile(writeFile(pf.path("foto.jpg"), bytes));

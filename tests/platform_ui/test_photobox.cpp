@@ -79,7 +79,7 @@ TEST_F(PhotoFiles, ReadsEachFormatByContentAndRefusesWhatIsBeyondTheLimits) {
       {encoded(logo, "TIFF"), PictureFile::Status::Ok, {6, 4}, 0},
       {withClaimedSize(jpegBytes(8, 8), 13000, 4000), PictureFile::Status::TooLarge, {13000, 4000}, -1},
       // Each of its many scans is a pass over the whole picture.
-      {scanHeavyJpeg(6000, 6000, 7600), PictureFile::Status::TooLarge, {6000, 6000}, -1},
+      {scanHeavyJpeg(6000, 6000, 7600), PictureFile::Status::TooManyScans, {6000, 6000}, -1},
       {encoded(logo, "ICO"), PictureFile::Status::Unreadable, {}, -1}};
   for (const auto& c : cases) {
     const PictureFile file = readPictureFile(writeFile(path("foto.jpg"), c.bytes));
@@ -90,19 +90,21 @@ TEST_F(PhotoFiles, ReadsEachFormatByContentAndRefusesWhatIsBeyondTheLimits) {
 }
 
 // A picture read for a box is decoded no larger than needed: a JPEG at the smallest of the
-// scales n/8 that still covers the box, upright.
+// scales 1/8, 1/4, 1/2 and 1 (the fast ones) that still covers the box, upright. A card photo
+// a little larger than its box is decoded whole.
 TEST(PhotoDecoders, AJpegIsDecodedAtTheSmallestScaleThatCoversItsBox) {
-  const QByteArray wide = jpegBytes(400, 300), turned = withOrientation(wide, 6);
+  const QByteArray wide = jpegBytes(400, 300), turned = withOrientation(wide, 6), card = jpegBytes(300, 400);
   const struct {
     const QByteArray& bytes;
     QSize within;
     bool keepAspect;
     QSize decoded;  // stored orientation
   } cases[] = {{wide, {}, true, {400, 300}},           {wide, {100, 75}, true, {100, 75}},
-               {wide, {90, 75}, true, {100, 75}},      {wide, {101, 76}, true, {150, 113}},
-               {wide, {49, 100}, true, {50, 38}},      {wide, {49, 100}, false, {150, 113}},
+               {wide, {90, 75}, true, {100, 75}},      {wide, {101, 76}, true, {200, 150}},
+               {wide, {49, 100}, true, {50, 38}},      {wide, {49, 100}, false, {200, 150}},
                {wide, {500, 500}, true, {400, 300}},   {turned, {75, 100}, true, {100, 75}},
-               {turned, {50, 100}, true, {100, 75}}};
+               {turned, {50, 100}, true, {100, 75}},   {wide, {201, 151}, true, {400, 300}},
+               {card, {213, 284}, true, {300, 400}},   {card, {150, 200}, true, {150, 200}}};
   for (const auto& c : cases) {
     gdiplus::DecodeOptions options;
     options.within = c.within;
@@ -113,19 +115,22 @@ TEST(PhotoDecoders, AJpegIsDecodedAtTheSmallestScaleThatCoversItsBox) {
                                    std::size_t(c.bytes.size()), gdiplus::defaultLimits(), options, img, &stated),
               gdiplus::Status::Ok);
     EXPECT_EQ(QSize(img->width(), img->height()), c.decoded) << c.within.width() << "x" << c.within.height();
-    EXPECT_EQ(stated, QSize(400, 300));
+    EXPECT_EQ(stated, &c.bytes == &card ? QSize(300, 400) : QSize(400, 300));
   }
 }
 
 TEST(PhotoDecoders, ScansAreBoundedInNumberAndInPassesOverThePicture) {
   gdiplus::Limits passes;
   passes.maxScanPixels = 64 * 48 * 10;
+  const int most = gdiplus::defaultLimits().maxScans;
   const struct {
     int scans;
     const gdiplus::Limits& limits;
     gdiplus::Status status;
-  } cases[] = {{500, gdiplus::defaultLimits(), gdiplus::Status::Ok},
-               {501, gdiplus::defaultLimits(), gdiplus::Status::ValueOverflow},
+  } cases[] = {{12, gdiplus::defaultLimits(), gdiplus::Status::Ok},  // as a camera writes a progressive photo
+               {most, gdiplus::defaultLimits(), gdiplus::Status::Ok},
+               {most + 1, gdiplus::defaultLimits(), gdiplus::Status::ValueOverflow},
+               {most * 20, gdiplus::defaultLimits(), gdiplus::Status::ValueOverflow},
                {10, passes, gdiplus::Status::Ok},
                {11, passes, gdiplus::Status::ValueOverflow}};
   for (const auto& c : cases) {
@@ -135,6 +140,35 @@ TEST(PhotoDecoders, ScansAreBoundedInNumberAndInPassesOverThePicture) {
                                   c.limits, img),
               c.status)
         << c.scans;
+  }
+}
+
+// A GIF of 1 x 1 frames on a w x h canvas: a few bytes.
+QByteArray tinyFramesGif(int w, int h, int frames) {
+  QByteArray gif = QByteArray("GIF89a") + char(w & 0xFF) + char(w >> 8) + char(h & 0xFF) + char(h >> 8) +
+                   QByteArray("\x80\x00\x00\xFF\x00\x00\x00\xFF\x00", 9);
+  for (int i = 0; i < frames; ++i)
+    gif += QByteArray("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+  return gif + char(0x3B);
+}
+
+// The photo road names the real reason for a refusal: a picture too large, a progressive JPEG
+// within the size limits whose scans would take too many passes to decode, or an animation
+// whose canvas is within the limit for one picture but not for several.
+TEST_F(PhotoFiles, ARefusedPhotoSaysWhetherItIsTooLargeOrTakesTooManyPasses) {
+  const struct {
+    QByteArray bytes;
+    const char* says;
+    const char* never;
+  } cases[] = {{withClaimedSize(jpegBytes(8, 8), 13000, 4000), "Gambar terlalu besar (13000 x 4000 piksel)", "tahap"},
+               {scanHeavyJpeg(6000, 6000, 7600), "memerlukan terlalu banyak tahap untuk dibaca", "terlalu besar"},
+               {scanHeavyJpeg(640, 480, gdiplus::defaultLimits().maxScans * 4), "(640 x 480 piksel)", "terlalu besar"},
+               {tinyFramesGif(9985, 3585, 3), "Gambar bergerak terlalu besar (9985 x 3585 piksel)", "40 megapiksel"}};
+  for (const auto& c : cases) {
+    const auto [number, text] = errorOf([&] { PhotoBoxGlobal::LoadPictureFile(writeFile(path("foto.jpg"), c.bytes)); });
+    EXPECT_EQ(number, 481);
+    EXPECT_TRUE(text.contains(QString::fromLatin1(c.says))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QString::fromLatin1(c.never))) << text.toStdString();
   }
 }
 

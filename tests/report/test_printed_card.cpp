@@ -83,6 +83,48 @@ TEST_F(PrintedCard, NoTextIsCoveredByThePhotoOrTheCode) {
   }
 }
 
+// A member photo of another shape than its place is drawn whole in it, in proportion and
+// centred: a wide one across the place's width, a tall one down its height.
+TEST_F(PrintedCard, AMemberPhotoIsFittedInItsPlaceInProportionAndCentred) {
+  const struct {
+    const char* nis;
+    QSize size;
+  } cases[] = {{"W1", {400, 200}}, {"T1", {150, 400}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.nis);
+    const QString nis = QString::fromLatin1(c.nis);
+    pf.db().Execute(QStringLiteral("delete from tbltemp"));
+    addTicked(nis, QStringLiteral("Foto ") + nis, QStringLiteral("F-") + nis);
+    QImage photo(c.size, QImage::Format_RGB32);
+    photo.fill(qRgb(255, 0, 255));  // a colour the card's own face does not use
+    ASSERT_TRUE(photo.save(pf.path(QStringLiteral("photos/") + nis + QStringLiteral(".jpg")), "JPG", 95));
+    const QString pdf = print(QStringLiteral("03.rep"));
+    const QRectF box = place(QStringLiteral("03.rep"), QStringLiteral("photo"));
+    // The photo's pixels on the page, looked for well around its place.
+    const QImage page = rasterise(pdf, 1);
+    const double k = 300 / 72.0;
+    const QRect around = QRectF(box.topLeft() * k, box.size() * k).toRect().adjusted(-40, -40, 40, 40);
+    QRect found;
+    for (int y = std::max(0, around.top()); y <= std::min(page.height() - 1, around.bottom()); ++y)
+      for (int x = std::max(0, around.left()); x <= std::min(page.width() - 1, around.right()); ++x) {
+        const QRgb p = page.pixel(x, y);
+        if (qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) > 200) found |= QRect(x, y, 1, 1);
+      }
+    ASSERT_FALSE(found.isEmpty());
+    const QRectF drawn(found.left() / k, found.top() / k, found.width() / k, found.height() / k);
+    const double px = 1 / k;  // one pixel of the page picture, in points
+    // Inside its place, filling it one way, the photo's shape kept and centred.
+    EXPECT_GE(drawn.left(), box.left() - px);
+    EXPECT_GE(drawn.top(), box.top() - px);
+    EXPECT_LE(drawn.right(), box.right() + px);
+    EXPECT_LE(drawn.bottom(), box.bottom() + px);
+    EXPECT_NEAR(std::max(drawn.width() / box.width(), drawn.height() / box.height()), 1.0, 0.02);
+    EXPECT_NEAR(drawn.width() / drawn.height(), double(c.size.width()) / c.size.height(), 0.03);
+    EXPECT_NEAR(drawn.center().x(), box.center().x(), 2 * px);
+    EXPECT_NEAR(drawn.center().y(), box.center().y(), 2 * px);
+  }
+}
+
 TEST_F(PrintedCard, AHiddenFieldRowPrintsNeitherItsCaptionNorItsValue) {
   addTicked(QStringLiteral("7731"), QStringLiteral("Rina"), QStringLiteral("R-7731"));
   pf.db().Execute(

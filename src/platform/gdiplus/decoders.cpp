@@ -44,26 +44,36 @@ Status decodeBmp(const std::uint8_t* data, std::size_t size, const Limits& limit
   return Status::Ok;
 }
 
-}  // namespace
-
-Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::unique_ptr<Image>& out,
-                          const Limits& limits) {
-  return decodeImage(data, size, limits, DecodeOptions(), out);
-}
-
-Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
-                   std::unique_ptr<Image>& out, QSize* stated) {
-  out.reset();
-  if (stated) *stated = QSize();
+// The decoder of the content's format.
+Status decodeAny(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                 std::unique_ptr<Image>& out, QSize* stated, Refusal& why) {
   if (!data || size == 0) return Status::InvalidParameter;
-  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return decodeJpeg(data, size, limits, options, out, stated);
+  if (startsWith(data, size, "\xFF\xD8\xFF", 3))
+    return decodeJpeg(data, size, limits, options, out, stated, &why);
   if (startsWith(data, size, "\x89PNG\r\n\x1A\n", 8)) return decodePng(data, size, limits, out, stated);
   if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
-    return decodeGif(data, size, limits, out, stated);
+    return decodeGif(data, size, limits, out, stated, &why);
   if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4))
     return decodeTiff(data, size, limits, out, stated);
   if (startsWith(data, size, "BM", 2)) return decodeBmp(data, size, limits, out, stated);
   return Status::UnknownImageFormat;
+}
+
+}  // namespace
+
+Status decodeImage(const std::uint8_t* data, std::size_t size, const Limits& limits, const DecodeOptions& options,
+                   std::unique_ptr<Image>& out, QSize* stated, Refusal* why) {
+  out.reset();
+  if (stated) *stated = QSize();
+  Refusal refusal = Refusal::None;
+  const Status status = decodeAny(data, size, limits, options, out, stated, refusal);
+  if (why) *why = status != Status::ValueOverflow ? Refusal::None : refusal == Refusal::None ? Refusal::Size : refusal;
+  return status;
+}
+
+Status loadImageFromBytes(const std::uint8_t* data, std::size_t size, std::unique_ptr<Image>& out,
+                          const Limits& limits) {
+  return decodeImage(data, size, limits, DecodeOptions(), out);
 }
 
 }  // namespace gdiplus

@@ -93,8 +93,14 @@ Status Image::selectActiveFrame(const QUuid& dimension, unsigned index) {
   if (locked_) return Status::WrongState;
   if (index >= frameCount(dimension)) return Status::InvalidParameter;
   if (!frames_) return Status::Ok;
+  // Let go of the shown frame first: a source that composes frames on one canvas then draws
+  // on it in place instead of on a copy.
+  current_ = QImage();
   QImage f = frames_->frame(index);
-  if (f.isNull()) return Status::GenericError;
+  if (f.isNull()) {
+    current_ = frames_->frame(active_).convertToFormat(QImage::Format_ARGB32);
+    return Status::GenericError;
+  }
   current_ = f.convertToFormat(QImage::Format_ARGB32);
   active_ = index;
   return Status::Ok;
@@ -145,7 +151,8 @@ Status Image::lockBits(const QRect* rect, unsigned mode, PixelFormat format, Bit
     base = lockBuffer_.data();
   }
   if (mode & ImageLockModeRead) {
-    const QImage part = current_.copy(r).convertToFormat(qf);
+    // The whole frame is converted as it is, not copied first.
+    const QImage part = (r == current_.rect() ? current_ : current_.copy(r)).convertToFormat(qf);
     if (part.isNull()) return Status::OutOfMemory;
     for (int y = 0; y < r.height(); ++y)
       std::memcpy(base + std::ptrdiff_t(y) * stride, part.constScanLine(y), std::size_t(rowBytes));

@@ -71,6 +71,10 @@ Picture LoadPictureFile(const QString& fileName, int, int) {
       fail(vb::kErrFileNotFound, "File not found");
     case PictureFile::Status::TooLarge:
       throw vb::VbError(vb::kErrInvalidPicture, kSource, tooLargeMessage(file.size));
+    case PictureFile::Status::TooManyScans:
+      throw vb::VbError(vb::kErrInvalidPicture, kSource, tooManyScansMessage(file.size));
+    case PictureFile::Status::AnimationTooLarge:
+      throw vb::VbError(vb::kErrInvalidPicture, kSource, animationTooLargeMessage(file.size));
     case PictureFile::Status::Unreadable:
       break;
   }

@@ -84,6 +84,21 @@ QString tooLargeMessage(QSize size) {
       .arg(kMaxPicturePixels / 1'000'000);
 }
 
+QString tooManyScansMessage(QSize size) {
+  return QStringLiteral(
+             "Gambar (%1 x %2 piksel) memerlukan terlalu banyak tahap untuk dibaca. Simpan ulang sebagai JPEG biasa.")
+      .arg(size.width())
+      .arg(size.height());
+}
+
+QString animationTooLargeMessage(QSize size) {
+  return QStringLiteral("Gambar bergerak terlalu besar (%1 x %2 piksel). Gambar dengan beberapa bingkai paling besar %3 "
+                        "megapiksel.")
+      .arg(size.width())
+      .arg(size.height())
+      .arg(kMaxPicturePixels / 2'000'000);
+}
+
 PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, bool requireWhole) {
   PictureFile out;
   const QFileInfo info(file);
@@ -102,9 +117,12 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, b
   options.keepAspect = keepAspect;
   options.requireWhole = requireWhole;
   std::unique_ptr<gdiplus::Image> image;
-  const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size);
+  gdiplus::Refusal why = gdiplus::Refusal::None;
+  const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size, &why);
   if (status == gdiplus::Status::ValueOverflow && out.size.isValid()) {
-    out.status = PictureFile::Status::TooLarge;
+    out.status = why == gdiplus::Refusal::Scans       ? PictureFile::Status::TooManyScans
+                 : why == gdiplus::Refusal::Animation ? PictureFile::Status::AnimationTooLarge
+                                                      : PictureFile::Status::TooLarge;
     return out;
   }
   if (status != gdiplus::Status::Ok || !image) return out;

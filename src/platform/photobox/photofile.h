@@ -30,7 +30,7 @@ QString memberPhotoFile(const QString& nis);
 QString blankPhotoFile();
 
 struct PictureFile {
-  enum class Status { Ok, Missing, TooLarge, Unreadable };
+  enum class Status { Ok, Missing, TooLarge, TooManyScans, AnimationTooLarge, Unreadable };
   Status status = Status::Missing;
   QImage image;     // upright: an EXIF orientation is applied
   QByteArray jpeg;  // the file's own bytes, when they can be stored unchanged
@@ -39,9 +39,10 @@ struct PictureFile {
 
 // Reads a picture file (JPEG, PNG, GIF, TIFF or BMP, taken from the content), upright. A
 // picture beyond the limits is refused (TooLarge) before its pixels are decoded, a JPEG
-// whose scans would take too many passes over it as soon as it has taken the most allowed.
-// With a valid `maxPx` it comes out no larger than that box (in proportion unless
-// `keepAspect` is false), a JPEG decoded at a reduced scale where that box allows; without
+// whose scans would take too many passes over it (TooManyScans) as soon as it has taken the
+// most allowed, a picture of several frames whose canvas takes more than half the pixel limit
+// (AnimationTooLarge) at its second frame. With a valid `maxPx` it comes out no larger than that box (in proportion
+// unless `keepAspect` is false), a JPEG decoded at a reduced scale where that box allows; without
 // one, the bytes of an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`. With
 // `requireWhole`, a JPEG cut short or corrupt is Unreadable instead of shown with the missing
 // part filled in.
@@ -50,5 +51,9 @@ PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool kee
 
 // The message for a picture beyond the limits.
 QString tooLargeMessage(QSize size);
+// The message for a JPEG whose scans would take too many passes to decode.
+QString tooManyScansMessage(QSize size);
+// The message for a picture of several frames beyond half the pixel limit.
+QString animationTooLargeMessage(QSize size);
 
 }  // namespace photobox
