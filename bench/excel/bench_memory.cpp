@@ -3,20 +3,15 @@
 // members), next to openpyxl reading the same ordinary workbook. Each read runs in a child
 // process, whose peak resident memory above its start is reported as peak_MB.
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <string>
 
+#include "peak_memory.h"
 #include "workbook.h"
 
 namespace {
@@ -75,64 +70,31 @@ const QString& workbook(const QString& mode) {
   return path;
 }
 
-long statusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
-  return -1;
-}
-
-struct Measure {
-  double seconds = 0;
-  double peakMb = 0;
-  int cells = -1;  // -1: the read failed
-};
-
-// Reads `path` in a child process: the peak resident memory the read added and its time.
-Measure measureRead(const std::string& path) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    {
-      std::ofstream reset("/proc/self/clear_refs");
-      reset << "5";  // restarts the peak count at the present size
-    }
-    const long before = statusKb("VmRSS:");
-    const auto t0 = std::chrono::steady_clock::now();
-    Measure m;
-    {
-      excel::Workbook book;
-      if (excel::readWorkbook(path, &book).empty() && book.firstWorksheet())
-        m.cells = static_cast<int>(book.firstWorksheet()->cells.size());
-      m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-      m.peakMb = double(statusKb("VmHWM:") - before) / 1024;
-    }
-    (void)!write(fds[1], &m, sizeof m);
-    _exit(0);
-  }
-  close(fds[1]);
-  Measure m;
-  if (read(fds[0], &m, sizeof m) != sizeof m) m = {};
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
-  return m;
+// Reads `path` in a child process: the peak resident memory the read added and its time, taken
+// before the workbook is torn down; the value is the cells read, -1 where the read failed.
+benchsupport::PeakMemory measureRead(const std::string& path) {
+  return benchsupport::measureInChild([&](benchsupport::PeakMeter& meter) -> long {
+    excel::Workbook book;
+    long cells = -1;
+    if (excel::readWorkbook(path, &book).empty() && book.firstWorksheet())
+      cells = static_cast<long>(book.firstWorksheet()->cells.size());
+    meter.stop();
+    return cells;
+  });
 }
 
 void BM_ReadPeakMemory(benchmark::State& state, const char* mode) {
   const QString& file = workbook(mode);
   if (file == "-") return state.SkipWithError("workbook not written");
   const std::string path = QFile::encodeName(file).toStdString();
-  Measure m;
+  benchsupport::PeakMemory m;
   for (auto _ : state) {
     m = measureRead(path);
-    if (m.cells < 0) return state.SkipWithError("read failed");
+    if (m.value < 0) return state.SkipWithError("read failed");
     state.SetIterationTime(m.seconds);
   }
   state.counters["peak_MB"] = m.peakMb;
-  state.counters["cells"] = m.cells;
+  state.counters["cells"] = double(m.value);
   state.counters["file_KB"] = double(QFileInfo(file).size()) / 1024;
 }
 BENCHMARK_CAPTURE(BM_ReadPeakMemory, hostile, "hostile")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

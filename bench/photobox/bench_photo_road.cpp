@@ -21,27 +21,28 @@ void refused(benchmark::State& state) {
 }
 BENCHMARK(refused)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
-void cardPhoto(benchmark::State& state) {
+// A JPEG of `photo` read at the size `drawn` it is drawn at.
+void readAtSize(benchmark::State& state, QSize photo, QSize drawn) {
   QTemporaryDir dir;
-  const QString file = testsupport::writeFile(dir.filePath("foto.jpg"), testsupport::jpegBytes(3000, 4000));
+  const QString file =
+      testsupport::writeFile(dir.filePath("foto.jpg"), testsupport::jpegBytes(photo.width(), photo.height()));
   for (auto _ : state) {
-    const photobox::PictureFile read = photobox::readPictureFile(file, QSize(300, 400));
-    if (read.image.size() != QSize(300, 400)) state.SkipWithError("wrong size");
+    const photobox::PictureFile read = photobox::readPictureFile(file, drawn);
+    if (read.image.size() != drawn) state.SkipWithError("wrong size");
   }
-  state.SetLabel("3000 x 4000 in 300 x 400");
+  state.SetLabel(QStringLiteral("%1 x %2 in %3 x %4")
+                     .arg(photo.width())
+                     .arg(photo.height())
+                     .arg(drawn.width())
+                     .arg(drawn.height())
+                     .toStdString());
 }
+
+void cardPhoto(benchmark::State& state) { readAtSize(state, QSize(3000, 4000), QSize(300, 400)); }
 BENCHMARK(cardPhoto)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A member photo as the webcam crop saves it, read for its place on a printed card.
-void printedPhoto(benchmark::State& state) {
-  QTemporaryDir dir;
-  const QString file = testsupport::writeFile(dir.filePath("foto.jpg"), testsupport::jpegBytes(300, 400));
-  for (auto _ : state) {
-    const photobox::PictureFile read = photobox::readPictureFile(file, QSize(213, 284));
-    if (read.image.size() != QSize(213, 284)) state.SkipWithError("wrong size");
-  }
-  state.SetLabel("300 x 400 in 213 x 284");
-}
+void printedPhoto(benchmark::State& state) { readAtSize(state, QSize(300, 400), QSize(213, 284)); }
 BENCHMARK(printedPhoto)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

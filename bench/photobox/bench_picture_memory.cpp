@@ -7,101 +7,19 @@
 //   anim_at_limit:   5000 x 4000, two 1 x 1 frames restoring the canvas
 //   full_3_frames:   3000 x 3000, three frames covering the canvas and restoring it
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
-#include <chrono>
-#include <cstring>
-#include <memory>
-#include <fstream>
 #include <functional>
-#include <string>
-
-#include <gif_lib.h>
-
-#include <vector>
+#include <memory>
 
 #include "decoders.h"
+#include "gif_writer.h"
+#include "peak_memory.h"
 #include "photofile.h"
 
 namespace {
-
-// A GIF of `frames` frames of fw x fh at the canvas's top left on a w x h canvas, two
-// colours, every pixel index 0; `disposal` 3 restores the canvas after each frame.
-QByteArray gifFile(int w, int h, int frames, int fw, int fh, int disposal) {
-  QByteArray out;
-  int err = 0;
-  GifFileType* gif = EGifOpen(
-      &out,
-      [](GifFileType* g, const GifByteType* data, int len) {
-        static_cast<QByteArray*>(g->UserData)->append(reinterpret_cast<const char*>(data), len);
-        return len;
-      },
-      &err);
-  if (!gif) return {};
-  GifColorType colours[2] = {{255, 0, 0}, {0, 255, 0}};
-  ColorMapObject* map = GifMakeMapObject(2, colours);
-  EGifSetGifVersion(gif, true);
-  EGifPutScreenDesc(gif, w, h, 1, 0, map);
-  GifFreeMapObject(map);
-  std::vector<GifPixelType> line(std::size_t(fw), 0);
-  for (int i = 0; i < frames; ++i) {
-    GraphicsControlBlock gcb{};
-    gcb.DisposalMode = disposal;
-    gcb.TransparentColor = NO_TRANSPARENT_COLOR;
-    GifByteType ext[4];
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(EGifGCBToExtension(&gcb, ext)), ext);
-    EGifPutImageDesc(gif, 0, 0, fw, fh, false, nullptr);
-    for (int y = 0; y < fh; ++y) EGifPutLine(gif, line.data(), fw);
-  }
-  EGifCloseFile(gif, &err);
-  return out;
-}
-
-long statusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
-  return -1;
-}
-
-struct Measure {
-  double seconds = 0;
-  double peakMb = 0;
-  bool ok = false;
-};
-
-// Runs `read` in a child process: the peak resident memory it added and its time.
-Measure measure(const std::function<bool()>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    {
-      std::ofstream reset("/proc/self/clear_refs");
-      reset << "5";  // restarts the peak count at the present size
-    }
-    const long before = statusKb("VmRSS:");
-    const auto t0 = std::chrono::steady_clock::now();
-    Measure m;
-    m.ok = work();
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    m.peakMb = double(statusKb("VmHWM:") - before) / 1024;
-    (void)!write(fds[1], &m, sizeof m);
-    _exit(0);
-  }
-  close(fds[1]);
-  Measure m;
-  if (read(fds[0], &m, sizeof m) != sizeof m) m = {};
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
-  return m;
-}
 
 struct Case {
   int w, h, frames, fw, fh, disposal;
@@ -109,19 +27,21 @@ struct Case {
 
 void run(benchmark::State& state, const Case& c, const std::function<bool(const QString&, const QByteArray&)>& read) {
   QTemporaryDir dir;
-  const QByteArray bytes = gifFile(c.w, c.h, c.frames, c.fw, c.fh, c.disposal);
+  // Every pixel index 0: the frames' content plays no part in what the read costs.
+  const QByteArray bytes =
+      testsupport::solidFramesGif({c.w, c.h, c.frames, c.fw, c.fh, c.disposal, false, {0, 255, 0}});
   const QString file = dir.filePath("foto.gif");
   {
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return state.SkipWithError("not written");
   }
-  Measure m;
+  benchsupport::PeakMemory m;
   for (auto _ : state) {
-    m = measure([&] { return read(file, bytes); });
+    m = benchsupport::measureInChild([&](benchsupport::PeakMeter&) -> long { return read(file, bytes) ? 1 : 0; });
     state.SetIterationTime(m.seconds);
   }
   state.counters["peak_MB"] = m.peakMb;
-  state.counters["read"] = m.ok;
+  state.counters["read"] = m.value == 1;
   state.counters["file_bytes"] = double(bytes.size());
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decoders.h"
+#include "gif_writer.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -250,37 +251,6 @@ struct PeakHeap {
 };
 #endif
 
-// Solid frames, written by giflib's encoder: small files of large pictures.
-QByteArray solidFramesGif(int w, int h, int frames, int fw, int fh, int disposal) {
-  QByteArray out;
-  int err = 0;
-  GifFileType* gif = EGifOpen(
-      &out,
-      [](GifFileType* g, const GifByteType* data, int len) {
-        static_cast<QByteArray*>(g->UserData)->append(reinterpret_cast<const char*>(data), len);
-        return len;
-      },
-      &err);
-  GifColorType colours[2] = {{255, 0, 0}, {0, 0, 255}};
-  ColorMapObject* map = GifMakeMapObject(2, colours);
-  EGifSetGifVersion(gif, true);
-  EGifPutScreenDesc(gif, w, h, 1, 0, map);
-  GifFreeMapObject(map);
-  std::vector<GifPixelType> line(std::size_t(fw), 0);
-  for (int i = 0; i < frames; ++i) {
-    GraphicsControlBlock gcb{};
-    gcb.DisposalMode = disposal;
-    gcb.TransparentColor = NO_TRANSPARENT_COLOR;
-    GifByteType ext[4];
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(EGifGCBToExtension(&gcb, ext)), ext);
-    EGifPutImageDesc(gif, 0, 0, fw, fh, false, nullptr);
-    std::fill(line.begin(), line.end(), GifPixelType(i % 2));
-    for (int y = 0; y < fh; ++y) EGifPutLine(gif, line.data(), fw);
-  }
-  EGifCloseFile(gif, &err);
-  return out;
-}
-
 // Reading a frame, playing every frame forward and back and locking the pixels whole (as the
 // picture library's alpha check does) takes the canvas, its locked copy and, for a frame that
 // restores what it covers, that area: however many frames the file holds and however little
@@ -302,7 +272,7 @@ TEST(GifDecoder, ReadingEveryFrameTakesTheCanvasNotOneForEveryFrame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const QByteArray gif = solidFramesGif(c.w, c.h, c.frames, c.fw, c.fh, c.disposal);
+    const QByteArray gif = testsupport::solidFramesGif({c.w, c.h, c.frames, c.fw, c.fh, c.disposal});
     ASSERT_LT(gif.size(), 200'000);
     const std::int64_t canvas = std::int64_t(c.w) * c.h * 4;
     const std::int64_t restored = c.disposal == 3 ? std::int64_t(c.fw) * c.fh * 4 : 0;
