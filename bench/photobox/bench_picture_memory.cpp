@@ -6,16 +6,30 @@
 //   canvas_1_frame:  8192 x 4128, one 1 x 1 frame
 //   anim_at_limit:   5000 x 4000, two 1 x 1 frames restoring the canvas
 //   full_3_frames:   3000 x 3000, three frames covering the canvas and restoring it
+// Then each road a user's photo or card picture takes, over pictures of 6000 x 6666 (40 MP):
+// a progressive JPEG with full colour (4:4:4), a baseline JPEG, an RGBA PNG and a TIFF. The
+// photo road reads at full size (the entry and main windows, the designer's element pictures)
+// and for a card photo box; the designer's background goes through the picture library.
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
 #include <QFile>
 #include <QTemporaryDir>
 #include <functional>
+#include <map>
 #include <memory>
 
+#include "cBitmap24.h"
+#include "cPicture.h"
+#include "dc.h"
+#include "dib.h"
 #include "decoders.h"
 #include "gif_writer.h"
+#include "jpeg_files.h"
 #include "peak_memory.h"
 #include "photofile.h"
 
@@ -76,5 +90,93 @@ PICTURE_BENCH(EveryFrame_canvas_3_frames, kCanvas3, everyFrame);
 PICTURE_BENCH(EveryFrame_canvas_1_frame, kCanvas1, everyFrame);
 PICTURE_BENCH(EveryFrame_anim_at_limit, kAnimAtLimit, everyFrame);
 PICTURE_BENCH(EveryFrame_full_3_frames, kFull3, everyFrame);
+
+// ---- the roads of a large still picture ----
+
+enum class Kind { ProgressiveFull, Baseline, PngRgba, Tiff };
+
+// Written once into a folder that lives as long as the bench.
+QString pictureFile(Kind kind) {
+  static QTemporaryDir dir;
+  static std::map<Kind, QString> files;
+  if (auto it = files.find(kind); it != files.end()) return it->second;
+  constexpr int w = 6000, h = 6666;
+  QByteArray bytes;
+  QString name;
+  if (kind == Kind::ProgressiveFull || kind == Kind::Baseline) {
+    bytes = testsupport::gradientJpeg(w, h, kind == Kind::ProgressiveFull, kind == Kind::ProgressiveFull);
+    name = kind == Kind::Baseline ? "baseline.jpg" : "progressive444.jpg";
+  } else {
+    QImage img(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+      auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+      for (int x = 0; x < w; ++x) row[x] = qRgba(y * 255 / h, 0, 255 - y * 255 / h, 200);
+    }
+    name = kind == Kind::PngRgba ? "rgba.png" : "picture.tif";
+    QBuffer b(&bytes);
+    b.open(QIODevice::WriteOnly);
+    QImageWriter writer(&b, kind == Kind::PngRgba ? "PNG" : "TIFF");
+    if (kind == Kind::Tiff) writer.setCompression(1);  // LZW: small on disk like the others
+    writer.write(img);
+  }
+  const QString file = dir.filePath(name);
+  QFile f(file);
+  if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return {};
+  return files[kind] = file;
+}
+
+bool photoFull(const QString& file) {
+  return photobox::readPictureFile(file).status == photobox::PictureFile::Status::Ok;
+}
+
+bool photoCard(const QString& file) {
+  return photobox::readPictureFile(file, QSize(300, 400)).status == photobox::PictureFile::Status::Ok;
+}
+
+// As the designer loads its background: through the picture library, then drawn at its own
+// size over white.
+bool designerBackground(const QString& file) {
+  cPicture pics;
+  int dpi = 0;
+  const gdi::StdPicture p = pics.LoadPictureEx(file, -1, false, dpi, std::int32_t(0x80000005u), 0, 0, 0, 0);
+  if (!p || !p->handle()) return false;
+  int w = 0, h = 0;
+  pics.GetImageDimensions(p, w, h, 0, 0);
+  cBitmap24 bmp;
+  if (!bmp.Create(w, h)) return false;
+  pics.PaintPictureEx(bmp.hDC(), p, 0, 0, float(w), float(h));
+  const auto dib = gdi::surfaceOf(bmp.hDC());
+  return dib && !dib->toImage().convertToFormat(QImage::Format_RGB32).isNull();
+}
+
+void runRoad(benchmark::State& state, Kind kind, bool (*read)(const QString&)) {
+  const QString file = pictureFile(kind);
+  if (file.isEmpty()) return state.SkipWithError("not written");
+  benchsupport::PeakMemory m;
+  for (auto _ : state) {
+    m = benchsupport::measureInChild([&](benchsupport::PeakMeter&) -> long { return read(file) ? 1 : 0; });
+    state.SetIterationTime(m.seconds);
+  }
+  state.counters["peak_MB"] = m.peakMb;
+  state.counters["read"] = m.value == 1;
+  state.counters["file_bytes"] = double(QFileInfo(file).size());
+}
+
+#define ROAD_BENCH(road, kind)                                                         \
+  void road##_##kind(benchmark::State& state) { runRoad(state, Kind::kind, road); } \
+  BENCHMARK(road##_##kind)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)
+
+ROAD_BENCH(photoFull, ProgressiveFull);
+ROAD_BENCH(photoFull, Baseline);
+ROAD_BENCH(photoFull, PngRgba);
+ROAD_BENCH(photoFull, Tiff);
+ROAD_BENCH(photoCard, ProgressiveFull);
+ROAD_BENCH(photoCard, Baseline);
+ROAD_BENCH(photoCard, PngRgba);
+ROAD_BENCH(photoCard, Tiff);
+ROAD_BENCH(designerBackground, ProgressiveFull);
+ROAD_BENCH(designerBackground, Baseline);
+ROAD_BENCH(designerBackground, PngRgba);
+ROAD_BENCH(designerBackground, Tiff);
 
 }  // namespace

@@ -12,23 +12,7 @@
 
 #include "decoders.h"
 #include "gif_writer.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LENTAVO_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define LENTAVO_ASAN 1
-#endif
-#ifdef LENTAVO_ASAN
-// The address sanitizer's allocator interface (GCC ships no header for it).
-extern "C" {
-int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
-                                              void (*onFree)(const volatile void*));
-std::size_t __sanitizer_get_allocated_size(const volatile void* p);
-}
-#endif
+#include "peak_heap.h"
 
 namespace {
 
@@ -226,39 +210,13 @@ TEST(GifDecoder, FramesComposeWithTheirDisposalForwardAndBack) {
   }
 }
 
-#ifdef LENTAVO_ASAN
-// The heap's largest size while armed, from the allocator's own hooks.
-std::atomic<bool> g_armed{false};
-std::atomic<std::int64_t> g_now{0}, g_peak{0};
-void onMalloc(const volatile void* p, std::size_t size) {
-  if (!g_armed || !p) return;
-  const std::int64_t now = g_now += std::int64_t(size);
-  for (std::int64_t peak = g_peak; now > peak && !g_peak.compare_exchange_weak(peak, now);) {
-  }
-}
-void onFree(const volatile void* p) {
-  if (g_armed && p) g_now -= std::int64_t(__sanitizer_get_allocated_size(p));
-}
-struct PeakHeap {
-  PeakHeap() {
-    static const bool installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
-    EXPECT_TRUE(installed);
-    g_now = g_peak = 0;
-    g_armed = true;
-  }
-  ~PeakHeap() { g_armed = false; }
-  std::int64_t peak() const { return g_peak; }
-};
-#endif
 
 // Reading a frame, playing every frame forward and back and locking the pixels whole (as the
 // picture library's alpha check does) takes the canvas, its locked copy and, for a frame that
 // restores what it covers, that area: however many frames the file holds and however little
 // of the canvas they cover.
 TEST(GifDecoder, ReadingEveryFrameTakesTheCanvasNotOneForEveryFrame) {
-#ifndef LENTAVO_ASAN
-  GTEST_SKIP() << "the heap is measured through the address sanitizer's hooks";
-#else
+  if (!testsupport::PeakHeap::available()) GTEST_SKIP() << "the heap is measured through the address sanitizer's hooks";
   struct Case {
     const char* what;
     int w, h, frames, fw, fh, disposal;
@@ -278,7 +236,7 @@ TEST(GifDecoder, ReadingEveryFrameTakesTheCanvasNotOneForEveryFrame) {
     const std::int64_t restored = c.disposal == 3 ? std::int64_t(c.fw) * c.fh * 4 : 0;
     std::int64_t peak = 0;
     {
-      PeakHeap heap;
+      testsupport::PeakHeap heap;
       const auto img = decoded(gif);
       ASSERT_TRUE(img);
       ASSERT_EQ(img->frameCount(gdiplus::FrameDimensionTime()), unsigned(c.frames));
@@ -298,7 +256,6 @@ TEST(GifDecoder, ReadingEveryFrameTakesTheCanvasNotOneForEveryFrame) {
     EXPECT_LE(peak, canvas * (c.lock ? 9 : 5) / 4 + restored)
         << "peak " << peak / 1e6 << " MB for a canvas of " << canvas / 1e6 << " MB";
   }
-#endif
 }
 
 }  // namespace
