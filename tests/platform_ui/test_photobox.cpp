@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 
 #include "decoders.h"
+#include "jpeg_files.h"
+#include "peak_heap.h"
 #include "photo_files.h"
 #include "photobox.h"
 #include "vb.h"
@@ -221,3 +223,42 @@ TEST_F(PhotoFiles, ElementPicturesOfKindNineAreRealGifs) {
 }
 
 }  // namespace
+
+// A 40-megapixel photo within the limits is read by each road in well under 400 MB. A JPEG
+// read whole (progressive) with full colour detail would take its coefficients beside the
+// picture: refused at full size before its scans are read, read for a card photo box.
+TEST_F(PhotoFiles, EveryRoadReadsAPictureAtTheLimitsWithinItsMemory) {
+  if (!testsupport::PeakHeap::available()) GTEST_SKIP() << "the heap is measured through the address sanitizer's hooks";
+  constexpr int w = 6000, h = 6666;
+  constexpr std::int64_t bound = 400'000'000, picture = std::int64_t(w) * h * 4;
+  const struct {
+    const char* what;
+    bool fullChroma, progressive;
+    QSize box;
+    PictureFile::Status status;
+    std::int64_t least;  // what the read must at least have taken: the measure saw it
+  } cases[] = {
+      {"progressive, full colour, full size", true, true, {}, PictureFile::Status::TooMuchMemory, 0},
+      {"progressive, full colour, card box", true, true, {300, 400}, PictureFile::Status::Ok, picture * 3 / 2},
+      {"progressive, halved colour, full size", false, true, {}, PictureFile::Status::Ok, picture},
+      {"baseline, full colour, full size", true, false, {}, PictureFile::Status::Ok, picture},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString file = writeFile(path("foto.jpg"), gradientJpeg(w, h, c.fullChroma, c.progressive));
+    std::int64_t peak = 0;
+    PictureFile read;
+    {
+      PeakHeap heap;
+      read = readPictureFile(file, c.box);
+      peak = heap.peak();
+    }
+    EXPECT_EQ(read.status, c.status);
+    EXPECT_EQ(read.size, QSize(w, h));
+    EXPECT_GE(peak, c.least);
+    EXPECT_LT(peak, bound) << "peak " << peak / 1e6 << " MB";
+    if (c.status == PictureFile::Status::TooMuchMemory)
+      EXPECT_EQ(errorOf([&] { PhotoBoxGlobal::LoadPictureFile(file); }),
+                std::make_pair(long(vb::kErrInvalidPicture), tooMuchMemoryMessage(QSize(w, h))));
+  }
+}

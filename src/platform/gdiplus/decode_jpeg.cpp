@@ -24,6 +24,7 @@ struct Context {
   QImage image;
   const Limits* limits = nullptr;
   bool tooManyScans = false;
+  bool tooMuchMemory = false;
   bool damaged = false;  // libjpeg warned: data cut short or corrupt, the rest filled in
 };
 
@@ -64,6 +65,21 @@ QSize wantedSize(QSize stored, bool turned, const DecodeOptions& options) {
   const QSize fit = options.keepAspect ? upright.scaled(options.within, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
                                        : upright.boundedTo(options.within);
   return turned ? fit.transposed() : fit;
+}
+
+// The coefficients libjpeg keeps for a file it must read whole before any row comes out: a
+// block of 64 two-byte values for every 8 x 8 block of each component, the blocks padded to
+// whole sampling units. 0 for a file decoded row by row.
+std::int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
+  if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components) return 0;
+  std::int64_t bytes = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    const std::int64_t h = std::max(1, c.h_samp_factor), v = std::max(1, c.v_samp_factor);
+    bytes += (std::int64_t(c.width_in_blocks) + h - 1) / h * h * ((std::int64_t(c.height_in_blocks) + v - 1) / v * v) *
+             std::int64_t(DCTSIZE2 * sizeof(JCOEF));
+  }
+  return bytes;
 }
 
 // The orientation tag of IFD0 in an Exif APP1 segment; 0 when there is none.
@@ -127,6 +143,14 @@ bool decode(Context& ctx, const std::uint8_t* data, std::size_t size, const Limi
     cinfo.scale_num = scaleNumerator(cinfo, want);
     cinfo.scale_denom = 8;
   }
+  // Refused before a scan is read when the coefficients and the picture together would take
+  // more than the budget; a smaller box (a card photo) needs less picture and may fit.
+  jpeg_calc_output_dimensions(&cinfo);
+  if (coefficientBytes(cinfo) + std::int64_t(cinfo.output_width) * cinfo.output_height * 4 > limits.maxDecodeBytes) {
+    ctx.tooMuchMemory = true;
+    status = Status::ValueOverflow;
+    return false;
+  }
   // A progressive file's scans are all read here, before the picture's memory is taken.
   jpeg_start_decompress(&cinfo);
   if (cinfo.output_components != 4) {
@@ -176,7 +200,11 @@ Status decodeJpeg(const std::uint8_t* data, std::size_t size, const Limits& limi
   QSize header;
   const bool ok = decode(*ctx, data, size, limits, options, status, orientation, header);
   if (stated) *stated = header;
-  if (why) *why = ctx->tooManyScans ? Refusal::Scans : status == Status::ValueOverflow ? Refusal::Size : Refusal::None;
+  if (why)
+    *why = ctx->tooManyScans                     ? Refusal::Scans
+           : ctx->tooMuchMemory                  ? Refusal::Memory
+           : status == Status::ValueOverflow     ? Refusal::Size
+                                                 : Refusal::None;
   const bool cmyk = ctx->cinfo.jpeg_color_space == JCS_CMYK || ctx->cinfo.jpeg_color_space == JCS_YCCK;
   const bool grey = ctx->cinfo.jpeg_color_space == JCS_GRAYSCALE;
   const bool jfifDpi = ctx->cinfo.saw_JFIF_marker && ctx->cinfo.density_unit != 0 && ctx->cinfo.X_density > 0;

@@ -28,12 +28,17 @@ struct Limits {
   // long.
   int maxScans = 500;
   std::int64_t maxScanPixels = 100 * maxPixels;
+  // What a JPEG read whole before its rows come out (progressive, or its colours in separate
+  // scans) holds at once: every component's coefficients, two bytes each, beside the decoded
+  // picture. A 40-megapixel picture with full colour detail would take 400 MB; one with the
+  // usual halved colour detail takes 280 MB and fits.
+  std::int64_t maxDecodeBytes = 320'000'000;
 };
 const Limits& defaultLimits();
-// Why the limits refused a picture: its size, the scans of a progressive JPEG, or the canvas
-// of an animation, which counts once for every frame up to two: whoever plays an animation
-// keeps it decoded beside the picture shown of it.
-enum class Refusal { None, Size, Scans, Animation };
+// Why the limits refused a picture: its size, the scans of a progressive JPEG, the memory a
+// JPEG read whole takes, or the canvas of an animation, which counts once for every frame up
+// to two: whoever plays an animation keeps it decoded beside the picture shown of it.
+enum class Refusal { None, Size, Scans, Memory, Animation };
 bool withinLimits(std::int64_t width, std::int64_t height, const Limits& limits);
 
 // Loads an image from bytes, the decoder chosen by the content's signature (JPEG, PNG, GIF,

@@ -73,6 +73,8 @@ Picture LoadPictureFile(const QString& fileName, int, int) {
       throw vb::VbError(vb::kErrInvalidPicture, kSource, tooLargeMessage(file.size));
     case PictureFile::Status::TooManyScans:
       throw vb::VbError(vb::kErrInvalidPicture, kSource, tooManyScansMessage(file.size));
+    case PictureFile::Status::TooMuchMemory:
+      throw vb::VbError(vb::kErrInvalidPicture, kSource, tooMuchMemoryMessage(file.size));
     case PictureFile::Status::AnimationTooLarge:
       throw vb::VbError(vb::kErrInvalidPicture, kSource, animationTooLargeMessage(file.size));
     case PictureFile::Status::Unreadable:

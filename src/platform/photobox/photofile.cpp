@@ -91,6 +91,14 @@ QString tooManyScansMessage(QSize size) {
       .arg(size.height());
 }
 
+QString tooMuchMemoryMessage(QSize size) {
+  return QStringLiteral(
+             "Gambar (%1 x %2 piksel) memerlukan terlalu banyak memori untuk dibaca. Simpan ulang sebagai JPEG biasa "
+             "atau perkecil ukurannya.")
+      .arg(size.width())
+      .arg(size.height());
+}
+
 QString animationTooLargeMessage(QSize size) {
   return QStringLiteral("Gambar bergerak terlalu besar (%1 x %2 piksel). Gambar dengan beberapa bingkai paling besar %3 "
                         "megapiksel.")
@@ -121,6 +129,7 @@ PictureFile readPictureFile(const QString& file, QSize maxPx, bool keepAspect, b
   const gdiplus::Status status = gdiplus::decodeImage(bytes, length, limits(), options, image, &out.size, &why);
   if (status == gdiplus::Status::ValueOverflow && out.size.isValid()) {
     out.status = why == gdiplus::Refusal::Scans       ? PictureFile::Status::TooManyScans
+                 : why == gdiplus::Refusal::Memory    ? PictureFile::Status::TooMuchMemory
                  : why == gdiplus::Refusal::Animation ? PictureFile::Status::AnimationTooLarge
                                                       : PictureFile::Status::TooLarge;
     return out;

@@ -30,7 +30,7 @@ QString memberPhotoFile(const QString& nis);
 QString blankPhotoFile();
 
 struct PictureFile {
-  enum class Status { Ok, Missing, TooLarge, TooManyScans, AnimationTooLarge, Unreadable };
+  enum class Status { Ok, Missing, TooLarge, TooManyScans, TooMuchMemory, AnimationTooLarge, Unreadable };
   Status status = Status::Missing;
   QImage image;     // upright: an EXIF orientation is applied
   QByteArray jpeg;  // the file's own bytes, when they can be stored unchanged
@@ -40,7 +40,8 @@ struct PictureFile {
 // Reads a picture file (JPEG, PNG, GIF, TIFF or BMP, taken from the content), upright. A
 // picture beyond the limits is refused (TooLarge) before its pixels are decoded, a JPEG
 // whose scans would take too many passes over it (TooManyScans) as soon as it has taken the
-// most allowed, a picture of several frames whose canvas takes more than half the pixel limit
+// most allowed, a JPEG that must be read whole and would take more memory than allowed at the
+// size asked (TooMuchMemory) before its scans are read, a picture of several frames whose canvas takes more than half the pixel limit
 // (AnimationTooLarge) at its second frame. With a valid `maxPx` it comes out no larger than that box (in proportion
 // unless `keepAspect` is false), a JPEG decoded at a reduced scale where that box allows; without
 // one, the bytes of an upright JPEG within kMaxPhotoFileBytes come along in `jpeg`. With
@@ -53,6 +54,8 @@ PictureFile readPictureFile(const QString& file, QSize maxPx = QSize(), bool kee
 QString tooLargeMessage(QSize size);
 // The message for a JPEG whose scans would take too many passes to decode.
 QString tooManyScansMessage(QSize size);
+// The message for a JPEG that would take too much memory to read at full size.
+QString tooMuchMemoryMessage(QSize size);
 // The message for a picture of several frames beyond half the pixel limit.
 QString animationTooLargeMessage(QSize size);
 
