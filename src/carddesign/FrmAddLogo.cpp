@@ -10,6 +10,7 @@
 #include "dc.h"
 #include "msgbox.h"
 #include "named.h"
+#include "picture_host.h"
 #include "textfield.h"
 #include "twips.h"
 #include "vb.h"
@@ -63,11 +64,36 @@ void bacaGeometri(const ado::Recordset& rs, Elemen& e) {
 
 QString sisi() { return ado::q(Module1::Desain); }
 
+// An opaque 24-bit bitmap that its host draws as it is (no GDI+ image, no events, no owner
+// drawing): drawn at its own size, it shows its own pixels.
+std::shared_ptr<gdi::Dib> bitmapPolos(cPicture& pics, const gdi::StdPicture& p) {
+  std::uint32_t attr = 0;
+  if (p->type() != gdi::PICTYPE_BITMAP || p->attributes(&attr) != gdi::S_OK || (attr & gdi::PICTURE_TRANSPARENT))
+    return nullptr;
+  if (auto* host = pics.host(); host && host->recordOf(p.get()) && (host->flags(p.get()) & 0x201E)) return nullptr;
+  auto dib = gdi::find<gdi::Dib>(p->handle());
+  return dib && dib->bitCount() == 24 ? dib : nullptr;
+}
+
+}  // namespace
+
 // A picture's pixels as the background shows them: drawn at its own size over the white
 // canvas that lies under it.
-QImage piksel(cPicture& pics, const gdi::StdPicture& p) {
+QImage desain::pikselLatar(cPicture& pics, const gdi::StdPicture& p) {
   int w = 0, h = 0;
   pics.GetImageDimensions(p, w, h, 0, 0);
+  if (const auto dib = bitmapPolos(pics, p); dib && dib->width() == w && dib->absHeight() == h) {
+    // Row by row into the canvas's format: a picture at the limits is not copied through
+    // drawing surfaces on the way.
+    QImage img(w, h, QImage::Format_RGB32);
+    if (img.isNull()) return img;
+    for (int y = 0; y < h; ++y) {
+      const std::uint8_t* src = dib->scanLine(y);
+      auto* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
+      for (int x = 0; x < w; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+    }
+    return img;
+  }
   cBitmap24 bmp;
   if (!bmp.Create(w, h)) return QImage();
   gdi::fillRect(bmp.hDC(), QRect(0, 0, w, h), qRgb(255, 255, 255));
@@ -75,8 +101,6 @@ QImage piksel(cPicture& pics, const gdi::StdPicture& p) {
   const auto dib = gdi::surfaceOf(bmp.hDC());
   return dib ? dib->toImage().convertToFormat(QImage::Format_RGB32) : QImage();
 }
-
-}  // namespace
 
 // ---- the element widgets ----
 
@@ -584,7 +608,7 @@ void FrmAddLogo::bukaLatar() {
         throw vb::VbError(vb::kErrFileNotFound, objectName(), QStringLiteral("File not found"));
       throw vb::VbError(vb::kErrInvalidPicture, objectName(), QStringLiteral("Invalid picture"));
     }
-    QImage img = piksel(*picEx, p);
+    QImage img = desain::pikselLatar(*picEx, p);
     if (img.isNull()) throw vb::VbError(7, objectName(), QStringLiteral("Out of memory"));
     // Loaded without its file's bytes: the save writes these pixels.
     Elemen& e = *elemen(kLatar);

@@ -19,6 +19,9 @@
 
 class cBitmap24;
 class cPicture;
+namespace gdi {
+class Picture;
+}
 class FrmAddLogo;
 
 // An image element on the canvas: shows its element's picture stretched to its box, as
@@ -147,3 +150,9 @@ class FrmAddLogo : public forms::Form {
   double dragX = 0, dragY = 0;
   std::unique_ptr<cBitmap24> bmpKomposisi_;  // made at the first save
 };
+
+namespace desain {
+// A picture of the picture library as the background shows it: drawn at its own size over
+// the white canvas, in the canvas's 32-bit format. Null when it cannot be had.
+QImage pikselLatar(cPicture& pics, const std::shared_ptr<gdi::Picture>& picture);
+}  // namespace desain

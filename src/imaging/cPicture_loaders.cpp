@@ -2,6 +2,7 @@
 #include "cPicture.h"
 #include "codecs.h"
 #include "dc.h"
+#include "decoders.h"
 #include "dib.h"
 #include "metafile.h"
 #include "metafile_convert.h"
@@ -213,8 +214,13 @@ StdPicture cPicture::LoadJPG(int ms, std::shared_ptr<gdi::Stream> stream, std::i
   if (ApplyExifOrientation(img, pic, ms == 2, false)) {
     flags = 0x6000400;
   } else {
+    // The picture loader decodes the bytes itself: the decode that told the format goes first,
+    // so that a large picture is never held decoded twice. Should the loader refuse the bytes,
+    // they are decoded again for the bitmap made of them.
+    img.reset();
     pic = rewoundLoad(*stream, keep, length);
     if (!pic) {
+      gdiplus::loadImageFromBytes(stream->bytes().data(), stream->bytes().size(), img);
       const gdi::Handle bmp = img ? gdiplus::createHBITMAPFromBitmap(*img, 0xFFFFFFFF) : 0;
       img.reset();
       if (!bmp) return nullptr;

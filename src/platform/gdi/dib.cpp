@@ -155,6 +155,18 @@ bool Dib::fromImage(const QImage& src) {
   const int h = absHeight();
   if (src.width() != width_ || src.height() != h) return false;
   const QImage::Format fmt = imageFormat(bitCount_);
+  const std::size_t rowBytes = std::size_t((std::int64_t(width_) * bitCount_ + 7) / 8);
+  if (bitCount_ >= 24 && src.format() != fmt && src.depth() >= 24) {
+    // Between full-colour formats each pixel converts on its own: a band of rows at a time,
+    // so that a large picture is not held a second time in the DIB's format.
+    constexpr int kBand = 256;
+    for (int y0 = 0; y0 < h; y0 += kBand) {
+      const QImage band = src.copy(0, y0, width_, std::min(kBand, h - y0)).convertToFormat(fmt);
+      if (band.isNull()) return false;
+      for (int y = 0; y < band.height(); ++y) std::memcpy(scanLine(y0 + y), band.constScanLine(y), rowBytes);
+    }
+    return true;
+  }
   const QList<QRgb> table(palette_.begin(), palette_.end());
   QImage img = (bitCount_ <= 8) ? src.convertToFormat(fmt, table, Qt::ThresholdDither | Qt::AvoidDither)
                                 : src.convertToFormat(fmt);
@@ -170,7 +182,6 @@ bool Dib::fromImage(const QImage& src) {
     }
     return true;
   }
-  const std::size_t rowBytes = std::size_t((std::int64_t(width_) * bitCount_ + 7) / 8);
   for (int y = 0; y < h; ++y) std::memcpy(scanLine(y), img.constScanLine(y), rowBytes);
   return true;
 }

@@ -200,7 +200,9 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
   // orientation is not applied, as OLE pictures show the stored rows.
   std::unique_ptr<gdiplus::Image> decoded;
   if (gdiplus::loadImageFromBytes(bytes.data(), bytes.size(), decoded) != gdiplus::Status::Ok) return nullptr;
-  const QImage img = decoded->pixels();
+  // The pixels alone outlive the decoder's image, so they are converted where they lie.
+  QImage img = decoded->pixels();
+  decoded.reset();
   // A GIF's first frame is transparent where it has its transparent colour or leaves the
   // screen uncovered.
   bool alpha = false;
@@ -216,7 +218,7 @@ std::shared_ptr<Picture> Picture::load(Stream& stream, std::int64_t length, bool
     std::uint8_t* bits = nullptr;
     const Handle h = createDIBSection(img.width(), img.height(), alpha ? 32 : 24, &bits);
     auto dib = find<Dib>(h);
-    if (!dib || !dib->fromImage(img.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32))) {
+    if (!dib || !dib->fromImage(std::move(img).convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32))) {
       deleteObject(h);
       return nullptr;
     }
