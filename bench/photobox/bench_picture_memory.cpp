@@ -19,11 +19,12 @@
 #include <QImageWriter>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
 
-#include "cBitmap24.h"
+#include "FrmAddLogo.h"
 #include "cPicture.h"
 #include "dc.h"
 #include "dib.h"
@@ -133,20 +134,16 @@ bool photoCard(const QString& file) {
   return photobox::readPictureFile(file, QSize(300, 400)).status == photobox::PictureFile::Status::Ok;
 }
 
-// As the designer loads its background: through the picture library, then drawn at its own
-// size over white.
+// As the designer loads its background: through the picture library, with a window shown
+// so that the library's host manages the picture, then made into the canvas's pixels.
 bool designerBackground(const QString& file) {
+  QWidget window;
+  window.show();
   cPicture pics;
   int dpi = 0;
   const gdi::StdPicture p = pics.LoadPictureEx(file, -1, false, dpi, std::int32_t(0x80000005u), 0, 0, 0, 0);
   if (!p || !p->handle()) return false;
-  int w = 0, h = 0;
-  pics.GetImageDimensions(p, w, h, 0, 0);
-  cBitmap24 bmp;
-  if (!bmp.Create(w, h)) return false;
-  pics.PaintPictureEx(bmp.hDC(), p, 0, 0, float(w), float(h));
-  const auto dib = gdi::surfaceOf(bmp.hDC());
-  return dib && !dib->toImage().convertToFormat(QImage::Format_RGB32).isNull();
+  return !desain::pikselLatar(pics, p).isNull();
 }
 
 void runRoad(benchmark::State& state, Kind kind, bool (*read)(const QString&)) {
