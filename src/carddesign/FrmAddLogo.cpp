@@ -10,6 +10,7 @@
 #include "dc.h"
 #include "msgbox.h"
 #include "named.h"
+#include "image.h"
 #include "picture_host.h"
 #include "textfield.h"
 #include "twips.h"
@@ -75,6 +76,18 @@ std::shared_ptr<gdi::Dib> bitmapPolos(cPicture& pics, const gdi::StdPicture& p) 
   return dib && dib->bitCount() == 24 ? dib : nullptr;
 }
 
+// A single-frame picture with alpha whose host draws it, as it is, from a GDI+ image that lies
+// over the picture's own 32-bit bitmap: those rows are what the background shows.
+const gdiplus::Image* alphaOverBitmap(cPicture& pics, const gdi::StdPicture& p) {
+  auto* host = pics.host();
+  if (p->type() != gdi::PICTYPE_BITMAP || !host || !host->recordOf(p.get())) return nullptr;
+  if ((host->flags(p.get()) & 0x1000201C) || host->attributes(p.get())) return nullptr;
+  const gdiplus::Image* img = host->image(p.get());
+  auto dib = gdi::find<gdi::Dib>(p->handle());
+  if (!img || !dib || dib->bitCount() != 32 || !img->borrowed() || img->borrowed() != dib->bits()) return nullptr;
+  return img;
+}
+
 }  // namespace
 
 // A picture's pixels as the background shows them: drawn at its own size over the white
@@ -91,6 +104,19 @@ QImage desain::pikselLatar(cPicture& pics, const gdi::StdPicture& p) {
       const std::uint8_t* src = dib->scanLine(y);
       auto* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
       for (int x = 0; x < w; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+    }
+    return img;
+  }
+  if (const gdiplus::Image* over = alphaOverBitmap(pics, p); over && over->width() == w && over->height() == h) {
+    // Drawn over the white canvas a row at a time, straight from the bitmap's rows.
+    QImage img(w, h, QImage::Format_RGB32);
+    if (img.isNull()) return img;
+    img.fill(Qt::white);
+    const QImage& rows = over->rows();
+    QPainter painter(&img);
+    for (int y = 0; y < h; ++y) {
+      const int from = over->upsideDown() ? h - 1 - y : y;
+      painter.drawImage(0, y, QImage(rows.constScanLine(from), w, 1, rows.bytesPerLine(), rows.format()));
     }
     return img;
   }

@@ -80,9 +80,10 @@ bool cPicture::ConvertAlphaFormat(std::unique_ptr<gdiplus::Image>& image, StdPic
     if (!picture) return false;
     auto dib = gdi::find<gdi::Dib>(picture->handle());
     if (!dib || dib->bitCount() != 32 || !dib->isSection() || !dib->bottomUp()) return false;
+    // Over the DIB's own rows, not a copy of them: the image keeps the DIB alive.
     const int h = dib->absHeight();
-    image = gdiplus::createBitmapFromScan0(dib->width(), h, -dib->stride(), format,
-                                           dib->bits() + std::ptrdiff_t(h - 1) * dib->stride());
+    std::uint8_t* top = dib->bits() + std::ptrdiff_t(h - 1) * dib->stride();
+    image = gdiplus::Image::over(dib->width(), h, -dib->stride(), format, top, dib);
     return image != nullptr;
   }
   gdiplus::BitmapData data;

@@ -2,10 +2,14 @@
 // size limits are seen through cBitmap24.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "dc.h"
 #include "dib.h"
 #include "handles.h"
 #include "helpers.h"
+#include "image.h"
 
 using imaging_test::SourceDc;
 
@@ -64,4 +68,56 @@ TEST(GdiDc, BitBltClipsOnBothSidesAndConvertsDepths) {
   one.fill([](int x, int) { return qRgb(x, 0, 0); });
   ASSERT_TRUE(gdi::bitBlt(one.dc, 1, 0, 3, 1, one.dc, 0, 0, gdi::SRCCOPY));
   EXPECT_EQ(qRed(one.dib()->pixel(3, 0)), 2);
+}
+
+// A GDI+ bitmap made over a caller's rows reads and writes those very rows, the right way up
+// whether they lie top-down or bottom-up, in straight or premultiplied alpha.
+TEST(GdiplusOverRows, ReadsAndWritesTheCallersRowsInPlace) {
+  constexpr int w = 3, h = 4;
+  const struct {
+    const char* what;
+    bool bottomUp;
+    gdiplus::PixelFormat format;
+  } cases[] = {
+      {"top-down, straight", false, gdiplus::PixelFormat32bppARGB},
+      {"bottom-up, straight", true, gdiplus::PixelFormat32bppARGB},
+      {"bottom-up, premultiplied", true, gdiplus::PixelFormat32bppPARGB},
+  };
+  // Row y of the picture: opaque grey y * 40, its alpha fully set so both formats agree.
+  const auto colour = [](int x, int y) { return qRgba(y * 40, x * 10, 0, 255); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto memory = std::make_shared<std::vector<QRgb>>(std::size_t(w) * h);
+    const auto memoryRow = [&](int y) { return memory->data() + std::ptrdiff_t(c.bottomUp ? h - 1 - y : y) * w; };
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) memoryRow(y)[x] = colour(x, y);
+    auto* top = reinterpret_cast<std::uint8_t*>(memoryRow(0));
+    auto img = gdiplus::Image::over(w, h, c.bottomUp ? -w * 4 : w * 4, c.format, top, memory);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->borrowed(), memory->data());  // no copy of the rows
+    const QImage shown = img->pixels();
+    for (int y = 0; y < h; ++y) EXPECT_EQ(shown.pixel(1, y), colour(1, y)) << y;
+    // A read lock of one row gives that row.
+    const QRect row(1, 2, 2, 1);
+    gdiplus::BitmapData data;
+    ASSERT_EQ(img->lockBits(&row, gdiplus::ImageLockModeRead, gdiplus::PixelFormat32bppARGB, data), gdiplus::Status::Ok);
+    EXPECT_EQ(static_cast<const QRgb*>(data.scan0)[0], colour(1, 2));
+    EXPECT_EQ(static_cast<const QRgb*>(data.scan0)[1], colour(2, 2));
+    img->unlockBits(data);
+    // A write lock of one row lands in the caller's row of that picture row.
+    ASSERT_EQ(img->lockBits(&row, gdiplus::ImageLockModeWrite, gdiplus::PixelFormat32bppARGB, data), gdiplus::Status::Ok);
+    static_cast<QRgb*>(data.scan0)[0] = qRgba(1, 2, 3, 255);
+    static_cast<QRgb*>(data.scan0)[1] = qRgba(4, 5, 6, 255);
+    ASSERT_EQ(img->unlockBits(data), gdiplus::Status::Ok);
+    EXPECT_EQ(memoryRow(2)[1], qRgba(1, 2, 3, 255));
+    EXPECT_EQ(memoryRow(2)[2], qRgba(4, 5, 6, 255));
+    EXPECT_EQ(memoryRow(1)[1], colour(1, 1));
+    EXPECT_EQ(memoryRow(3)[1], colour(1, 3));
+    // The rows stay alive with the image when their other owner lets go.
+    const std::weak_ptr<std::vector<QRgb>> kept = memory;
+    memory.reset();
+    EXPECT_FALSE(kept.expired());
+    img.reset();
+    EXPECT_TRUE(kept.expired());
+  }
 }

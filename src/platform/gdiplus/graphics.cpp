@@ -140,7 +140,12 @@ Status drawPixels(QPainter& p, const QImage& image, const QRect& dst, const QRec
 }
 
 Status Graphics::drawImage(const Image& image, const QRect& dst, const QRect& src, const ImageAttributes* attributes) {
-  return drawPixels(painter_.painter(), image.pixels(), dst, src, mode_, attributes);
+  if (!image.upsideDown()) return drawPixels(painter_.painter(), image.rows(), dst, src, mode_, attributes);
+  // Rows that lie bottom-up are drawn where they lie, into the destination mirrored top to
+  // bottom, which turns them the right way up again.
+  const QRect flippedSrc(src.x(), image.height() - src.y() - src.height(), src.width(), src.height());
+  const QRect flippedDst(dst.x(), dst.y() + dst.height(), dst.width(), -dst.height());
+  return drawPixels(painter_.painter(), image.rows(), flippedDst, flippedSrc, mode_, attributes);
 }
 
 gdi::Handle createHBITMAPFromBitmap(const Image& image, QRgb background) {

@@ -64,6 +64,36 @@ std::unique_ptr<Image> Image::create(int width, int height, PixelFormat format) 
   return std::make_unique<Image>(std::move(img), format, ImageFormatMemoryBMP);
 }
 
+std::unique_ptr<Image> Image::over(int width, int height, int stride, PixelFormat format, std::uint8_t* scan0,
+                                   std::shared_ptr<const void> owner) {
+  const QImage::Format qf = qtFormat(format);
+  if (width <= 0 || height <= 0 || !scan0 || (qf != QImage::Format_ARGB32 && qf != QImage::Format_ARGB32_Premultiplied) ||
+      std::abs(std::int64_t(stride)) < std::int64_t(width) * 4)
+    return nullptr;
+  // Held as a top-down QImage over the lowest row in memory: a bottom-up buffer reads upside down.
+  const bool up = stride < 0;
+  std::uint8_t* low = up ? scan0 + std::ptrdiff_t(height - 1) * stride : scan0;
+  auto img = std::make_unique<Image>(QImage(), format, ImageFormatMemoryBMP);
+  img->current_ = QImage(low, width, height, std::abs(stride), qf);
+  if (img->current_.isNull()) return nullptr;
+  img->upsideDown_ = up;
+  img->owner_ = owner ? std::move(owner) : std::make_shared<int>(0);
+  return img;
+}
+
+QImage Image::pixels() const {
+  if (!owner_) return current_;
+  // Never shared with the rows: a later write to them would go to a copy instead.
+  return (upsideDown_ ? current_.mirrored(false, true) : current_.copy()).convertToFormat(QImage::Format_ARGB32);
+}
+
+void Image::own() {
+  if (!owner_) return;
+  current_ = pixels();
+  upsideDown_ = false;
+  owner_.reset();
+}
+
 std::uint32_t Image::flags() const {
   std::uint32_t f = 0;
   if (format_ == PixelFormat32bppARGB || format_ == PixelFormat32bppPARGB) f |= ImageFlagsHasAlpha;
@@ -119,6 +149,7 @@ void Image::setProperty(PropertyItem item) {
 Status Image::rotateFlip(int code) {
   if (code < 0 || code > 7) return Status::InvalidParameter;
   if (locked_) return Status::WrongState;
+  own();
   // Codes 0..3 turn clockwise by 0, 90, 180, 270 degrees; 4..7 do the same and then mirror
   // left to right.
   QTransform t;
@@ -151,11 +182,20 @@ Status Image::lockBits(const QRect* rect, unsigned mode, PixelFormat format, Bit
     base = lockBuffer_.data();
   }
   if (mode & ImageLockModeRead) {
-    // The whole frame is converted as it is, not copied first.
-    const QImage part = (r == current_.rect() ? current_ : current_.copy(r)).convertToFormat(qf);
-    if (part.isNull()) return Status::OutOfMemory;
-    for (int y = 0; y < r.height(); ++y)
-      std::memcpy(base + std::ptrdiff_t(y) * stride, part.constScanLine(y), std::size_t(rowBytes));
+    // A row at a time: each pixel converts on its own, and a large frame is not held a second
+    // time in the format asked for.
+    for (int y = 0; y < r.height(); ++y) {
+      const int from = upsideDown_ ? current_.height() - 1 - (r.y() + y) : r.y() + y;
+      const uchar* src = current_.constScanLine(from) + std::ptrdiff_t(r.x()) * 4;
+      std::uint8_t* dst = base + std::ptrdiff_t(y) * stride;
+      if (current_.format() == qf) {
+        std::memcpy(dst, src, std::size_t(rowBytes));
+        continue;
+      }
+      const QImage row = QImage(src, r.width(), 1, std::ptrdiff_t(r.width()) * 4, current_.format()).convertToFormat(qf);
+      if (row.isNull()) return Status::OutOfMemory;
+      std::memcpy(dst, row.constScanLine(0), std::size_t(rowBytes));
+    }
   }
   data.width = unsigned(r.width());
   data.height = unsigned(r.height());
@@ -178,9 +218,14 @@ Status Image::unlockBits(BitmapData& data) {
     const auto* base = static_cast<const std::uint8_t*>(data.scan0);
     for (int y = 0; y < part.height(); ++y)
       std::memcpy(part.scanLine(y), base + std::ptrdiff_t(y) * data.stride, std::size_t(part.width() * bpp));
+    // Written back where the rows lie, in their own format.
     QPainter p(&current_);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(lockRect_.topLeft(), part.convertToFormat(QImage::Format_ARGB32));
+    if (upsideDown_)
+      p.drawImage(QPoint(lockRect_.x(), current_.height() - lockRect_.y() - lockRect_.height()),
+                  part.mirrored(false, true).convertToFormat(QImage::Format_ARGB32));
+    else
+      p.drawImage(lockRect_.topLeft(), part.convertToFormat(QImage::Format_ARGB32));
   }
   lockBuffer_.clear();
   lockBuffer_.shrink_to_fit();

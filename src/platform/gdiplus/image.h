@@ -95,6 +95,11 @@ class Image {
   static std::unique_ptr<Image> fromImage(const QImage& pixels, PixelFormat format);
   // A new bitmap of the size, all pixels transparent black.
   static std::unique_ptr<Image> create(int width, int height, PixelFormat format);
+  // A bitmap over the caller's 32-bit rows (straight or premultiplied ARGB), not a copy of
+  // them: scan0 is the top row, a negative stride walks a bottom-up buffer. The owner keeps
+  // the rows alive as long as the image.
+  static std::unique_ptr<Image> over(int width, int height, int stride, PixelFormat format, std::uint8_t* scan0,
+                                     std::shared_ptr<const void> owner);
   Image(QImage first, PixelFormat format, std::uint32_t rawFormat, std::unique_ptr<FrameSource> frames = nullptr);
   ~Image();
   Image(const Image&) = delete;
@@ -131,11 +136,21 @@ class Image {
   Status lockBits(const QRect* rect, unsigned mode, PixelFormat format, BitmapData& data);
   Status unlockBits(BitmapData& data);
 
-  // The active frame as straight ARGB.
-  const QImage& pixels() const { return current_; }
+  // The active frame as straight ARGB (a copy for an image over the caller's rows).
+  QImage pixels() const;
+  // The rows as they lie, and whether they lie bottom-up: drawing needs no copy of them.
+  const QImage& rows() const { return current_; }
+  bool upsideDown() const { return upsideDown_; }
+  // The lowest address of the caller's rows this image lies over; null when it owns its own.
+  const void* borrowed() const { return owner_ ? current_.constBits() : nullptr; }
 
  private:
+  // Makes the frame an owned, top-down, straight image (before changing its size or rows).
+  void own();
+
   QImage current_;
+  bool upsideDown_ = false;
+  std::shared_ptr<const void> owner_;
   PixelFormat format_;
   std::uint32_t raw_;
   std::unique_ptr<FrameSource> frames_;
