@@ -11,6 +11,8 @@
 
 #include <jpeglib.h>
 
+#include "jpeg_files.h"
+
 namespace imaging_test {
 
 QImage solid(int w, int h, QRgb c) {
@@ -35,35 +37,11 @@ QByteArray jpegFile(const QImage& img, int orientation) {
 }
 
 QByteArray cmykJpegFile(int w, int h, int c, int m, int y, int k) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &out, &size);
-  cinfo.image_width = JDIMENSION(w);
-  cinfo.image_height = JDIMENSION(h);
-  cinfo.input_components = 4;
-  cinfo.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 100, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
   // Adobe files hold the inks inverted.
-  std::vector<JSAMPLE> row(std::size_t(w) * 4);
-  for (int x = 0; x < w; ++x) {
-    row[std::size_t(4 * x)] = JSAMPLE(255 - c);
-    row[std::size_t(4 * x + 1)] = JSAMPLE(255 - m);
-    row[std::size_t(4 * x + 2)] = JSAMPLE(255 - y);
-    row[std::size_t(4 * x + 3)] = JSAMPLE(255 - k);
-  }
-  JSAMPROW p = row.data();
-  for (int i = 0; i < h; ++i) jpeg_write_scanlines(&cinfo, &p, 1);
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-  std::free(out);
-  return bytes;
+  const JSAMPLE inks[4] = {JSAMPLE(255 - c), JSAMPLE(255 - m), JSAMPLE(255 - y), JSAMPLE(255 - k)};
+  return testsupport::encodeJpeg(w, h, 4, JCS_CMYK, 100, {}, [&](int, JSAMPLE* row) {
+    for (int x = 0; x < w; ++x) std::memcpy(row + std::size_t(4 * x), inks, 4);
+  });
 }
 
 QByteArray pngFile(const QImage& img) {
