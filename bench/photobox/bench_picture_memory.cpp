@@ -94,7 +94,7 @@ PICTURE_BENCH(EveryFrame_full_3_frames, kFull3, everyFrame);
 
 // ---- the roads of a large still picture ----
 
-enum class Kind { ProgressiveFull, Baseline, PngRgba, Tiff };
+enum class Kind { ProgressiveFull, Baseline, PngRgba, Tiff, PngOpaque, TiffOpaque };
 
 // Written once into a folder that lives as long as the bench.
 QString pictureFile(Kind kind) {
@@ -108,16 +108,18 @@ QString pictureFile(Kind kind) {
     bytes = testsupport::gradientJpeg(w, h, kind == Kind::ProgressiveFull, kind == Kind::ProgressiveFull);
     name = kind == Kind::Baseline ? "baseline.jpg" : "progressive444.jpg";
   } else {
+    const bool opaque = kind == Kind::PngOpaque || kind == Kind::TiffOpaque;
     QImage img(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
       auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-      for (int x = 0; x < w; ++x) row[x] = qRgba(y * 255 / h, 0, 255 - y * 255 / h, 200);
+      for (int x = 0; x < w; ++x) row[x] = qRgba(y * 255 / h, 0, 255 - y * 255 / h, opaque ? 255 : 200);
     }
-    name = kind == Kind::PngRgba ? "rgba.png" : "picture.tif";
+    const bool png = kind == Kind::PngRgba || kind == Kind::PngOpaque;
+    name = QString(opaque ? "opaque" : "rgba") + (png ? ".png" : ".tif");
     QBuffer b(&bytes);
     b.open(QIODevice::WriteOnly);
-    QImageWriter writer(&b, kind == Kind::PngRgba ? "PNG" : "TIFF");
-    if (kind == Kind::Tiff) writer.setCompression(1);  // LZW: small on disk like the others
+    QImageWriter writer(&b, png ? "PNG" : "TIFF");
+    if (!png) writer.setCompression(1);  // LZW: small on disk like the others
     writer.write(img);
   }
   const QString file = dir.filePath(name);
@@ -175,5 +177,7 @@ ROAD_BENCH(designerBackground, ProgressiveFull);
 ROAD_BENCH(designerBackground, Baseline);
 ROAD_BENCH(designerBackground, PngRgba);
 ROAD_BENCH(designerBackground, Tiff);
+ROAD_BENCH(designerBackground, PngOpaque);
+ROAD_BENCH(designerBackground, TiffOpaque);
 
 }  // namespace

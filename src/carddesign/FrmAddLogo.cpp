@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstring>
 
 #include "Module1.h"
 #include "cBitmap24.h"
@@ -65,15 +66,15 @@ void bacaGeometri(const ado::Recordset& rs, Elemen& e) {
 
 QString sisi() { return ado::q(Module1::Desain); }
 
-// An opaque 24-bit bitmap that its host draws as it is (no GDI+ image, no events, no owner
-// drawing): drawn at its own size, it shows its own pixels.
+// A 24-bit or 32-bit bitmap that its host draws as it is (no GDI+ image, no events, no owner
+// drawing): drawn at its own size, it shows its own pixels when they are opaque.
 std::shared_ptr<gdi::Dib> bitmapPolos(cPicture& pics, const gdi::StdPicture& p) {
   std::uint32_t attr = 0;
   if (p->type() != gdi::PICTYPE_BITMAP || p->attributes(&attr) != gdi::S_OK || (attr & gdi::PICTURE_TRANSPARENT))
     return nullptr;
   if (auto* host = pics.host(); host && host->recordOf(p.get()) && (host->flags(p.get()) & 0x201E)) return nullptr;
   auto dib = gdi::find<gdi::Dib>(p->handle());
-  return dib && dib->bitCount() == 24 ? dib : nullptr;
+  return dib && (dib->bitCount() == 24 || dib->bitCount() == 32) ? dib : nullptr;
 }
 
 // A single-frame picture with alpha whose host draws it, as it is, from a GDI+ image that lies
@@ -100,12 +101,20 @@ QImage desain::pikselLatar(cPicture& pics, const gdi::StdPicture& p) {
     // drawing surfaces on the way.
     QImage img(w, h, QImage::Format_RGB32);
     if (img.isNull()) return img;
-    for (int y = 0; y < h; ++y) {
+    bool opaque = true;
+    for (int y = 0; y < h && opaque; ++y) {
       const std::uint8_t* src = dib->scanLine(y);
       auto* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
-      for (int x = 0; x < w; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+      if (dib->bitCount() == 24) {
+        for (int x = 0; x < w; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+        continue;
+      }
+      // 32-bit rows are the canvas's own format; a pixel that is not opaque would be drawn
+      // blended, which the drawing below does.
+      std::memcpy(dst, src, std::size_t(w) * 4);
+      for (int x = 0; x < w && opaque; ++x) opaque = qAlpha(dst[x]) == 255;
     }
-    return img;
+    if (opaque) return img;
   }
   if (const gdiplus::Image* over = alphaOverBitmap(pics, p); over && over->width() == w && over->height() == h) {
     // Drawn over the white canvas a row at a time, straight from the bitmap's rows.

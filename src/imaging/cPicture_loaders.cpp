@@ -1,5 +1,8 @@
 // The format loaders behind LoadPictureEx and the GDI+ services they share.
 #include "cPicture.h"
+
+#include <QPainter>
+
 #include "codecs.h"
 #include "dc.h"
 #include "decoders.h"
@@ -54,20 +57,30 @@ int cPicture::GetImageFormatType(const gdiplus::Image* image) {
 gdi::Handle cPicture::RenderToDIB(const gdiplus::Image& image, std::uint32_t fill) {
   const int w = image.width(), h = image.height();
   const gdi::Handle dib = gdi::createDIBSection(w, h, 32);
-  if (!dib) return 0;
-  const gdi::Handle dc = gdi::createCompatibleDC(0);
-  const gdi::Handle old = gdi::selectObject(dc, dib);
-  bool ok = false;
-  if (auto g = gdiplus::Graphics::fromHDC(dc)) {
-    g->clear(fill);
-    g->drawImage(image, QRect(0, 0, w, h), QRect(0, 0, w, h));
-    ok = true;
-  }
-  gdi::selectObject(dc, old);
-  gdi::deleteDC(dc);
-  if (!ok) {
-    gdi::deleteObject(dib);
+  auto d = gdi::find<gdi::Dib>(dib);
+  if (!d) {
+    if (dib) gdi::deleteObject(dib);
     return 0;
+  }
+  // Composed a row at a time straight into the bitmap's rows, as a drawing context over it
+  // would compose them (opaque, at the same size): a picture at the limits is then held only
+  // decoded and as the bitmap, never a third time as the context's own copy.
+  const QImage& rows = image.rows();
+  const QColor background = QColor::fromRgba(fill);
+  for (int y = 0; y < h; ++y) {
+    QImage line(d->scanLine(y), w, 1, d->stride(), QImage::Format_RGB32);
+    QImage from(rows.constScanLine(image.upsideDown() ? h - 1 - y : y), w, 1, rows.bytesPerLine(), rows.format());
+    if (rows.format() == QImage::Format_Indexed8 || rows.depth() < 8) from.setColorTable(rows.colorTable());
+    QPainter p(&line);
+    if (!p.isActive()) {
+      gdi::deleteObject(dib);
+      return 0;
+    }
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(QRect(0, 0, w, 1), background);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.drawImage(0, 0, from);
   }
   return dib;
 }

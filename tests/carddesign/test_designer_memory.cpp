@@ -41,7 +41,7 @@ QByteArray alphaPicture(int w, int h, const char* format, int top, int alpha) {
   return bytes;
 }
 
-// A background at the limits (40 megapixels), a JPEG or a PNG or TIFF with alpha, is read,
+// A background at the limits (40 megapixels), a JPEG or a PNG or TIFF with or without alpha, is read,
 // over the settings window as the program shows the designer, in under 400 MB: decoded once
 // at a time, and only the library's bitmap and the canvas's picture beside each other (the
 // library's GDI+ image of a picture with alpha lies over its bitmap's rows).
@@ -63,6 +63,9 @@ TEST_F(DesignerMemory, ABackgroundAtTheLimitsIsReadWithinItsMemory) {
       {"TIFF with alpha", false, false, "TIFF", 255, 200},
       // Colours within their alpha: kept premultiplied.
       {"PNG with alpha, colours within it", false, false, "PNG", 200, 200},
+      // Opaque: flattened into the library's 32-bit bitmap, whose rows the canvas copies.
+      {"opaque PNG", false, false, "PNG", 255, 255},
+      {"opaque TIFF", false, false, "TIFF", 255, 255},
   };
   open();
   for (const auto& c : cases) {
